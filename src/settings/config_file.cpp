@@ -1,0 +1,248 @@
+#include "settings/config_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace orv {
+namespace {
+
+Text systemReason(int error) {
+    return cp1251::fromUtf8(std::strerror(error));
+}
+
+Text shownPath(const std::string& path) {
+    return cp1251::fromUtf8(path);
+}
+
+Failure cannotCreate(const std::string& path, int error) {
+    return runtimeError("Cannot create file \"" + shownPath(path) + "\". " + systemReason(error));
+}
+
+Failure formatError(const Text& shownName) {
+    return Failure(MessageKind::Plain, cp1251::fromUtf8("Файл ") + shownName +
+                                           cp1251::fromUtf8(" имеет не правильный формат"));
+}
+
+bool writeAll(int fd, const std::string& data) {
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void saveLines(const std::string& path, const CommandList& lines) {
+    std::string data;
+    for (const Text& line : lines) {
+        data += line;
+        data += "\r\n";
+    }
+    // Written beside the target and renamed over it, so that a crash or a full disk during
+    // the write leaves the old file whole.
+    std::string temp = path + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        throw cannotCreate(path, errno);
+    }
+    // Keep the permissions an existing file had; a new file gets the usual ones.
+    struct stat st {};
+    mode_t mode = 0666;
+    if (::stat(path.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode &= ~mask;
+    }
+    ::fchmod(fd, mode);
+    if (!writeAll(fd, data) || ::fsync(fd) != 0) {
+        int error = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        throw cannotCreate(path, error);
+    }
+    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+        int error = errno;
+        ::unlink(temp.c_str());
+        throw cannotCreate(path, error);
+    }
+}
+
+void SaveData(const std::string& path, const SettingsRecord& record) {
+    saveLines(path, encode(record));
+}
+
+CommandList splitLines(const std::string& bytes) {
+    std::size_t end = bytes.find('\0');
+    if (end == std::string::npos)
+        end = bytes.size();
+    CommandList lines;
+    std::size_t i = 0;
+    while (i < end) {
+        std::size_t j = i;
+        while (j < end && bytes[j] != '\r' && bytes[j] != '\n') {
+            ++j;
+        }
+        lines.push_back(bytes.substr(i, j - i));
+        if (j < end && bytes[j] == '\r' && j + 1 < end && bytes[j + 1] == '\n') {
+            ++j;
+        }
+        i = j + 1;
+    }
+    return lines;
+}
+
+void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& shownName) {
+    const CommandList lines = splitLines(bytes);
+    auto lineAt = [&](std::size_t k) -> const Text& {
+        if (k >= lines.size()) {
+            throw listIndexError(static_cast<long>(k));
+        }
+        return lines[k];
+    };
+
+    // The header, decoded line by line.
+    int passwordCount = 0;
+    for (std::size_t k = 0; k < kHeaderPrefixes.size(); ++k) {
+        const Text& line = lineAt(k);
+        if (line.size() != 9 || line.compare(0, 7, kHeaderPrefixes[k]) != 0) {
+            throw formatError(shownName);
+        }
+        passwordCount = decodeHeaderLine(static_cast<int>(k), line, record);
+    }
+
+    // The password: the ninth character of each of the following lines.
+    std::size_t k = kHeaderPrefixes.size();
+    for (int i = 0; i < passwordCount; ++i, ++k) {
+        const Text& line = lineAt(k);
+        if (line.size() >= 9) {
+            record.password += line[8];
+        }
+    }
+
+    // Register lines the count did not cover (the read-back always holds seven).
+    while (k < lines.size() && lines[k].size() > 7 && lines[k].compare(0, 3, "ATW") == 0) {
+        ++k;
+    }
+
+    CreateTable(record);
+    std::array<std::size_t, kTableCount> added{};
+    auto addRecord = [&](TableId id, const Text& number) {
+        PhoneTable& table = record.tables[id];
+        table.insert(table.begin() + static_cast<std::ptrdiff_t>(added[id]),
+                     PhoneRecord{number.substr(0, kNumberFieldSize), Text()});
+        ++added[id];
+    };
+
+    for (; k < lines.size(); ++k) {
+        const Text& line = lines[k];
+        if (line.size() < 8) {
+            continue;
+        }
+        int quotes = 0;
+        Text index;
+        Text number;
+        std::size_t pos = 0;
+        for (; pos < line.size() && quotes < 3; ++pos) {
+            const char c = line[pos];
+            if (c == '"') {
+                ++quotes;
+            } else if (quotes == 0) {
+                if (c >= '0' && c <= '9') {
+                    index += c;
+                } else if (c != ',') {
+                    index.clear();
+                }
+            } else if (quotes == 1) {
+                number += c;
+            }
+        }
+        if (quotes < 3) {
+            throw formatError(shownName);
+        }
+        const char tag = pos < line.size() ? line[pos] : '\0';
+        switch (tag) {
+            case 'W':
+                addRecord(kCallBackTable, number);
+                break;
+            case 'R':
+            case 'N':
+                addRecord(kAllowedTable, number);
+                break;
+            case 'S':
+            case 'B':
+                addRecord(kForbiddenTable, number);
+                break;
+            default:
+                if (index.size() == 3) {
+                    if (line.compare(0, 11, "AT+CPBW=100") == 0) {
+                        record.forwardNumber = number;
+                    } else {
+                        addRecord(kSpeedDialTable, number);
+                    }
+                }
+                break;
+        }
+    }
+}
+
+void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& shownName) {
+    auto cannotOpen = [&](int error) {
+        return runtimeError("Cannot open file \"" + shownPath(path) + "\". " + systemReason(error));
+    };
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        throw cannotOpen(errno);
+    }
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            int error = errno;
+            ::close(fd);
+            throw cannotOpen(error);
+        }
+        if (n == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    loadFromText(content, record, shownName.empty() ? shownPath(path) : shownName);
+}
+
+bool canOpenForReadWrite(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    // A file without any write permission counts as read-only, also for the superuser,
+    // whom the system would let open it for writing anyway.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return false;
+    }
+    int fd = ::open(path.c_str(), O_RDWR);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+}  // namespace orv

@@ -1,0 +1,43 @@
+#pragma once
+// The configuration file: a command list as text, one line per command, each ended by CR LF.
+// The same format serves the user's ".cfg" files, the working-state file and "1.txt".
+
+#include <string>
+
+#include "settings/encoding.h"
+#include "settings/errors.h"
+
+namespace orv {
+
+// The working-state file, as written at close and probed and read at start, and the name the
+// messages give it.
+constexpr const char* kWorkingStateFile = "config.bak";
+constexpr const char* kWorkingStateShownName = "Config.bak";
+constexpr const char* kCommandListFile = "1.txt";
+
+// Encodes the record and writes it as the named file. The encoding is complete before the file
+// is touched, and the file is replaced atomically, so a failure leaves the old file whole.
+// Throws a Failure ("Cannot create file ..." or the encoding's own message).
+void SaveData(const std::string& path, const SettingsRecord& record);
+
+// Writes a list of lines as a text file, each ended by CR LF, replacing it atomically.
+void saveLines(const std::string& path, const CommandList& lines);
+
+// Splits file text into lines: CR, LF or CR LF end a line, a NUL ends the text, a last line
+// without an ending counts, the final ending makes no extra empty line.
+CommandList splitLines(const std::string& bytes);
+
+// Reads the named file and decodes it into the record, setting by setting in file order. At
+// the first rejected line it throws, leaving the settings before that line changed and those
+// after it as they were. `shownName` is the file name for the format message (the path when
+// empty). The format message is a plain message box; list-index, conversion and file errors
+// come with the error icon.
+void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& shownName = Text());
+
+// The same, from text already read.
+void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& shownName);
+
+// True when the file exists and can be opened for reading and writing (the start-up probe).
+bool canOpenForReadWrite(const std::string& path);
+
+}  // namespace orv

@@ -1,0 +1,73 @@
+#pragma once
+// Encoding of the settings record into a command list of register commands and SIM phone-book
+// lines, and the decoding of single lines back into settings.
+
+#include <cstdint>
+#include <vector>
+
+#include "settings/settings_record.h"
+
+namespace orv {
+
+using CommandList = std::vector<Text>;
+
+// A valid number: not empty, only "0"-"9" and "+", in any position.
+bool Check_StrOnInt(const Text& text);
+
+// Characters 8 and 9 (from 1) of a register command as two hexadecimal digits; only "0"-"9"
+// and upper-case "A"-"F" count, any other character (or a missing one) counts 0.
+int StrToHex(const Text& registerCommand);
+
+// The runtime's integer conversion: optional leading blanks, an optional sign, decimal
+// digits, nothing after them, within 32 bits. Anything else throws the conversion error.
+std::int32_t StrToInt(const Text& text);
+
+// A register value in upper-case hexadecimal: at least two digits, more when needed; a
+// negative value as its 32-bit two's complement in eight digits.
+Text hexValue(std::int32_t value);
+
+// The first and second flags bytes (registers 8001 and 8401).
+int firstFlagsByte(const SettingsRecord& record);
+int secondFlagsByte(const SettingsRecord& record);
+
+// Receives the command list as the encoding produces it, so that write programming can send
+// each line as soon as it is built.
+class EncodingSink {
+  public:
+    virtual ~EncodingSink() = default;
+    virtual void line(const Text& line) = 0;
+    // After each record of a phone table has been handled, valid or not.
+    virtual void rowDone(TableId /*table*/) {}
+    // After the forward-number step, whether or not it produced a line.
+    virtual void forwardDone() {}
+};
+
+// Refuses, before anything is produced, a record that would be written in a form the loader
+// rejects or that would overrun the phone-book indices: numeric fields and volume outside
+// 0..99, a password longer than 7, more tagged numbers than indices 1..99, more speed-dial
+// numbers than indices 101..150. Throws a Failure with a message naming the problem.
+void checkEncodable(const SettingsRecord& record);
+
+// Encodes the record line by line into the sink, in the fixed order. Runs checkEncodable
+// first. A field the integer conversion rejects throws the conversion error at its line, after
+// the earlier lines have reached the sink.
+void encode(const SettingsRecord& record, EncodingSink& sink);
+
+// The whole command list at once; nothing is returned if any line fails.
+CommandList encode(const SettingsRecord& record);
+
+// Highest entry indices the encoding may use.
+constexpr int kForwardIndex = 100;
+constexpr int kLastTaggedIndex = 99;
+constexpr int kLastSpeedDialIndex = 150;
+
+// Decoding of one header line (register 8001 .. 9001) into the record; the caller has checked
+// its form. For 9001 the password is emptied and the count of password lines (0..7) returned;
+// for the other registers the result is 0. The volume throws the conversion error when its two
+// characters are not a decimal integer.
+int decodeHeaderLine(int headerIndex, const Text& line, SettingsRecord& record);
+
+// The seven header prefixes, line 1 to line 7.
+extern const std::array<const char*, 7> kHeaderPrefixes;
+
+}  // namespace orv

@@ -1,0 +1,21 @@
+#pragma once
+// Text as the device, the configuration files and the core keep it: 8-bit code page 1251.
+// The windows work in Unicode; these two routines are the only bridge between the two.
+
+#include <string>
+
+namespace orv {
+
+using Text = std::string;  // bytes in code page 1251
+
+namespace cp1251 {
+
+// Code page 1251 bytes to UTF-8.
+std::string toUtf8(const Text& text);
+
+// UTF-8 to code page 1251; a character the code page lacks becomes '?', as the platform's
+// own conversion does.
+Text fromUtf8(const std::string& utf8);
+
+}  // namespace cp1251
+}  // namespace orv

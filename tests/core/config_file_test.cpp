@@ -1,0 +1,278 @@
+#include "settings/config_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "test_support.h"
+
+namespace orv {
+namespace {
+
+using test::cp;
+using test::table;
+
+const char kDefaultFile[] =
+    "ATW80015A\r\nATW81010B\r\nATW82010A\r\nATW830100\r\nATW840107\r\nATW860182\r\n"
+    "ATW900100\r\nATK1\r\nAT+CPAS\r\n";
+
+// A record that uses every setting, so that a save and a load must carry all of it.
+SettingsRecord fullRecord() {
+    SettingsRecord r;
+    for (int c = 1; c <= kChoiceCount; ++c)
+        r.choice(c) = c % 2;
+    r.volume = "47";
+    r.password = "7654321";
+    r.callDuration = "25";
+    r.numberLength = "7";
+    r.controlTime = "99";
+    r.forwardNumber = "+79001234567";
+    r.tables[kCallBackTable] = table({"89001112233", "+7555", ""});
+    r.tables[kAllowedTable] = table({"1234", "123456789012345", ""});
+    r.tables[kForbiddenTable] = table({"5678", "0987654", ""});
+    r.tables[kSpeedDialTable] = table({"101", "+7102", ""});
+    return r;
+}
+
+Text messageOf(const std::string& bytes, SettingsRecord& r, const Text& name = "f.cfg") {
+    try {
+        loadFromText(bytes, r, name);
+    } catch (const Failure& f) {
+        return f.text();
+    }
+    return "loaded";
+}
+
+std::string header(const std::string& password = "00") {
+    return "ATW80015A\r\nATW81010B\r\nATW82010A\r\nATW830100\r\nATW840107\r\nATW860182\r\n"
+           "ATW9001" +
+           password + "\r\n";
+}
+
+TEST(ConfigFile, DefaultSaveAndLoad) {
+    test::TempDir dir;
+    SaveData(dir.path("d.cfg"), SettingsRecord());
+    EXPECT_EQ(test::readFile(dir.path("d.cfg")), kDefaultFile);
+    SettingsRecord loaded = fullRecord();
+    loaded.forwardNumber.clear();
+    LoadFromFile(dir.path("d.cfg"), loaded);
+    EXPECT_EQ(loaded, SettingsRecord());
+}
+
+TEST(ConfigFile, FullRecordRoundTripsByteForByte) {
+    test::TempDir dir;
+    SettingsRecord r = fullRecord();
+    SaveData(dir.path("a.cfg"), r);
+    SettingsRecord back;
+    LoadFromFile(dir.path("a.cfg"), back);
+    EXPECT_EQ(back, r);
+    SaveData(dir.path("b.cfg"), back);
+    EXPECT_EQ(test::readFile(dir.path("a.cfg")), test::readFile(dir.path("b.cfg")));
+}
+
+TEST(ConfigFile, WhatDoesNotComeBack) {
+    SettingsRecord r;
+    r.choice(1) = -1;  // no item: comes back as the item its 0 bit stands for
+    r.numberLength = "07";
+    r.tables[kAllowedTable] = table({"12", "abc", "1234"});
+    r.tables[kCallBackTable] = {PhoneRecord{"555", "Иван"}};
+    SettingsRecord back;
+    loadFromText(
+        [&] {
+            std::string s;
+            for (const Text& l : encode(r))
+                s += l + "\r\n";
+            return s;
+        }(),
+        back, "x");
+    EXPECT_EQ(back.choice(1), 1);
+    EXPECT_EQ(back.numberLength, "7");
+    EXPECT_EQ(back.tables[kAllowedTable], table({"1234", ""}));
+    EXPECT_EQ(back.tables[kCallBackTable], table({"555", ""}));
+}
+
+TEST(ConfigFile, LineEndingsAndNul) {
+    EXPECT_EQ(splitLines("a\rb\nc\r\nd"), (CommandList{"a", "b", "c", "d"}));
+    EXPECT_EQ(splitLines("a\r\n\r\nb\r\n"), (CommandList{"a", "", "b"}));
+    EXPECT_EQ(splitLines(std::string("a\r\nb\0c\r\nd", 9)), (CommandList{"a", "b"}));
+    EXPECT_EQ(splitLines(""), CommandList{});
+    EXPECT_EQ(splitLines("\n"), CommandList{""});
+
+    std::string file = kDefaultFile;
+    for (const char* ending : {"\r", "\n"}) {
+        std::string other;
+        for (char c : file) {
+            if (c == '\r')
+                continue;
+            if (c == '\n')
+                other += ending;
+            else
+                other += c;
+        }
+        SettingsRecord r = fullRecord();
+        EXPECT_EQ(messageOf(other, r), "loaded");
+        EXPECT_EQ(r.volume, "82");
+    }
+}
+
+TEST(ConfigFile, HeaderFormatErrorsStopInOrder) {
+    // Line 3 has a trailing blank: lines 1 and 2 are applied, the rest stays.
+    SettingsRecord r = fullRecord();
+    std::string bad = "ATW8001FF\r\nATW810163\r\nATW82010A \r\nATW830100\r\n";
+    EXPECT_EQ(messageOf(bad, r, "Config.bak"), cp("Файл Config.bak имеет не правильный формат"));
+    EXPECT_EQ(firstFlagsByte(r), 0xFF);
+    EXPECT_EQ(r.numberLength, "99");
+    EXPECT_EQ(r.callDuration, "25");
+    EXPECT_EQ(r.tables, fullRecord().tables);
+
+    SettingsRecord s;
+    EXPECT_EQ(messageOf("\r\n" + header(), s), cp("Файл f.cfg имеет не правильный формат"));
+    EXPECT_EQ(messageOf("ATW8101FF\r\n", s), cp("Файл f.cfg имеет не правильный формат"));
+    // A volume of one digit makes the sixth line eight characters long.
+    EXPECT_EQ(messageOf("ATW80015A\r\nATW81010B\r\nATW82010A\r\nATW830100\r\nATW840107\r\n"
+                        "ATW86015\r\nATW900100\r\n",
+                        s),
+              cp("Файл f.cfg имеет не правильный формат"));
+    EXPECT_EQ(messageOf(header().substr(0, 55) + "ATW8601x2\r\nATW900100\r\n", s),
+              "'x2' is not a valid integer value");
+}
+
+TEST(ConfigFile, MissingLinesGiveTheListIndexMessage) {
+    SettingsRecord r;
+    EXPECT_EQ(messageOf("", r), "List index out of bounds (0)");
+    EXPECT_EQ(messageOf("ATW80015A\r\nATW81010B\r\n", r), "List index out of bounds (2)");
+    // Three password lines announced, one present: the password is partly refilled.
+    SettingsRecord p = fullRecord();
+    EXPECT_EQ(messageOf(header("03") + "ATW910105\r\n", p), "List index out of bounds (8)");
+    EXPECT_EQ(p.password, "5");
+    EXPECT_EQ(p.tables, fullRecord().tables);
+    EXPECT_EQ(p.forwardNumber, fullRecord().forwardNumber);
+}
+
+TEST(ConfigFile, HeaderAloneEmptiesTablesKeepsForwardNumber) {
+    SettingsRecord r = fullRecord();
+    EXPECT_EQ(messageOf(header(), r), "loaded");
+    EXPECT_EQ(r.password, "");
+    for (const PhoneTable& t : r.tables)
+        EXPECT_EQ(t, templateTable());
+    EXPECT_EQ(r.forwardNumber, "+79001234567");
+    EXPECT_EQ(r.choice(1), 1);
+}
+
+TEST(ConfigFile, ReadBackForms) {
+    // Seven password registers always follow; the count says how many hold the password.
+    std::string regs =
+        "ATW910101\r\nATW920102\r\nATW930103\r\nATW940104\r\nATW950105\r\n"
+        "ATW960106\r\nATW970107\r\n";
+    std::string phone =
+        "AT+CPBW=1,\"8900\",129,\"W8900\"\r\n\r\nOK\r\n"
+        "AT+CPBW=2,\"777\",129,\"R777\"\r\n";
+    SettingsRecord seven;
+    EXPECT_EQ(messageOf(header("07") + regs + phone, seven), "loaded");
+    EXPECT_EQ(seven.password, "1234567");
+    EXPECT_EQ(seven.tables[kCallBackTable], table({"8900", ""}));
+    EXPECT_EQ(seven.tables[kAllowedTable], table({"777", ""}));
+
+    SettingsRecord two;
+    EXPECT_EQ(messageOf(header("02") + regs + phone, two), "loaded");
+    EXPECT_EQ(two.password, "12");
+    EXPECT_EQ(two.tables[kCallBackTable], table({"8900", ""}));
+
+    // Only the low three bits of the count are read.
+    SettingsRecord nine;
+    EXPECT_EQ(messageOf(header("09") + regs, nine), "loaded");
+    EXPECT_EQ(nine.password, "1");
+}
+
+TEST(ConfigFile, TableSectionScan) {
+    SettingsRecord r = fullRecord();
+    std::string lines =
+        "ATK1\r\n"
+        "AT+CPBW=100,\"+7333\",129,\"W+7333\"\r\n"          // index 100 with W: a call-back number
+        "AT+CPBW=100,\"+7444\",129,\"+7444\"\r\n"           // the forward number
+        "AT+CPBW=12,\"555\",129,\"555\"\r\n"                // untagged, two digits: ignored
+        "AT+CPBW=1234,\"556\",129,\"556\"\r\n"              // untagged, four digits: ignored
+        "AT+CPBW=101,\"557\",129,\"557\" \r\n"              // trailing blank after the last quote
+        "AT+CPBW=102,\"1234567890123456789\",129,\"\"\r\n"  // cut to 15, no tag
+        "AT+CPBW=3,\"5678\",129,\"B5678\"\r\n"
+        "AT+CPBW=4,\"56789\",129,\"S56789\"\r\n"
+        "AT+CPBW=5,\"1111\",129,\"N1111\"\r\n"
+        "AT+CPBW=6,\"2222\",129,\"w2222\"\r\n"  // tags are upper case
+        "AT+CPAS\r\n";
+    EXPECT_EQ(messageOf(header() + lines, r), "loaded");
+    EXPECT_EQ(r.tables[kCallBackTable], table({"+7333", ""}));
+    EXPECT_EQ(r.forwardNumber, "+7444");
+    EXPECT_EQ(r.tables[kSpeedDialTable], table({"557", "123456789012345", ""}));
+    EXPECT_EQ(r.tables[kForbiddenTable], table({"5678", "56789", ""}));
+    EXPECT_EQ(r.tables[kAllowedTable], table({"1111", ""}));
+}
+
+TEST(ConfigFile, CutPhoneBookLineStopsWithTablesPartlyFilled) {
+    SettingsRecord r = fullRecord();
+    std::string lines =
+        "ATK1\r\nAT+CPBW=1,\"8900\",129,\"W8900\"\r\nAT+CPBW=2,\"12\"\r\n"
+        "AT+CPBW=3,\"8901\",129,\"W8901\"\r\n";
+    EXPECT_EQ(messageOf(header() + lines, r, "1.txt"), cp("Файл 1.txt имеет не правильный формат"));
+    EXPECT_EQ(r.tables[kCallBackTable], table({"8900", ""}));
+    EXPECT_EQ(r.tables[kAllowedTable], templateTable());
+    EXPECT_EQ(r.forwardNumber, "+79001234567");
+}
+
+TEST(ConfigFile, FileErrorsLeaveEverythingAlone) {
+    test::TempDir dir;
+    SettingsRecord r = fullRecord();
+    try {
+        LoadFromFile(dir.path("missing.cfg"), r);
+        FAIL();
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.text().rfind("Cannot open file \"" + dir.path("missing.cfg") + "\"", 0), 0u)
+            << f.text();
+    }
+    EXPECT_EQ(r, fullRecord());
+
+    // An encoding failure writes nothing; an old file stays whole.
+    test::writeFile(dir.path("keep.cfg"), "old");
+    SettingsRecord bad;
+    bad.numberLength = "x";
+    EXPECT_THROW(SaveData(dir.path("keep.cfg"), bad), Failure);
+    EXPECT_EQ(test::readFile(dir.path("keep.cfg")), "old");
+
+    try {
+        SaveData(dir.path("no/such/folder.cfg"), SettingsRecord());
+        FAIL();
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.text().rfind("Cannot create file", 0), 0u);
+    }
+}
+
+TEST(ConfigFile, SaveKeepsPermissionsAndLeavesNoTemporaryFile) {
+    test::TempDir dir;
+    std::string path = dir.path("config.bak");
+    test::writeFile(path, "old");
+    ::chmod(path.c_str(), 0640);
+    SaveData(path, SettingsRecord());
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.dir())) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 1);
+}
+
+TEST(ConfigFile, StartUpProbe) {
+    test::TempDir dir;
+    std::string path = dir.path("config.bak");
+    EXPECT_FALSE(canOpenForReadWrite(path));
+    test::writeFile(path, kDefaultFile);
+    EXPECT_TRUE(canOpenForReadWrite(path));
+    ::chmod(path.c_str(), 0444);
+    EXPECT_FALSE(canOpenForReadWrite(path));
+    EXPECT_FALSE(canOpenForReadWrite(dir.dir()));
+}
+
+}  // namespace
+}  // namespace orv

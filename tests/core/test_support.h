@@ -1,0 +1,39 @@
+#pragma once
+// Helpers shared by the core tests.
+
+#include <string>
+
+#include "settings/settings_record.h"
+#include "settings/text.h"
+
+namespace orv::test {
+
+// Russian text in the tests is written in UTF-8 and compared in code page 1251.
+inline Text cp(const std::string& utf8) {
+    return cp1251::fromUtf8(utf8);
+}
+
+inline PhoneTable table(std::initializer_list<const char*> numbers) {
+    PhoneTable t;
+    for (const char* n : numbers) {
+        t.push_back(PhoneRecord{n, ""});
+    }
+    return t;
+}
+
+// A temporary folder, removed with its files at the end of the test.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+    const std::string& dir() const { return dir_; }
+
+  private:
+    std::string dir_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& bytes);
+
+}  // namespace orv::test
