@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace orv {
@@ -30,6 +31,9 @@ class Port {
     // nothing appended.
     virtual bool read(std::size_t max, std::string& out) = 0;
 
+    // Bytes received and not read yet.
+    virtual std::size_t available() = 0;
+
     // Discards what the driver holds of received bytes.
     virtual void purgeInput() = 0;
     // Aborts pending reads and writes and discards both buffers.
@@ -40,6 +44,14 @@ class Port {
     virtual void setRts() = 0;
 
     virtual void close() = 0;
+
+    // For a reader that waits without polling: `handler` runs on the port's thread whenever
+    // bytes have arrived, and `lost` once when the line has gone away (the port is closed by
+    // then). A port that cannot tell leaves them unused.
+    virtual void setHandlers(std::function<void()> arrived, std::function<void()> lost) {
+        (void)arrived;
+        (void)lost;
+    }
 };
 
 }  // namespace orv

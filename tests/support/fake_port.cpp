@@ -63,6 +63,16 @@ bool FakePort::read(std::size_t max, std::string& out) {
     }
 }
 
+std::size_t FakePort::available() {
+    std::size_t n = 0;
+    for (const Incoming& i : incoming_) {
+        if (i.at > clock_.elapsed())
+            break;
+        ++n;
+    }
+    return open_ ? n : 0;
+}
+
 void FakePort::purgeInput() {
     ++purges;
     while (!incoming_.empty() && incoming_.front().at <= clock_.elapsed()) {

@@ -35,6 +35,7 @@ class FakePort : public Port {
     bool isOpen() const override { return open_; }
     void writeByte(std::uint8_t byte) override;
     bool read(std::size_t max, std::string& out) override;
+    std::size_t available() override;
     void purgeInput() override;
     void purgeAll() override { purgeInput(); }
     void setDtr() override { ++dtrRaised; }

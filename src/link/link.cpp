@@ -1,0 +1,116 @@
+#include "link/link.h"
+
+#include "link/serial_port.h"
+
+namespace orv {
+namespace {
+
+// Stands in while no port is open: reads fail at once, writes are lost.
+class NoPort : public Port {
+  public:
+    bool isOpen() const override { return false; }
+    void writeByte(std::uint8_t) override {}
+    bool read(std::size_t, std::string&) override { return false; }
+    std::size_t available() override { return 0; }
+    void purgeInput() override {}
+    void purgeAll() override {}
+    void setDtr() override {}
+    void setRts() override {}
+    void close() override {}
+};
+
+}  // namespace
+
+class Link::Worker : public QObject, public LinkContext {
+  public:
+    Worker(Link& link, std::unique_ptr<Clock> clock) : link_(link), clock_(std::move(clock)) {}
+    ~Worker() override { closePort(); }
+
+    Port& port() override { return port_ ? *port_ : noPort_; }
+    Clock& clock() override { return *clock_; }
+
+    void openPort(const Text& name) override {
+        closePort();
+        port_ = OpenPort(name, kBaudRate);
+        port_->setHandlers([this] { readArrived(); }, [this] { emit link_.portLost(); });
+        port_->purgeAll();
+        port_->setDtr();
+    }
+
+    void closePort() override {
+        if (port_) {
+            port_->setHandlers({}, {});
+            port_->close();
+            port_.reset();
+        }
+    }
+
+    bool portOpen() const override { return port_ && port_->isOpen(); }
+
+    void stopReader() override { readerStop_ = 1; }
+
+    void startReader() override {
+        readerStop_ = 0;
+        port().purgeInput();
+        port().setDtr();
+    }
+
+    bool readerStopped() const override { return readerStop_ != 0; }
+
+    // The reader: whatever arrived while the flag is clear goes to the terminal. It runs from
+    // the link thread's event loop, so it never runs while a job reads the port.
+    void readArrived() {
+        if (readerStop_ || !port_) {
+            return;
+        }
+        std::string bytes;
+        while (port_->isOpen() && port_->available() > 0) {
+            if (!port_->read(port_->available(), bytes)) {
+                break;
+            }
+        }
+        if (!bytes.empty()) {
+            emit link_.received(QByteArray(bytes.data(), static_cast<int>(bytes.size())));
+        }
+    }
+
+  private:
+    Link& link_;
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<Port> port_;
+    NoPort noPort_;
+    unsigned char readerStop_ = 0;  // the reader-stop flag
+};
+
+Link::Link(std::unique_ptr<Clock> clock, QObject* parent)
+    : QObject(parent), worker_(new Worker(*this, std::move(clock))) {
+    thread_.setObjectName("link");
+    worker_->moveToThread(&thread_);
+    connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
+    thread_.start();
+}
+
+Link::~Link() {
+    thread_.quit();
+    thread_.wait();
+}
+
+void Link::post(Job job, Done done) {
+    QMetaObject::invokeMethod(
+        worker_,
+        [this, job = std::move(job), done = std::move(done)] {
+            std::exception_ptr error;
+            try {
+                job(*worker_);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            if (done) {
+                QMetaObject::invokeMethod(
+                    this, [done, error] { done(error); }, Qt::QueuedConnection);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace orv

@@ -1,0 +1,68 @@
+#pragma once
+// The one owner of the serial port. Everything that touches the port (the operations, the
+// presence check, the port reader, the terminal's key presses, opening and closing) runs as a
+// job on the link thread, one after the other, so the user-interface thread never blocks on
+// the port and no reader ever takes bytes that an operation reads for itself.
+
+#include <QObject>
+#include <QThread>
+
+#include <exception>
+#include <functional>
+#include <memory>
+
+#include "link/clock.h"
+#include "link/port.h"
+#include "settings/text.h"
+
+namespace orv {
+
+// What a job works with, on the link thread.
+class LinkContext {
+  public:
+    virtual ~LinkContext() = default;
+    // The open port, or a closed one whose reads fail and whose writes are lost.
+    virtual Port& port() = 0;
+    virtual Clock& clock() = 0;
+
+    // Opens the named port in place of the one open now and prepares it: both buffers
+    // purged, DTR raised. Throws the Failure of OpenPort; no port is open then.
+    virtual void openPort(const Text& name) = 0;
+    virtual void closePort() = 0;
+    virtual bool portOpen() const = 0;
+
+    // The reader-stop protocol. While the flag is set, nothing that arrives is shown; starting
+    // the reader clears the flag, discards what has arrived meanwhile and raises DTR.
+    virtual void stopReader() = 0;
+    virtual void startReader() = 0;
+    virtual bool readerStopped() const = 0;
+};
+
+class Link : public QObject {
+    Q_OBJECT
+  public:
+    using Job = std::function<void(LinkContext&)>;
+    using Done = std::function<void(std::exception_ptr)>;
+
+    // Starts the link thread. The reader starts with the flag clear and waits for a port.
+    explicit Link(std::unique_ptr<Clock> clock, QObject* parent = nullptr);
+    // Closes the port and ends the thread after the job that runs now.
+    ~Link() override;
+
+    // Runs `job` on the link thread after the jobs posted before it. `done`, if given, runs
+    // afterwards on the thread that owns this object, with the exception the job ended with.
+    void post(Job job, Done done = {});
+
+  signals:
+    // Bytes the reader took from the port, in the order they came.
+    void received(const QByteArray& bytes);
+    // The open port went away (its device vanished); it has been closed.
+    void portLost();
+
+  private:
+    class Worker;
+    QThread thread_;
+    Worker* worker_;
+};
+
+}  // namespace orv
