@@ -1,0 +1,136 @@
+#pragma once
+// The main window: the settings record in its controls and four phone tables, the menu commands,
+// and the program's start-up and shutdown handlers.
+
+#include <QMainWindow>
+#include <array>
+#include <string>
+
+#include "settings/settings_record.h"
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class TForm2;
+class TForm4;
+
+namespace orv::ui {
+class ActivationTracker;
+class ChoiceBox;
+class LimitedEdit;
+class PhoneGrid;
+class PhoneTableModel;
+class UpDown;
+}  // namespace orv::ui
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Builds the window and runs its creation handler: the phone tables from their template,
+    // then the working-state file when there is one.
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The settings record as the controls hold it. A grid edit still open is written into its
+    // table first, and a new record in which nothing was typed is dropped.
+    orv::SettingsRecord record();
+    // Puts a settings record into the controls and the phone tables.
+    void setRecord(const orv::SettingsRecord& record);
+
+    // LoadFromFile into the window. The settings the file changed before a failure stay changed,
+    // as the loader left them; the failure goes on to the caller.
+    void loadFile(const std::string& path, const orv::Text& shownName);
+    // SaveData of the window's settings record.
+    void saveFile(const std::string& path);
+
+    // CreateTable: each phone table gets the template's content, one empty record.
+    void createTable();
+
+    // The close handler: saves the working state. False, after the failure has been shown, when
+    // the window must stay open.
+    bool formClose();
+
+    void setAboutWindow(TForm2* about);
+    void setProgressWindow(TForm4* progress);
+    TForm2* aboutWindow() const { return about_; }
+    TForm4* progressWindow() const { return progress_; }
+
+    bool terminalRevealed() const;
+
+  public slots:
+    // Shows the tab "Дальворн-терминал" for good; the selected page stays.
+    void revealTerminal();
+    // Runs each time the window becomes the program's active window again: ends on the first tab.
+    void onActivated();
+
+    void N4Click();   // "Открыть"
+    void N5Click();   // "Сохранить"
+    void N6Click();   // "Выход"
+    void N10Click();  // "О программе..."
+
+    // Device commands, filled in with the device link.
+    virtual void N7Click() {}       // "Записать программирование"
+    virtual void Sim1Click() {}     // "Очистка Sim-карты"
+    virtual void N2Click() {}       // "Чтение программирования"
+    virtual void N8Click() {}       // "Настройки программирования"
+    virtual void N11Click() {}      // "Переход в режим передачи данных"
+    virtual void Button1Click() {}  // "Проверить"
+    virtual void Button2Click() {}  // "Разослать абонентам"
+    virtual void Button3Click() {}  // "Загрузить файл абонентов"
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildMenu();
+    QWidget* buildIncomingPage();
+    QWidget* buildOutgoingPage();
+    QWidget* buildServicePage();
+    QWidget* buildTerminalPage();
+    QWidget* buildSmsPage();
+    orv::ui::ChoiceBox* makeChoice(int number, const char* item0, const char* item1);
+    orv::ui::PhoneGrid* makeGrid(int number);
+    QFileDialog* makeFileDialog(const char* name, bool save);
+
+    void formCreate();
+    void selectUsKeyboardLayout();
+    bool memo2KeyPress(QKeyEvent* key);
+
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QWidget* TabSheet3 = nullptr;
+    QWidget* TabSheet4 = nullptr;
+    QWidget* TabSheet5 = nullptr;
+
+    std::array<orv::ui::ChoiceBox*, orv::kChoiceCount> choices_{};
+    orv::ui::LimitedEdit* Edit7 = nullptr;
+    orv::ui::LimitedEdit* Edit8 = nullptr;
+    orv::ui::LimitedEdit* Edit9 = nullptr;
+    orv::ui::LimitedEdit* Edit10 = nullptr;
+    orv::ui::LimitedEdit* Edit11 = nullptr;
+    orv::ui::LimitedEdit* Edit12 = nullptr;
+    orv::ui::UpDown* UpDown7 = nullptr;
+
+    orv::ui::PhoneTableModel* ClientDataSet5 = nullptr;  // the template, never shown
+    std::array<orv::ui::PhoneTableModel*, orv::kTableCount> tables_{};
+    std::array<orv::ui::PhoneGrid*, orv::kTableCount> grids_{};
+
+    QPlainTextEdit* Memo1 = nullptr;  // the terminal
+    QPlainTextEdit* Memo2 = nullptr;  // the SMS text
+    QLabel* Label21 = nullptr;        // the SMS length counter
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QPushButton* Button3 = nullptr;
+
+    QFileDialog* OpenDialog1 = nullptr;
+    QFileDialog* SaveDialog1 = nullptr;
+
+    orv::ui::ActivationTracker* activation_ = nullptr;
+    TForm2* about_ = nullptr;
+    TForm4* progress_ = nullptr;
+};

@@ -1,0 +1,185 @@
+// Editing the phone tables in their grids, and the SMS length counter of the SMS tab.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include "app/phone_grid.h"
+#include "app/tark.h"
+#include "app/text_bridge.h"
+#include "ui_support.h"
+
+using namespace orv::ui::test;
+
+namespace {
+
+class GridTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(showActive(&form));
+        processEventsFor(20);  // the first activation selects the first tab
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+    }
+
+    void setCallBack(const orv::PhoneTable& table) {
+        orv::SettingsRecord r = form.record();
+        r.tables[orv::kCallBackTable] = table;
+        form.setRecord(r);
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+    }
+    orv::PhoneTable callBack() { return form.record().tables[orv::kCallBackTable]; }
+    int rows() const { return grid->model()->rowCount(); }
+
+    ScopedWorkDir dir;
+    TForm1 form;
+    orv::ui::PhoneGrid* grid = child<orv::ui::PhoneGrid>(&form, "DBGrid1");
+};
+
+TEST_F(GridTest, EditStillOpenIsWrittenWhenTheRecordIsRead) {
+    type(grid, "5");
+    ASSERT_NE(grid->indexWidget(grid->currentIndex()), nullptr);
+    type(QApplication::focusWidget(), "55");
+    EXPECT_EQ(callBack(), (orv::PhoneTable{{"555", ""}}));
+    EXPECT_EQ(grid->indexWidget(grid->currentIndex()), nullptr);
+}
+
+TEST_F(GridTest, EditorTakesAtMostFifteenCharacters) {
+    type(grid, "+");  // the first key opens the cell editor, which takes the rest
+    type(QApplication::focusWidget(), "1234567890123456789");
+    EXPECT_EQ(callBack(), (orv::PhoneTable{{"+12345678901234", ""}}));
+}
+
+TEST_F(GridTest, TabAtTheLastRowStartsANewRecord) {
+    type(grid, "1");
+    key(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(grid->currentIndex().row(), 1);
+    type(QApplication::focusWidget(), "2");
+    EXPECT_EQ(callBack(), (orv::PhoneTable{{"1", ""}, {"2", ""}}));
+}
+
+TEST_F(GridTest, UntouchedNewRecordIsDropped) {
+    setCallBack({{"111", "Name kept"}});
+    key(grid, Qt::Key_Down);
+    EXPECT_EQ(rows(), 2);
+    key(grid, Qt::Key_Down);  // no second new record below an untouched one
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(callBack(), (orv::PhoneTable{{"111", "Name kept"}}));
+    EXPECT_EQ(rows(), 1);
+
+    key(grid, Qt::Key_Down);
+    key(grid, Qt::Key_Up);
+    EXPECT_EQ(rows(), 1);
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+}
+
+TEST_F(GridTest, LeavingTheGridDropsAnUntouchedNewRecordOnly) {
+    setCallBack({{"111", ""}});
+    key(grid, Qt::Key_Down);
+    ASSERT_EQ(rows(), 2);
+    child<QComboBox>(&form, "ComboBox1")->setFocus();
+    EXPECT_EQ(rows(), 1);
+
+    grid->setFocus();
+    key(grid, Qt::Key_Down);
+    type(grid, "7");
+    child<QComboBox>(&form, "ComboBox1")->setFocus();
+    EXPECT_EQ(rows(), 2);
+    EXPECT_EQ(callBack(), (orv::PhoneTable{{"111", ""}, {"7", ""}}));
+}
+
+TEST_F(GridTest, CtrlDeleteAsksBeforeDeleting) {
+    setCallBack({{"111", ""}, {"222", ""}});
+    {
+        MessageRecorder messages(QMessageBox::Cancel);
+        key(grid, Qt::Key_Delete, Qt::ControlModifier);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text, "Delete record?");
+        EXPECT_EQ(messages.shown[0].icon, QMessageBox::Question);
+        EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        EXPECT_EQ(rows(), 2);
+    }
+    MessageRecorder messages(QMessageBox::Ok);
+    key(grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(callBack(), (orv::PhoneTable{{"222", ""}}));
+    // Also while the cell is being edited.
+    grid->setCurrentIndex(grid->model()->index(0, 0));
+    type(grid, "9");
+    key(QApplication::focusWidget(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(callBack().empty());
+}
+
+TEST_F(GridTest, EscapeCancelsANewRecord) {
+    setCallBack({{"111", ""}});
+    key(grid, Qt::Key_Down);
+    type(grid, "5");
+    key(QApplication::focusWidget(), Qt::Key_Return);
+    processEventsFor(20);  // the cell editor commits and closes from the event loop
+    key(grid, Qt::Key_Escape);
+    EXPECT_EQ(callBack(), (orv::PhoneTable{{"111", ""}}));
+}
+
+class SmsCounterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(showActive(&form));
+        processEventsFor(20);
+        child<QTabWidget>(&form, "PageControl1")
+            ->setCurrentWidget(child<QWidget>(&form, "TabSheet5"));
+        memo->setFocus();
+    }
+    QString label() const { return counter->text(); }
+
+    ScopedWorkDir dir;
+    TForm1 form;
+    QPlainTextEdit* memo = child<QPlainTextEdit>(&form, "Memo2");
+    QLabel* counter = child<QLabel>(&form, "Label21");
+};
+
+TEST_F(SmsCounterTest, CountsUpToSixtyAndSwallowsTheRest) {
+    EXPECT_EQ(label(), "60/0");
+    type(memo, "a");
+    EXPECT_EQ(label(), "1/59");
+    type(memo, QString(58, 'b'));
+    EXPECT_EQ(label(), "59/1");
+    type(memo, QStringLiteral("я"));
+    EXPECT_EQ(label(), "60/0");
+    type(memo, "c");
+    EXPECT_EQ(label(), "60/0");
+    EXPECT_EQ(memo->toPlainText().size(), 60);
+    EXPECT_FALSE(memo->toPlainText().contains('c'));
+    key(memo, Qt::Key_Backspace, Qt::NoModifier, "\b");
+    EXPECT_EQ(label(), "59/1");
+    EXPECT_EQ(memo->toPlainText().size(), 59);
+}
+
+TEST_F(SmsCounterTest, EnterCountsOnceAndWrappedLinesCountTheirCharacters) {
+    type(memo, "ab");
+    key(memo, Qt::Key_Return, Qt::NoModifier, "\r");
+    EXPECT_EQ(label(), "3/57");
+    type(memo, "c");
+    EXPECT_EQ(label(), "3/57");
+    // A line longer than the box is wide wraps; its characters still count once.
+    memo->clear();
+    type(memo, QString(40, 'W'));
+    EXPECT_GT(memo->document()->firstBlock().layout()->lineCount(), 1);
+    EXPECT_EQ(label(), "40/20");
+}
+
+TEST_F(SmsCounterTest, KeysWithoutACharacterAreNotCounted) {
+    type(memo, "ab");
+    key(memo, Qt::Key_Left);
+    key(memo, Qt::Key_Shift, Qt::ShiftModifier);
+    EXPECT_EQ(label(), "2/58");
+    key(memo, Qt::Key_Delete);
+    EXPECT_EQ(label(), "2/58");
+    EXPECT_EQ(memo->toPlainText(), "a");
+}
+
+}  // namespace

@@ -1,0 +1,111 @@
+#pragma once
+// Helpers of the window tests: recording message boxes, typing keys, finding controls.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <vector>
+
+#include "app/messages.h"
+#include "settings/settings_record.h"
+
+// Readable values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace orv {
+inline void PrintTo(const PhoneRecord& record, std::ostream* out) {
+    *out << "{\"" << record.number << "\", \"" << record.name << "\"}";
+}
+}  // namespace orv
+
+namespace orv::ui::test {
+
+struct ShownMessage {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+};
+
+// Records the message boxes shown while it lives and answers each with `answer`.
+class MessageRecorder {
+  public:
+    explicit MessageRecorder(QMessageBox::StandardButton answer = QMessageBox::Ok) {
+        previous_ = setMessageBoxHook([this, answer](QMessageBox& box) {
+            shown.push_back({box.windowTitle(), box.text(), box.icon(), box.standardButtons()});
+            return int(answer);
+        });
+    }
+    ~MessageRecorder() { setMessageBoxHook(previous_); }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    std::vector<ShownMessage> shown;
+
+  private:
+    MessageBoxHook previous_;
+};
+
+// Runs a test in a fresh current directory, and back in the old one afterwards.
+class ScopedWorkDir {
+  public:
+    ScopedWorkDir() : old_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+    ~ScopedWorkDir() { QDir::setCurrent(old_); }
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+  private:
+    QTemporaryDir dir_;
+    QString old_;
+};
+
+inline void key(QWidget* target, int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                const QString& text = QString()) {
+    QKeyEvent press(QEvent::KeyPress, code, modifiers, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, code, modifiers, text);
+    QApplication::sendEvent(target, &release);
+}
+
+// Types text as single key presses into the widget that has the focus (or `target`).
+inline void type(QWidget* target, const QString& text) {
+    for (QChar c : text) {
+        key(target, c.toUpper().unicode(), Qt::NoModifier, QString(c));
+    }
+}
+
+inline void processEventsFor(int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    do {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    } while (timer.elapsed() < ms);
+}
+
+// Shows the window and waits until it is the active window.
+inline bool showActive(QWidget* window) {
+    window->show();
+    window->activateWindow();
+    QElapsedTimer timer;
+    timer.start();
+    while (QApplication::activeWindow() != window && timer.elapsed() < 2000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    QApplication::processEvents();
+    return QApplication::activeWindow() == window;
+}
+
+template <typename T>
+T* child(QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+}  // namespace orv::ui::test
