@@ -1,0 +1,65 @@
+#pragma once
+// What a device operation works with: the port and the clock of the link, the port reader it
+// stops and restarts, and the user, who watches the progress window and reads the messages.
+// Every operation is plain code over these, so that a test runs it whole against a scripted
+// device in virtual time, and the program runs it on the link thread against the real port.
+//
+// How an operation ends: normally; with a Failure, whose message the caller shows in a box of
+// its kind (after which the command ends with nothing more said); or with SilentAbort, when the
+// message was shown already. Nothing is undone: lines sent stay sent, a progress window shown
+// stays shown, a stopped reader stays stopped.
+
+#include <string>
+
+#include "link/clock.h"
+#include "link/port.h"
+#include "settings/errors.h"
+
+namespace orv {
+
+// The reader-stop protocol as an operation uses it. stopReader sets the reader-stop flag: from
+// then on no byte reaches the terminal. startReader clears it, discards what arrived meanwhile
+// and raises DTR, so that the terminal shows the device again.
+class ReaderControl {
+  public:
+    virtual ~ReaderControl() = default;
+    virtual void stopReader() = 0;
+    virtual void startReader() = 0;
+};
+
+// The buttons of a message told to the user.
+enum class MessageButtons { Ok, Yes };
+
+// The user's side of an operation: the progress window (TForm4) and modal messages. Called on
+// the thread that runs the operation; the program hands each call over to the windows.
+class OperationUser {
+  public:
+    virtual ~OperationUser() = default;
+    virtual void setCaption(const Text& caption) = 0;
+    // Shows the progress window without blocking; the operation goes on at once.
+    virtual void showProgress() = 0;
+    // Hides the progress window; it can be shown again.
+    virtual void closeProgress() = 0;
+    virtual void setRange(int minimum, int maximum) = 0;
+    virtual void setPosition(int position) = 0;
+    // Shows a modal message and returns once the user has closed it.
+    virtual void tell(MessageKind kind, const Text& text,
+                      MessageButtons buttons = MessageButtons::Ok) = 0;
+};
+
+struct OperationContext {
+    Port& port;
+    Clock& clock;
+    ReaderControl& reader;
+    OperationUser& user;
+    // The folder of the program's fixed files ("1.txt"): the process's current directory at
+    // start. Empty means the current directory.
+    std::string workDir;
+
+    // The path of one of the program's fixed files.
+    std::string file(const char* name) const {
+        return workDir.empty() ? std::string(name) : workDir + "/" + name;
+    }
+};
+
+}  // namespace orv

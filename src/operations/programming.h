@@ -1,0 +1,29 @@
+#pragma once
+// The programming operations: write the settings record into the device and its SIM phone
+// book, read it back, erase the SIM phone book. Each runs from its first step after the user's
+// question (the caller asks it) to its end.
+
+#include "operations/operation.h"
+#include "settings/settings_record.h"
+
+namespace orv {
+
+// The question before write programming (warning, Yes and No).
+Text writeProgrammingQuestion();
+// The question before SIM card clearing (warning, Yes and No).
+Text clearSimQuestion();
+
+// Write programming (N7Click after its question): stops the reader, checks the presence,
+// shows the progress window, sends the encoded lines with their pauses and "AT&W0", saves the
+// command list as "1.txt", closes the progress window and starts a new reader.
+void writeProgramming(OperationContext& ctx, const SettingsRecord& record);
+
+// Read programming (N2Click): reads the registers and the SIM phone book, saves the read-back
+// as "1.txt" and loads it into `record` through LoadFromFile. On a failure of the load the
+// settings before the faulty line stay changed in `record` and the Failure goes on.
+void readProgramming(OperationContext& ctx, SettingsRecord& record);
+
+// SIM card clearing (Sim1Click after its question): locations 1 to 124.
+void clearSim(OperationContext& ctx);
+
+}  // namespace orv
