@@ -29,6 +29,7 @@
 #include "app/tark4.h"
 #include "app/text_bridge.h"
 #include "app/window_font.h"
+#include "link/link.h"
 #include "settings/config_file.h"
 #include "sms/counter.h"
 
@@ -164,6 +165,7 @@ TForm1::TForm1(QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName("Form1");
+    link_ = std::make_unique<orv::Link>(std::make_unique<orv::SystemClock>());
     setFont(orv::ui::windowFont());
     setWindowTitle(QStringLiteral("Программа программирования для GSM-ТАРКА Орвелин-9"));
 

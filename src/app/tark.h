@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <memory>
 #include <string>
 
 #include "settings/settings_record.h"
@@ -16,6 +17,10 @@ class QPushButton;
 class QTabWidget;
 class TForm2;
 class TForm4;
+
+namespace orv {
+class Link;
+}
 
 namespace orv::ui {
 class ActivationTracker;
@@ -59,6 +64,9 @@ class TForm1 : public QMainWindow {
     TForm4* progressWindow() const { return progress_; }
 
     bool terminalRevealed() const;
+
+    // The link thread that owns the serial port: every device command runs on it as a job.
+    orv::Link& link() { return *link_; }
 
   public slots:
     // Shows the tab "Дальворн-терминал" for good; the selected page stays.
@@ -130,6 +138,7 @@ class TForm1 : public QMainWindow {
     QFileDialog* OpenDialog1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
 
+    std::unique_ptr<orv::Link> link_;
     orv::ui::ActivationTracker* activation_ = nullptr;
     TForm2* about_ = nullptr;
     TForm4* progress_ = nullptr;

@@ -13,12 +13,13 @@
 
 #include "link/clock.h"
 #include "link/port.h"
+#include "operations/operation.h"
 #include "settings/text.h"
 
 namespace orv {
 
 // What a job works with, on the link thread.
-class LinkContext {
+class LinkContext : public ReaderControl {
   public:
     virtual ~LinkContext() = default;
     // The open port, or a closed one whose reads fail and whose writes are lost.
@@ -33,8 +34,8 @@ class LinkContext {
 
     // The reader-stop protocol. While the flag is set, nothing that arrives is shown; starting
     // the reader clears the flag, discards what has arrived meanwhile and raises DTR.
-    virtual void stopReader() = 0;
-    virtual void startReader() = 0;
+    void stopReader() override = 0;
+    void startReader() override = 0;
     virtual bool readerStopped() const = 0;
 };
 

@@ -1,6 +1,9 @@
+#include "link/com_create.h"
+#include "link/device.h"
+#include "link/presence.h"
 #include "operations/programming.h"
-
-#include <stdexcept>
+#include "settings/config_file.h"
+#include "settings/encoding.h"
 
 namespace orv {
 
@@ -12,12 +15,100 @@ Text clearSimQuestion() {
     return cp1251::fromUtf8("Вы уверены что хотите стереть все записи из Sim-карты?");
 }
 
-void writeProgramming(OperationContext&, const SettingsRecord&) {
-    throw std::logic_error("write programming: not built yet");
+namespace {
+
+constexpr int kSimLocations = 124;
+
+// Takes the command list from the encoding as it is built: lists each line, sends it with its
+// pause and moves the progress bar. Before the closing status line the device is told to store
+// its settings ("AT&W0"), which is sent but not listed.
+class ProgrammingSink : public EncodingSink {
+  public:
+    explicit ProgrammingSink(OperationContext& ctx) : ctx_(ctx) {}
+
+    void line(const Text& line) override {
+        const bool first = lines_.empty();
+        const bool last = line == device::kStatus;
+        if (last) {
+            SendCommand(device::kStoreSettings, ctx_.port, ctx_.clock);
+            Pause(ctx_.clock);
+        }
+        // The first line gets its pause before it and none after, so that the first two lines
+        // follow each other directly; every later line but the status line is followed by one.
+        if (first) {
+            Pause(ctx_.clock);
+        }
+        lines_.push_back(line);
+        SendCommand(line, ctx_.port, ctx_.clock);
+        if (last) {
+            advance();
+        } else if (!first) {
+            Pause(ctx_.clock);
+        }
+    }
+    void rowDone(TableId) override { advance(); }
+    void forwardDone() override { advance(); }
+
+    const CommandList& lines() const { return lines_; }
+
+  private:
+    void advance() { ctx_.user.setPosition(++position_); }
+
+    OperationContext& ctx_;
+    CommandList lines_;
+    int position_ = 0;
+};
+
+}  // namespace
+
+void writeProgramming(OperationContext& ctx, const SettingsRecord& record) {
+    // A record that could not be read back as written is refused before the device is touched.
+    checkEncodable(record);
+
+    ctx.reader.stopReader();
+    Connect(ctx.port, ctx.clock);
+    ctx.user.showProgress();  // the caption stays as it is
+
+    int rows = 0;
+    for (const PhoneTable& table : record.tables) {
+        rows += static_cast<int>(table.size());
+    }
+    ctx.user.setRange(0, rows);
+    ctx.user.setPosition(0);
+
+    // A conversion error stops here with the lines built so far sent, the progress window
+    // shown and the reader stopped; no "1.txt" is written.
+    ProgrammingSink sink(ctx);
+    encode(record, sink);
+
+    saveLines(ctx.file(kCommandListFile), sink.lines());
+    ctx.user.closeProgress();
+    ctx.reader.startReader();
 }
 
-void clearSim(OperationContext&) {
-    throw std::logic_error("SIM clearing: not built yet");
+void clearSim(OperationContext& ctx) {
+    ctx.reader.stopReader();
+    Connect(ctx.port, ctx.clock);
+
+    ctx.user.setCaption(cp1251::fromUtf8("Стирание Sim-карты"));
+    ctx.user.showProgress();
+    ctx.user.setRange(0, kSimLocations);
+    ctx.user.setPosition(0);
+
+    SendCommand(device::kDataMode, ctx.port, ctx.clock);
+    for (int location = 1; location <= kSimLocations; ++location) {
+        ctx.user.setPosition(location);
+        // The write command with the location alone erases that entry.
+        SendCommand(device::kPhoneBookWrite + std::to_string(location), ctx.port, ctx.clock);
+        Pause(ctx.clock);
+    }
+    Pause(ctx.clock);
+    Pause(ctx.clock);
+    SendCommand(device::kStatus, ctx.port, ctx.clock);
+
+    ctx.user.setCaption(cp1251::fromUtf8("Запись программирования"));
+    ctx.user.closeProgress();
+    ctx.reader.startReader();
 }
 
 }  // namespace orv
