@@ -132,8 +132,7 @@ void readProgramming(OperationContext& ctx, SettingsRecord& record) {
     // Registers: the line that would write the value read, "ATR" turned into "ATW". It is
     // listed whatever the reply's length; the loader judges its form.
     for (const char* command : device::kRegisterReads) {
-        const std::string value =
-            askDevice(ctx, command, [&] { progress.advance(kRegisterStep); });
+        const std::string value = askDevice(ctx, command, [&] { progress.advance(kRegisterStep); });
         Text line = command + value;
         line[2] = 'W';
         entries.push_back(line);

@@ -81,7 +81,6 @@ Text unconfirmedReport(const BroadcastResult& result) {
     if (result.unconfirmed.size() > listed) {
         text += cp1251::fromUtf8(" и ещё ") + std::to_string(result.unconfirmed.size() - listed);
     }
-    text += ".";
     return text;
 }
 

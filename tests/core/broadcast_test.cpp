@@ -1,0 +1,342 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+#include "fake_port.h"
+#include "recording_user.h"
+#include "sms/broadcast.h"
+#include "sms/recipients.h"
+#include "sms/ucs2.h"
+#include "test_support.h"
+
+namespace orv {
+namespace {
+
+using test::cp;
+using test::FakePort;
+
+const std::string kDeleteAll = "AT+CMGDA=\"DEL ALL\"";
+const std::string kWrite = "AT+CMGW=\"002B0033003100310031003100310031\"";
+const std::string kOk = "\r\nOK\r\n";
+
+std::string sendLine(const Text& number) {
+    return "AT+CMSS=1,\"" + ISCII_UNICODE(number) + "\"";
+}
+
+Text errorText(const char* number) {
+    return cp("Ошибка выполения № ") + number +
+           cp(". Проверте правильность подключения. При повторении ошибки обратитесь за "
+              "консультацией в сервисный центр.");
+}
+
+// A modem that answers every line as a GSM modem in text mode does; `custom` replaces the
+// answer to lines beginning with a key (an empty answer: the modem stays silent).
+class Broadcast : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        port.setResponder([this](const std::string& line) { return answer(line); });
+    }
+
+    FakePort::Answer answer(const std::string& line) {
+        const bool send = line.rfind("AT+CMSS=", 0) == 0;
+        const std::uint64_t delay = send ? 1000 : 20;
+        for (const auto& [prefix, reply] : custom) {
+            if (line.rfind(prefix, 0) == 0)
+                return {reply, delay};
+        }
+        if (send)
+            return {"\r\n+CMSS: 7\r\n" + kOk, delay};
+        if (line.rfind("AT+CMGW=", 0) == 0)
+            return {"\r\n> ", delay};
+        if (line == "\x1A")
+            return {"\r\n+CMGW: 1\r\n" + kOk, delay};
+        if (line.rfind("AT", 0) == 0)
+            return {kOk, delay};
+        return {"\r\n> ", delay};  // a line of the message text
+    }
+
+    BroadcastResult run(const std::vector<Text>& text, const RecipientList& recipients) {
+        return broadcastSms(ctx, text, recipients);
+    }
+
+    // Runs a broadcast that must stop with the numbered error; checks what it leaves.
+    void expectError(const char* number, std::size_t linesSent, int position) {
+        SCOPED_TRACE(number);
+        try {
+            run({"Hi"}, {"+79001234567"});
+            FAIL() << "no error";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.kind(), MessageKind::Error);
+            EXPECT_EQ(f.text(), errorText(number));
+        }
+        EXPECT_EQ(port.lines().size(), linesSent);  // nothing sent after the failed read
+        EXPECT_TRUE(user.shown);
+        EXPECT_EQ(user.caption, cp("Подготовка к отправке SMS-Сообщений"));
+        EXPECT_EQ(user.position, position);
+        EXPECT_TRUE(user.readerStopped);
+        EXPECT_EQ(user.readersStarted, 0);
+        EXPECT_TRUE(user.messages.empty());
+    }
+
+    // When each line's CR was written.
+    std::vector<std::uint64_t> lineEnds() const {
+        std::vector<std::uint64_t> ends;
+        for (const FakePort::Written& w : port.written) {
+            if (w.byte == '\r')
+                ends.push_back(w.at);
+        }
+        return ends;
+    }
+
+    VirtualClock clock;
+    FakePort port{clock};
+    test::RecordingUser user{clock};
+    OperationContext ctx{port, clock, user, user, {}};
+    std::map<std::string, std::string> custom;
+};
+
+TEST_F(Broadcast, ThreeRecipientsWholeExchange) {
+    const RecipientList recipients = {"+79001111111", "+79002222222", "+79003333333"};
+    const BroadcastResult result = run({cp("Ёё Hi")}, recipients);
+
+    const std::vector<std::string> expected = {
+        kDeleteAll,
+        "AT+CMGF=1",
+        "AT+CSCS=\"UCS2\"",
+        "AT+CSMP=17,167,0,25",
+        kWrite,
+        "0401045100200048"
+        "0069",
+        "\x1A",
+        sendLine("+79001111111"),
+        sendLine("+79002222222"),
+        sendLine("+79003333333"),
+        kDeleteAll,
+    };
+    EXPECT_EQ(port.lines(), expected);
+    EXPECT_EQ(port.bytes().back(), '\r');  // the closing line is the last thing written
+
+    // The last position is set again, to the maximum, when the sends are done.
+    EXPECT_EQ(user.positions, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 9}));
+    const std::vector<std::string> events = {
+        "stop reader",
+        "caption " + cp("Подготовка к отправке SMS-Сообщений"),
+        "show",
+        "range 0 9",
+        "caption " + cp("Отправка SMS-сообщения адрессату №  1"),
+        "caption " + cp("Отправка SMS-сообщения адрессату №  2"),
+        "caption " + cp("Отправка SMS-сообщения адрессату №  3"),
+        "caption " + cp("Завершение отправки сообщений"),
+        "start reader",
+        "caption " + cp("Запись программирования"),
+        "close",
+    };
+    EXPECT_EQ(user.events, events);
+    EXPECT_GE(port.dtrRaised, 1);
+    EXPECT_EQ(port.rtsRaised, 1);
+    EXPECT_EQ(port.purges, 3);  // once before each send command
+    EXPECT_FALSE(user.readerStopped);
+    EXPECT_EQ(user.readersStarted, 1);
+    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(result.recipients, 3u);
+    EXPECT_TRUE(result.unconfirmed.empty());
+
+    // From each line's CR to the first byte of the next: the pauses and reads between them
+    // (a read ends 10 ms after the last byte it took), and 100 ms before the byte.
+    const std::vector<std::uint64_t> ends = lineEnds();
+    ASSERT_EQ(ends.size(), expected.size());
+    std::vector<std::uint64_t> gaps;
+    std::size_t line = 0;
+    for (std::size_t i = 0; i + 1 < port.written.size(); ++i) {
+        if (port.written[i].byte == '\r') {
+            gaps.push_back(port.written[i + 1].at - ends[line++]);
+        }
+    }
+    const std::vector<std::uint64_t> expectedGaps = {
+        600,                     // pause
+        110,                     // read: what the previous command left, at once
+        610,                     // read, pause
+        610,                     // pause, read
+        1000 + 10 + 1000 + 100,  // two pauses, read, buffer cleared, two pauses
+        600,                     // pause
+        500 + 10 + 500 + 100,    // pause, read, pause
+        7000 + 10 + 100,         // fourteen pauses, read of the answer
+        7110,
+        7110,
+    };
+    EXPECT_EQ(gaps, expectedGaps);
+    EXPECT_EQ(port.written.front().at, 100u);
+}
+
+TEST_F(Broadcast, MessageTextAndRecipientNumbersOnTheWire) {
+    // An empty text still runs every step; its body line is the CR alone.
+    run({}, {"+3111111", "+79001234567 Ivanov", ""});
+    std::vector<std::string> lines = port.lines();
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[5], "");
+    EXPECT_EQ(lines[6], "\x1A");
+    EXPECT_EQ(lines[7], "AT+CMSS=1,\"002B0033003100310031003100310031\"");
+    EXPECT_EQ(lines[8], sendLine("+79001234567 "));  // cut to 13 characters, blank included
+    EXPECT_EQ(lines[9], "AT+CMSS=1,\"\"");
+    EXPECT_NE(port.bytes().find(std::string("\r\x1A\r")), std::string::npos);
+
+    // The shown lines are joined without their breaks.
+    port.written.clear();
+    run({cp("Привет,"), "", cp("мир")}, {"1"});
+    lines = port.lines();
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[5], ISCII_UNICODE(cp("Привет,мир")));
+}
+
+TEST_F(Broadcast, NoRecipientsAndTheTenthCaption) {
+    run({"x"}, {});
+    EXPECT_EQ(port.lines().size(), 8u);
+    EXPECT_EQ(port.lines().back(), kDeleteAll);
+    EXPECT_EQ(user.positions, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 6}));
+    EXPECT_EQ(user.maximum, 6);
+
+    // A second broadcast repeats the whole sequence, preparation included.
+    port.written.clear();
+    user.events.clear();
+    run({"x"}, RecipientList(10, "5"));
+    EXPECT_EQ(port.lines().size(), 18u);
+    EXPECT_EQ(port.lines().front(), kDeleteAll);
+    EXPECT_EQ(user.maximum, 16);
+    EXPECT_EQ(user.events[user.events.size() - 5],
+              "caption " + cp("Отправка SMS-сообщения адрессату №  10"));
+}
+
+// The input is not purged between the preparation's commands, so each of the first reads
+// takes what the command before left: a read fails only when the modem fell silent one
+// command earlier.
+TEST_F(Broadcast, ErrorOne) {
+    custom[kDeleteAll] = "";
+    custom["AT+CMGF=1"] = "";
+    expectError("1", 2, 1);
+}
+
+TEST_F(Broadcast, ErrorTwo) {
+    custom["AT+CMGF=1"] = "";
+    custom["AT+CSCS="] = "";
+    expectError("2", 3, 2);
+}
+
+TEST_F(Broadcast, ErrorThree) {
+    custom["AT+CSCS="] = "";
+    custom["AT+CSMP="] = "";
+    expectError("3", 4, 3);
+}
+
+TEST_F(Broadcast, ErrorFour) {
+    custom["AT+CMGW="] = "";
+    expectError("4", 5, 4);
+}
+
+TEST_F(Broadcast, ErrorFive) {
+    custom["00"] = "";  // the text line
+    custom["\x1A"] = "";
+    expectError("5", 7, 5);
+}
+
+TEST_F(Broadcast, UnopenedPortStopsAtErrorOne) {
+    port.setOpen(false);
+    expectError("1", 0, 1);
+}
+
+TEST_F(Broadcast, PromptCheckUsesWhatEarlierRepliesLeft) {
+    // A three-byte reply over the leftovers of "\r\nOK\r\n" reads "\r\n>K": no prompt.
+    custom["AT+CMGW="] = "\r\n>";
+    expectError("4/1", 5, 4);
+}
+
+TEST_F(Broadcast, ShortReplyCompletedByLeftoversPasses) {
+    // The parameters' reply alone is in the buffer and leaves "> " in bytes 3 and 4; the
+    // two-byte reply to the write command completes the prompt.
+    custom["AT+CSCS="] = "";
+    custom["AT+CSMP="] = "\r\n> OK";
+    custom["AT+CMGW="] = "\r\n";
+    run({"x"}, {"1"});
+    EXPECT_EQ(port.lines().size(), 9u);
+    EXPECT_EQ(user.readersStarted, 1);
+}
+
+TEST_F(Broadcast, UnconfirmedRecipientsAreReported) {
+    const RecipientList recipients = {"+79001111111", "+79002222222", "+79003333333 X",
+                                      "+79004444444"};
+    custom[sendLine("+79002222222")] = "\r\n+CMS ERROR: 21\r\n";
+    custom[sendLine("+79003333333 ")] = "";  // no answer at all
+    const BroadcastResult result = run({"x"}, recipients);
+
+    // The same lines as a run in which every send is confirmed.
+    EXPECT_EQ(port.lines().size(), 12u);
+    EXPECT_EQ(user.positions.back(), 10);
+    EXPECT_EQ(result.recipients, 4u);
+    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"+79002222222", "+79003333333 "}));
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(user.messages[0].text,
+              cp("Не отправлено SMS-сообщений: 2 из 4.\nНомера: +79002222222, +79003333333 "));
+    EXPECT_EQ(user.events.back(), "tell " + user.messages[0].text);  // after the window closed
+    EXPECT_FALSE(user.readerStopped);
+}
+
+TEST_F(Broadcast, StaleConfirmationDoesNotCount) {
+    // A "+CMSS:" that arrives after the last preparation read and before the send command is
+    // discarded; the recipient the silent modem never answered stays unconfirmed.
+    custom["AT+CMSS="] = "";
+    port.setResponder([this](const std::string& line) {
+        if (line == "\x1A")
+            port.arrive("\r\n+CMSS: 3\r\n", clock.elapsed() + 800);
+        return answer(line);
+    });
+    const BroadcastResult result = run({"x"}, {"1"});
+    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"1"}));
+}
+
+TEST(BroadcastReport, ListsTheFirstTenNumbers) {
+    BroadcastResult r;
+    r.recipients = 20;
+    EXPECT_EQ(unconfirmedReport(r), "");
+    for (int i = 0; i < 12; ++i) {
+        r.unconfirmed.push_back(i == 0 ? Text() : std::to_string(i));
+    }
+    EXPECT_EQ(unconfirmedReport(r),
+              cp("Не отправлено SMS-сообщений: 12 из 20.\nНомера: (пусто), 1, 2, 3, 4, 5, 6, 7, "
+                 "8, 9 и ещё 2"));
+}
+
+TEST(RecipientFile, LinesAsTheFileHoldsThem) {
+    test::TempDir dir;
+    const std::string path = dir.path("list.txt");
+    test::writeFile(path,
+                    "+79001111111\r\n+79002222222 Петров\r\r\n\n+3111111\n" + cp("Имя") + "\rlast");
+    EXPECT_EQ(readRecipients(path), (RecipientList{"+79001111111", "+79002222222 Петров", "", "",
+                                                   "+3111111", cp("Имя"), "last"}));
+    EXPECT_EQ(recipientNumber("+79002222222 Петров"), "+79002222222 ");
+    EXPECT_EQ(recipientNumber("12"), "12");
+
+    test::writeFile(path, std::string("a\r\nb\r\n\0c\r\n", 11));
+    EXPECT_EQ(readRecipients(path), (RecipientList{"a", "b"}));
+    test::writeFile(path, "\r\n");
+    EXPECT_EQ(readRecipients(path), (RecipientList{""}));
+    test::writeFile(path, "");
+    EXPECT_TRUE(readRecipients(path).empty());
+}
+
+TEST(RecipientFile, UnreadableFileIsTheRuntimeFileError) {
+    test::TempDir dir;
+    const std::string path = dir.path("missing.txt");
+    try {
+        readRecipients(path);
+        FAIL() << "no error";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.kind(), MessageKind::Error);
+        EXPECT_EQ(f.text(), "Cannot open file \"" + path + "\". " + std::strerror(ENOENT));
+    }
+    EXPECT_THROW(readRecipients(dir.dir()), Failure);  // a folder cannot be read
+}
+
+}  // namespace
+}  // namespace orv

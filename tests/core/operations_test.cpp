@@ -1,0 +1,439 @@
+// Write programming, SIM clearing, the CLIR query and the data-mode switch, run whole against a
+// scripted device in virtual time.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fake_port.h"
+#include "operations/line_services.h"
+#include "operations/programming.h"
+#include "recording_user.h"
+#include "settings/config_file.h"
+#include "settings/encoding.h"
+#include "test_support.h"
+
+namespace orv {
+namespace {
+
+using test::cp;
+using test::FakePort;
+using test::table;
+
+const char kAbsent[] = "GSM-Тарк Орвелин-9 не подключен. Проверте правильность выбраного порта";
+const char kBusy[] = "GSM-Тарк Орвелин-9 в активном состоянии. Программирование не возможно";
+const char kClirFallback[] =
+    "Возникла непредвиденная ошибка. Повторите попытку через несколько минут";
+
+// One line as the device received it: its text and the times of its first byte and its CR.
+struct Sent {
+    std::string text;
+    std::uint64_t first;
+    std::uint64_t cr;
+};
+
+std::vector<Sent> sentLines(const FakePort& port) {
+    std::vector<Sent> result;
+    bool open = false;
+    for (const FakePort::Written& w : port.written) {
+        if (!open) {
+            result.push_back({"", w.at, 0});
+            open = true;
+        }
+        if (w.byte == '\r') {
+            result.back().cr = w.at;
+            open = false;
+        } else {
+            result.back().text += static_cast<char>(w.byte);
+        }
+    }
+    return result;
+}
+
+// Milliseconds of silence between the CR of each line and the first byte of the next, less
+// the 100 ms every byte waits: 0 for lines sent back to back, 500 for one pause.
+std::vector<std::uint64_t> gapsAfter(const std::vector<Sent>& lines, std::size_t from) {
+    std::vector<std::uint64_t> gaps;
+    for (std::size_t i = from; i + 1 < lines.size(); ++i) {
+        gaps.push_back(lines[i + 1].first - lines[i].cr - 100);
+    }
+    return gaps;
+}
+
+std::string crlf(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) {
+        s += l + "\r\n";
+    }
+    return s;
+}
+
+enum class DeviceState { Free, Busy, Absent };
+
+class Operations : public ::testing::Test {
+  protected:
+    Operations() { useDevice(DeviceState::Free); }
+
+    // The device answers the presence check as given and, once free, the CLIR query with
+    // `clirReply` after `clirDelay` ms; an echo of the query arrives while it is being sent.
+    void useDevice(DeviceState state, std::string clirReply = "", std::uint64_t clirDelay = 1500) {
+        port.setResponder([this, state, clirReply, clirDelay](const std::string& line) {
+            if (line == "ATR2301") {
+                switch (state) {
+                    case DeviceState::Free:
+                        return FakePort::Answer{"\r01 ", 20};
+                    case DeviceState::Busy:
+                        return FakePort::Answer{"\r01 \r\n", 20};
+                    case DeviceState::Absent:
+                        return FakePort::Answer{};
+                }
+            }
+            if (line == "AT+CLIR?") {
+                port.arrive("AT+CLIR?", clock.elapsed() - 50, 1);
+                return FakePort::Answer{clirReply, clirDelay};
+            }
+            return FakePort::Answer{};
+        });
+    }
+
+    std::vector<std::string> textOf(const std::vector<Sent>& lines) {
+        std::vector<std::string> t;
+        for (const Sent& s : lines) {
+            t.push_back(s.text);
+        }
+        return t;
+    }
+
+    bool commandFileExists() { return std::filesystem::exists(dir.path("1.txt")); }
+
+    VirtualClock clock{5000};
+    FakePort port{clock};
+    test::RecordingUser user{clock};
+    test::TempDir dir;
+    OperationContext ctx{port, clock, user, user, dir.dir()};
+};
+
+// ---- Write programming ------------------------------------------------------------------
+
+TEST_F(Operations, WriteEmptyTablesSendsRegistersStoreAndStatus) {
+    SettingsRecord record;
+    for (PhoneTable& t : record.tables) {
+        t.clear();
+    }
+    test::writeFile(dir.path("1.txt"), "old run\r\n");
+
+    writeProgramming(ctx, record);
+
+    const std::vector<Sent> lines = sentLines(port);
+    EXPECT_EQ(textOf(lines),
+              (std::vector<std::string>{"ATR2301", "ATW80015A", "ATW81010B", "ATW82010A",
+                                        "ATW830100", "ATW840107", "ATW860182", "ATW900100", "ATK1",
+                                        "AT&W0", "AT+CPAS"}));
+    // One pause before the first register line (after the presence check's own pause and
+    // read), none between the first two, one after every later line but the status line.
+    EXPECT_EQ(lines[1].first - lines[0].cr, 500u + 10u + 500u + 100u);
+    EXPECT_EQ(gapsAfter(lines, 1),
+              (std::vector<std::uint64_t>{0, 500, 500, 500, 500, 500, 500, 500, 500}));
+    EXPECT_EQ(clock.elapsed(), lines.back().cr);  // nothing after "AT+CPAS"
+
+    // The file lists every line but "AT&W0", as the configuration file would.
+    EXPECT_EQ(test::readFile(dir.path("1.txt")),
+              crlf({"ATW80015A", "ATW81010B", "ATW82010A", "ATW830100", "ATW840107", "ATW860182",
+                    "ATW900100", "ATK1", "AT+CPAS"}));
+
+    // Empty tables count no rows; the forward step and the status line move the bar.
+    EXPECT_EQ(user.events, (std::vector<std::string>{"stop reader", "show", "range 0 0", "close",
+                                                     "start reader"}));
+    EXPECT_EQ(user.positions, (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(user.readerStopped);
+}
+
+TEST_F(Operations, WritePhoneTablesIndicesPausesAndProgress) {
+    SettingsRecord record;
+    record.password = "12";
+    record.tables[kCallBackTable] = table({"111", "", "12a"});
+    record.tables[kAllowedTable] = table({"1234", "1234567890", "12", "12a"});
+    record.tables[kForbiddenTable] = table({"5678"});
+    record.forwardNumber = "+7900";
+    record.tables[kSpeedDialTable] = table({"x", "55"});
+
+    writeProgramming(ctx, record);
+
+    const std::vector<Sent> lines = sentLines(port);
+    const std::vector<std::string> sent = textOf(lines);
+    const std::vector<std::string> tail(sent.begin() + 8, sent.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{
+                        "ATW910101", "ATW920102", "ATK1", "AT+CPBW=1,\"111\",129,\"W111\"",
+                        "AT+CPBW=2,\"1234\",129,\"N1234\"",
+                        "AT+CPBW=3,\"1234567890\",129,\"R1234567890\"",
+                        // "12" took index 4 without a line, "12a" took none
+                        "AT+CPBW=5,\"5678\",129,\"B5678\"", "AT+CPBW=100,\"+7900\",129,\"+7900\"",
+                        "AT+CPBW=101,\"55\",129,\"55\"", "AT&W0", "AT+CPAS"}));
+    // Skipped rows and the short number cost no pause: every gap after the first pair is one.
+    for (std::uint64_t gap : gapsAfter(lines, 2)) {
+        EXPECT_EQ(gap, 500u);
+    }
+
+    // The file holds what the configuration file would for the same record.
+    const std::string path = dir.path("saved.cfg");
+    SaveData(path, record);
+    EXPECT_EQ(test::readFile(dir.path("1.txt")), test::readFile(path));
+
+    // Ten rows; every row, valid or not, the forward step and the status line move the bar,
+    // which thus ends two above its maximum.
+    EXPECT_EQ(user.maximum, 10);
+    std::vector<int> expected;
+    for (int p = 0; p <= 12; ++p) {
+        expected.push_back(p);
+    }
+    EXPECT_EQ(user.positions, expected);
+}
+
+TEST_F(Operations, WriteSpeedDialFrom101AndInvalidForwardNumber) {
+    SettingsRecord record;  // tagged tables hold one empty row each
+    record.forwardNumber = "12-3";
+    record.tables[kSpeedDialTable] = table({"201", "+202"});
+
+    writeProgramming(ctx, record);
+
+    const std::vector<std::string> sent = port.lines();
+    const std::vector<std::string> tail(sent.end() - 4, sent.end());
+    EXPECT_EQ(tail,
+              (std::vector<std::string>{"AT+CPBW=101,\"201\",129,\"201\"",
+                                        "AT+CPBW=102,\"+202\",129,\"+202\"", "AT&W0", "AT+CPAS"}));
+    EXPECT_EQ(user.maximum, 5);
+    EXPECT_EQ(user.positions.back(), 7);
+}
+
+TEST_F(Operations, WriteStopsAtAFailedPresenceCheck) {
+    for (DeviceState state : {DeviceState::Absent, DeviceState::Busy}) {
+        VirtualClock c;
+        FakePort p(c);
+        test::RecordingUser u(c);
+        OperationContext context{p, c, u, u, dir.dir()};
+        p.setResponder([state](const std::string&) {
+            return FakePort::Answer{state == DeviceState::Busy ? "\r01 \r\n" : "", 20};
+        });
+        try {
+            writeProgramming(context, SettingsRecord());
+            FAIL() << "passed";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.text(), cp(state == DeviceState::Busy ? kBusy : kAbsent));
+        }
+        EXPECT_EQ(p.lines(), std::vector<std::string>{"ATR2301"});
+        EXPECT_EQ(u.events, std::vector<std::string>{"stop reader"});
+        EXPECT_TRUE(u.readerStopped);
+        EXPECT_FALSE(commandFileExists());
+    }
+}
+
+TEST_F(Operations, WriteConversionErrorLeavesSentLinesAndNoFile) {
+    SettingsRecord record;
+    record.password = "1a";
+    test::writeFile(dir.path("1.txt"), "old run\r\n");
+    try {
+        writeProgramming(ctx, record);
+        FAIL() << "passed";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.text(), "'a' is not a valid integer value");
+    }
+    const std::vector<std::string> sent = port.lines();
+    EXPECT_EQ(sent.size(), 9u);
+    EXPECT_EQ(sent.back(), "ATW910101");
+    EXPECT_EQ(test::readFile(dir.path("1.txt")), "old run\r\n");
+    EXPECT_TRUE(user.shown);
+    EXPECT_TRUE(user.readerStopped);
+    EXPECT_EQ(user.readersStarted, 0);
+
+    // A field that fails on the second line: only the first went out.
+    FakePort p(clock);
+    p.setResponder([](const std::string&) { return FakePort::Answer{"\r01 ", 20}; });
+    OperationContext context{p, clock, user, user, dir.dir()};
+    SettingsRecord field;
+    field.numberLength = "1x";
+    EXPECT_THROW(writeProgramming(context, field), Failure);
+    EXPECT_EQ(p.lines(), (std::vector<std::string>{"ATR2301", "ATW80015A"}));
+}
+
+TEST_F(Operations, WriteRefusesAnUnreadableRecordBeforeTouchingTheDevice) {
+    SettingsRecord record;
+    record.volume = "100";
+    EXPECT_THROW(writeProgramming(ctx, record), Failure);
+    EXPECT_TRUE(port.written.empty());
+    EXPECT_TRUE(user.events.empty());
+}
+
+// ---- SIM clearing -----------------------------------------------------------------------
+
+TEST_F(Operations, ClearSimErasesLocations1To124) {
+    port.setResponder([&](const std::string& line) {
+        if (line == "ATR2301") {
+            return FakePort::Answer{"\r01 ", 20};
+        }
+        if (line.rfind("AT+CPBW=", 0) == 0) {
+            EXPECT_EQ(line, "AT+CPBW=" + std::to_string(user.position));
+        }
+        return FakePort::Answer{};
+    });
+
+    clearSim(ctx);
+
+    const std::vector<Sent> lines = sentLines(port);
+    ASSERT_EQ(lines.size(), 127u);
+    EXPECT_EQ(lines[1].text, "ATK1");
+    EXPECT_EQ(lines[2].text, "AT+CPBW=1");
+    EXPECT_EQ(lines[101].text, "AT+CPBW=100");
+    EXPECT_EQ(lines[101].cr - lines[101].first, 1100u);  // twelve bytes with the CR
+    EXPECT_EQ(lines[125].text, "AT+CPBW=124");
+    EXPECT_EQ(lines[126].text, "AT+CPAS");
+
+    const std::vector<std::uint64_t> gaps = gapsAfter(lines, 1);
+    EXPECT_EQ(gaps.front(), 0u);  // no pause after "ATK1"
+    for (std::size_t i = 1; i + 1 < gaps.size(); ++i) {
+        EXPECT_EQ(gaps[i], 500u) << lines[i + 1].text;
+    }
+    EXPECT_EQ(gaps.back(), 1500u);  // its own pause, then two more
+
+    // Presence check, "ATK1", 124 erases with their pauses, two pauses and the status line.
+    const std::uint64_t total = clock.elapsed() - 5000;
+    EXPECT_EQ(total, 800u + 510u + 500u + 9 * 1500u + 90 * 1600u + 25 * 1700u + 1000u + 800u);
+    EXPECT_NEAR(static_cast<double>(total), 204000.0, 1000.0);
+
+    EXPECT_EQ(user.events,
+              (std::vector<std::string>{
+                  "stop reader", "caption " + cp("Стирание Sim-карты"), "show", "range 0 124",
+                  "caption " + cp("Запись программирования"), "close", "start reader"}));
+    EXPECT_EQ(user.positions.size(), 125u);
+    EXPECT_EQ(user.positions.back(), 124);
+}
+
+TEST_F(Operations, ClearSimStopsAtAFailedPresenceCheck) {
+    useDevice(DeviceState::Absent);
+    try {
+        clearSim(ctx);
+        FAIL() << "passed";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.text(), cp(kAbsent));
+    }
+    EXPECT_EQ(port.lines(), std::vector<std::string>{"ATR2301"});
+    EXPECT_EQ(user.events, std::vector<std::string>{"stop reader"});
+}
+
+// ---- CLIR query -------------------------------------------------------------------------
+
+struct ClirCase {
+    const char* name;
+    std::string reply;
+    std::uint64_t delay;
+    bool hasMessage;
+    MessageKind kind;
+    const char* message;
+};
+
+class ClirQuery : public Operations, public ::testing::WithParamInterface<ClirCase> {};
+
+TEST_P(ClirQuery, JudgesTheReplyAndEndsWithStatus) {
+    const ClirCase& c = GetParam();
+    useDevice(DeviceState::Free, c.reply, c.delay);
+
+    queryClir(ctx);
+
+    const std::vector<Sent> lines = sentLines(port);
+    ASSERT_EQ(textOf(lines), (std::vector<std::string>{"ATR2301", "ATK1", "AT+CLIR?", "AT+CPAS"}));
+    EXPECT_EQ(lines[2].first - lines[1].cr, 600u);  // one pause after "ATK1"
+    if (c.hasMessage) {
+        ASSERT_EQ(user.messages.size(), 1u);
+        EXPECT_EQ(user.messages[0].kind, c.kind);
+        EXPECT_EQ(user.messages[0].text, cp(c.message));
+        EXPECT_EQ(user.messages[0].buttons, MessageButtons::Ok);
+        // The reply is read after eight pauses; "AT+CPAS" goes once the message is closed.
+        EXPECT_GE(user.messages[0].at, lines[2].cr + 4000);
+        EXPECT_LE(user.messages[0].at, lines[2].cr + 4101);
+        EXPECT_EQ(lines[3].first, user.messages[0].at + 100);
+    } else {
+        EXPECT_TRUE(user.messages.empty());
+    }
+    EXPECT_EQ(user.events.size(), user.messages.size());  // the reader is left alone
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ClirQuery,
+    ::testing::Values(
+        ClirCase{"Permanent", "\r\r\n+CLIR: 0,1\r\n\r\nOK\r\n", 1500, true,
+                 MessageKind::Information, "CLIR - предоставляется на постоянной основе"},
+        ClirCase{"Unknown", "\r\r\n+CLIR: 0,2\r\n\r\nOK\r\n", 1500, true, MessageKind::Information,
+                 "Не известно о предоставлении услуги CLIR. Уточните у оператора."},
+        ClirCase{"UnknownStatus", "\r\r\n+CLIR: 0,7\r\n\r\nOK\r\n", 1500, false,
+                 MessageKind::Information, ""},
+        ClirCase{"HeaderOneByteLate", "\r\r\r\n+CLIR: 0,1\r\n", 1500, true, MessageKind::Error,
+                 kClirFallback},
+        ClirCase{"Nothing", "", 1500, true, MessageKind::Error, kClirFallback},
+        // Arrives after the eight pauses and the read's time-out.
+        ClirCase{"TooLate", "\r\r\n+CLIR: 0,1\r\n", 4200, true, MessageKind::Error, kClirFallback}),
+    [](const ::testing::TestParamInfo<ClirCase>& info) { return info.param.name; });
+
+// A read that fails is judged as nothing received, whatever it may have left behind.
+class FailingReadPort : public FakePort {
+  public:
+    using FakePort::FakePort;
+    bool read(std::size_t max, std::string& out) override {
+        if (++reads_ == 1) {
+            return FakePort::read(max, out);  // the presence check
+        }
+        out += "\r\r\n+CLIR: 0,1";
+        return false;
+    }
+
+  private:
+    int reads_ = 0;
+};
+
+TEST_F(Operations, ClirFailedReadGivesTheFallback) {
+    FailingReadPort p(clock);
+    p.setResponder([](const std::string& line) {
+        return FakePort::Answer{line == "ATR2301" ? "\r01 " : "", 20};
+    });
+    OperationContext context{p, clock, user, user, dir.dir()};
+    queryClir(context);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].text, cp(kClirFallback));
+    EXPECT_EQ(p.lines().back(), "AT+CPAS");
+}
+
+TEST_F(Operations, ClirStopsAtAFailedPresenceCheck) {
+    useDevice(DeviceState::Absent);
+    EXPECT_THROW(queryClir(ctx), Failure);
+    EXPECT_EQ(port.lines(), std::vector<std::string>{"ATR2301"});
+    EXPECT_TRUE(user.messages.empty());
+}
+
+// ---- Data-transfer mode -----------------------------------------------------------------
+
+TEST_F(Operations, DataModeSendsATK1AndTellsHowToLeave) {
+    switchToDataMode(ctx);
+    EXPECT_EQ(port.lines(), (std::vector<std::string>{"ATR2301", "ATK1"}));
+    ASSERT_EQ(user.messages.size(), 1u);
+    const auto& m = user.messages[0];
+    EXPECT_EQ(m.kind, MessageKind::Information);
+    EXPECT_EQ(m.buttons, MessageButtons::Yes);
+    EXPECT_EQ(m.text, cp("Переход в режим передачи данных выполнен. Для выхода из режима "
+                         "перезапустите питание устройства"));
+    EXPECT_EQ(m.at - 5000, 800u + 510u + 500u);  // about 1.9 s after the command
+    EXPECT_EQ(port.written.back().at, m.at);     // nothing after "ATK1"
+    EXPECT_EQ(user.events.size(), 1u);           // no reader stop, no progress window
+}
+
+TEST_F(Operations, DataModeStopsAtAFailedPresenceCheck) {
+    useDevice(DeviceState::Busy);
+    try {
+        switchToDataMode(ctx);
+        FAIL() << "passed";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.text(), cp(kBusy));
+    }
+    EXPECT_EQ(port.lines(), std::vector<std::string>{"ATR2301"});
+    EXPECT_TRUE(user.messages.empty());
+}
+
+}  // namespace
+}  // namespace orv

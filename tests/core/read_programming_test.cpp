@@ -1,0 +1,358 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "fake_port.h"
+#include "link/device.h"
+#include "operations/programming.h"
+#include "recording_user.h"
+#include "settings/config_file.h"
+#include "settings/encoding.h"
+#include "test_support.h"
+
+namespace orv {
+namespace {
+
+using test::cp;
+using test::FakePort;
+using test::readFile;
+
+// The device as read programming sees it: registers answering after the echo of the CR, a SIM
+// phone book answering filled and empty slots as the modem does, and lines that may be given
+// other answers (or none).
+struct ScriptedDevice {
+    std::map<std::string, std::string> registers = {
+        {"8001", "5A"}, {"8101", "0B"}, {"8201", "0A"}, {"8301", "00"}, {"8401", "07"},
+        {"8601", "82"}, {"9001", "00"}, {"9101", "00"}, {"9201", "00"}, {"9301", "00"},
+        {"9401", "00"}, {"9501", "00"}, {"9601", "00"}, {"9701", "00"},
+    };
+    std::map<int, std::string> slots;          // index -> what follows "+CPBR: "
+    std::map<std::string, std::string> other;  // line -> the whole reply, "" for none
+
+    void fill(int index, const std::string& number, const std::string& text) {
+        slots[index] = std::to_string(index) + ",\"" + number + "\",129,\"" + text + "\"";
+    }
+
+    FakePort::Answer answer(const std::string& line) const {
+        if (auto it = other.find(line); it != other.end()) {
+            return {it->second};
+        }
+        if (line == "ATR2301") {
+            return {"\r01 "};
+        }
+        if (line.rfind("ATR", 0) == 0) {
+            return {"\r" + registers.at(line.substr(3)) + " "};
+        }
+        if (line.rfind("AT+CPBR=", 0) == 0) {
+            auto it = slots.find(std::stoi(line.substr(8)));
+            if (it == slots.end()) {
+                return {"\r\r\nOK\r\n"};
+            }
+            return {"\r\r\n+CPBR: " + it->second + "\r\n\r\nOK\r\n"};
+        }
+        return {"\r\nOK\r\n"};
+    }
+
+    // What the device keeps of written lines.
+    void apply(const CommandList& lines) {
+        for (const Text& line : lines) {
+            if (line.rfind("ATW", 0) == 0) {
+                registers[line.substr(3, 4)] = line.substr(7);
+            } else if (line.rfind("AT+CPBW=", 0) == 0) {
+                slots[std::stoi(line.substr(8))] = line.substr(8);
+            }
+        }
+    }
+};
+
+struct Rig {
+    VirtualClock clock;
+    FakePort port{clock};
+    test::RecordingUser user{clock};
+    test::TempDir dir;
+    ScriptedDevice device;
+    OperationContext ctx{port, clock, user, user, dir.dir()};
+    SettingsRecord record;
+
+    Rig() {
+        port.setResponder([this](const std::string& line) { return device.answer(line); });
+    }
+    void run() { readProgramming(ctx, record); }
+    std::string file() const { return readFile(dir.path("1.txt")); }
+};
+
+std::vector<std::string> registerReads() {
+    return {std::begin(device::kRegisterReads), std::end(device::kRegisterReads)};
+}
+
+// Everything sent for a run that reads the given slots.
+std::vector<std::string> sentFor(std::initializer_list<std::pair<int, int>> slotRanges) {
+    std::vector<std::string> lines = {"ATR2301"};
+    for (const std::string& r : registerReads()) {
+        lines.push_back(r);
+    }
+    lines.push_back("ATK1");
+    for (auto [from, to] : slotRanges) {
+        for (int i = from; i <= to; ++i) {
+            lines.push_back("AT+CPBR=" + std::to_string(i));
+        }
+    }
+    lines.push_back("AT+CPAS");
+    return lines;
+}
+
+std::vector<int> registerProgress() {
+    std::vector<int> p = {0};
+    for (int i = 1; i <= 14; ++i) {
+        p.push_back(3 * i);
+    }
+    return p;
+}
+
+const char* const kDefaultRegisterLines =
+    "ATW80015A\r\nATW81010B\r\nATW82010A\r\nATW830100\r\nATW840107\r\nATW860182\r\n"
+    "ATW900100\r\nATW910100\r\nATW920100\r\nATW930100\r\nATW940100\r\nATW950100\r\n"
+    "ATW960100\r\nATW970100\r\n";
+
+TEST(ReadProgramming, EmptyPhoneBookReadsSlotOneAndSlotHundredOne) {
+    Rig rig;
+    rig.record.forwardNumber = "555";
+    rig.record.tables[kCallBackTable] = test::table({"8900", ""});
+    rig.record.numberLength = "3";
+    rig.run();
+
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 1}, {101, 101}}));
+    std::vector<int> progress = registerProgress();
+    progress.insert(progress.end(), {43, 70, 71, 100});
+    EXPECT_EQ(rig.user.positions, progress);
+    EXPECT_EQ(rig.file(), kDefaultRegisterLines);
+
+    // Presence, 14 registers, ATK1 and two slots each purge once; DTR is raised with each.
+    EXPECT_EQ(rig.port.purges, 1 + 14 + 1 + 2);
+    EXPECT_FALSE(rig.user.readerStopped);
+    EXPECT_EQ(rig.user.readersStarted, 0);
+
+    EXPECT_EQ(rig.record.numberLength, "11");
+    EXPECT_EQ(rig.record.tables, SettingsRecord().tables);
+    EXPECT_EQ(rig.record.forwardNumber, "555");  // no slot 100 read: kept
+
+    const std::vector<std::string> events = {"caption " + cp("Чтение программирования"), "show",
+                                             "range 0 100", "close",
+                                             "caption " + cp("Запись программирования")};
+    EXPECT_EQ(rig.user.events, events);
+    EXPECT_TRUE(rig.user.messages.empty());
+}
+
+TEST(ReadProgramming, PacesItsReadsAndWaitsAfterTheLastCommand) {
+    Rig rig;
+    rig.run();
+    // ATK1 (the 16th line) is followed by its pause and no read: the next line's first byte
+    // comes 600 ms after its CR.
+    const auto& w = rig.port.written;
+    std::size_t cr = 0;
+    int crs = 0;
+    for (; cr < w.size(); ++cr) {
+        if (w[cr].byte == '\r' && ++crs == 16) {
+            break;
+        }
+    }
+    ASSERT_LT(cr + 1, w.size());
+    EXPECT_EQ(w[cr + 1].at - w[cr].at, 600u);
+    EXPECT_EQ(rig.clock.elapsed() - w.back().at, 500u);  // "AT+CPAS" then a pause
+}
+
+TEST(ReadProgramming, EmptySlotBelowHundredEndsFirstPassAndSpeedDialFollows) {
+    Rig rig;
+    for (int i : {1, 2, 3, 5, 6, 7, 8, 9}) {
+        rig.device.fill(i, "890" + std::to_string(i), "W890" + std::to_string(i));
+    }
+    rig.device.fill(101, "111", "111");
+    rig.device.fill(102, "+7495", "+7495");
+    rig.run();
+
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 4}, {101, 103}}));
+    std::vector<int> progress = registerProgress();
+    progress.insert(progress.end(), {43, 44, 45, 46, 70, 71, 72, 73, 100});
+    EXPECT_EQ(rig.user.positions, progress);
+
+    // Each listed reply keeps its own line breaks, every line of the file ending in CR LF.
+    std::string expected = kDefaultRegisterLines;
+    for (const char* entry :
+         {"1,\"8901\",129,\"W8901\"", "2,\"8902\",129,\"W8902\"", "3,\"8903\",129,\"W8903\"",
+          "101,\"111\",129,\"111\"", "102,\"+7495\",129,\"+7495\""}) {
+        expected += std::string("\r\nAT+CPBW=") + entry + "\r\n\r\nOK\r\n";
+    }
+    EXPECT_EQ(rig.file(), expected);
+
+    EXPECT_EQ(rig.record.tables[kCallBackTable], test::table({"8901", "8902", "8903", ""}));
+    EXPECT_EQ(rig.record.tables[kSpeedDialTable], test::table({"111", "+7495", ""}));
+    EXPECT_EQ(rig.record.tables[kAllowedTable], test::table({""}));
+}
+
+TEST(ReadProgramming, ForwardSlotIsReadOnlyWhenSlotsBelowItAreAllFilled) {
+    for (bool forwardFilled : {false, true}) {
+        SCOPED_TRACE(forwardFilled);
+        Rig rig;
+        rig.record.forwardNumber = "old";
+        for (int i = 1; i <= 99; ++i) {
+            rig.device.fill(i, std::to_string(1000 + i), "W" + std::to_string(1000 + i));
+        }
+        if (forwardFilled) {
+            rig.device.fill(100, "89001234567", "89001234567");
+        }
+        rig.device.fill(101, "111", "111");
+        rig.device.fill(102, "222", "222");
+        rig.run();
+
+        // Slot 100 empty ends the reads there, and the speed dial is not read; filled, the
+        // first pass goes on through the speed dial to its first empty slot.
+        EXPECT_EQ(rig.port.lines(), sentFor({{1, forwardFilled ? 103 : 100}}));
+        EXPECT_EQ(rig.user.positions.back(), 100);
+        for (int p : rig.user.positions) {
+            EXPECT_LE(p, 100);
+        }
+        EXPECT_EQ(rig.record.tables[kCallBackTable].size(), 100u);
+        EXPECT_EQ(rig.record.tables[kCallBackTable][98].number, "1099");
+        EXPECT_EQ(rig.record.forwardNumber, forwardFilled ? "89001234567" : "old");
+        EXPECT_EQ(rig.record.tables[kSpeedDialTable],
+                  forwardFilled ? test::table({"111", "222", ""}) : test::table({""}));
+    }
+}
+
+TEST(ReadProgramming, FullPhoneBookStopsAfterSlotHundredFifty) {
+    Rig rig;
+    for (int i = 1; i <= 150; ++i) {
+        const std::string n = std::to_string(7000 + i);
+        rig.device.fill(i, n, i < 100 ? "N" + n : n);
+    }
+    rig.run();
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 150}}));
+    EXPECT_EQ(rig.record.tables[kAllowedTable].size(), 100u);
+    EXPECT_EQ(rig.record.forwardNumber, "7100");
+    EXPECT_EQ(rig.record.tables[kSpeedDialTable].size(), 51u);
+    EXPECT_EQ(rig.record.tables[kSpeedDialTable][49].number, "7150");
+}
+
+TEST(ReadProgramming, SlotRepliesWithoutAnEntryOrOkDoNotEndThePass) {
+    Rig rig;
+    rig.device.fill(1, "8900", "W8900");
+    rig.device.other["AT+CPBR=2"] = "\rOK\r";                // trimmed "OK": too short to judge
+    rig.device.other["AT+CPBR=3"] = "\r\r\nERROR\r\n";       // 8 characters: not listed
+    rig.device.other["AT+CPBR=4"] = "\r\r\nOK\r\n\r\nOK\r";  // 9 characters, "OK" at 3 and 4
+    rig.run();
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 4}, {101, 101}}));
+    const std::string file = rig.file();
+    EXPECT_EQ(file.find("ERROR"), std::string::npos);
+    EXPECT_NE(file.find("\r\nOK\r\n\r\nOK\r\n", file.find("W8900")), std::string::npos);
+    EXPECT_EQ(rig.record.tables[kCallBackTable], test::table({"8900", ""}));
+}
+
+// A read that brings nothing ends the operation wherever it happens, before anything is saved
+// or loaded.
+TEST(ReadProgramming, ReadErrorLeavesFileAndRecordAlone) {
+    for (const char* silent : {"ATR8401", "AT+CPBR=3", "AT+CPBR=102"}) {
+        SCOPED_TRACE(silent);
+        Rig rig;
+        test::writeFile(rig.dir.path("1.txt"), "earlier\r\n");
+        for (int i : {1, 2, 3, 101, 102}) {
+            rig.device.fill(i, "8900", "W8900");
+        }
+        rig.device.other[silent] = "";
+        rig.record.password = "12";
+        rig.record.tables[kForbiddenTable] = test::table({"5678", ""});
+        const SettingsRecord before = rig.record;
+
+        try {
+            rig.run();
+            ADD_FAILURE() << "no failure";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.kind(), MessageKind::Error);
+            EXPECT_EQ(f.text(), cp("Ошибка считывания данных"));
+        }
+        EXPECT_EQ(rig.port.lines().back(), silent);
+        EXPECT_EQ(rig.file(), "earlier\r\n");
+        EXPECT_EQ(rig.record, before);
+        EXPECT_TRUE(rig.user.shown);
+        EXPECT_EQ(rig.user.caption, cp("Чтение программирования"));
+    }
+}
+
+TEST(ReadProgramming, MalformedRegisterReplyIsRejectedByTheLoadAfterTheFileIsWritten) {
+    Rig rig;
+    rig.device.registers["8001"] = "FF";
+    rig.device.other["ATR8101"] = "\r5 ";  // one value character
+    rig.device.fill(1, "8900", "W8900");
+    rig.record.numberLength = "42";
+    rig.record.tables[kCallBackTable] = test::table({"1111", ""});
+
+    try {
+        rig.run();
+        ADD_FAILURE() << "no failure";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.kind(), MessageKind::Plain);
+        EXPECT_EQ(f.text(), cp("Файл 1.txt имеет не правильный формат"));
+    }
+    EXPECT_EQ(rig.file().substr(0, 21), "ATW8001FF\r\nATW81015\r\n");
+    EXPECT_EQ(rig.port.lines().back(), "AT+CPAS");
+    // The line before the faulty one took effect; nothing after it did.
+    EXPECT_EQ(rig.record.choice(1), 0);
+    EXPECT_EQ(rig.record.choice(6), 0);
+    EXPECT_EQ(rig.record.numberLength, "42");
+    EXPECT_EQ(rig.record.tables[kCallBackTable], test::table({"1111", ""}));
+    EXPECT_TRUE(rig.user.shown);
+    EXPECT_EQ(rig.user.caption, cp("Чтение программирования"));
+}
+
+SettingsRecord recordToWrite() {
+    SettingsRecord r;
+    r.choices = {0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1};
+    r.numberLength = "99";
+    r.callDuration = "7";
+    r.controlTime = "45";
+    r.volume = "55";
+    r.password = "7654321";
+    r.forwardNumber = "+79161234567";
+    r.tables[kCallBackTable] = test::table({"8900", "+79031112233", ""});
+    r.tables[kAllowedTable] = test::table({"1234", "1234567890", ""});
+    r.tables[kForbiddenTable] = test::table({"5678", "810495", ""});
+    r.tables[kSpeedDialTable] = test::table({"111", "+7495", ""});
+    return r;
+}
+
+// The forward number's slot lies beyond the first empty slot of a phone book with fewer than
+// 99 tagged numbers, so it is not read: the window keeps the forward number it had.
+TEST(ReadProgramming, ReadsBackWhatWasWrittenButTheUnreachedForwardNumber) {
+    const SettingsRecord written = recordToWrite();
+    Rig rig;
+    rig.record.forwardNumber = "kept";
+    rig.device.apply(encode(written));
+    rig.run();
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 7}, {101, 103}}));
+    SettingsRecord expected = written;
+    expected.forwardNumber = "kept";
+    EXPECT_EQ(rig.record, expected);
+}
+
+TEST(ReadProgramming, ReadsBackAFullPhoneBookWithItsForwardNumber) {
+    SettingsRecord written = recordToWrite();
+    for (PhoneTable& t : written.tables) {
+        t.pop_back();  // the empty record, added again below
+    }
+    for (int i = 0;
+         written.tables[0].size() + written.tables[1].size() + written.tables[2].size() < 99; ++i) {
+        written.tables[i % 3].push_back({"+7" + std::to_string(9000000 + i), ""});
+    }
+    for (PhoneTable& t : written.tables) {
+        t.push_back({});
+    }
+
+    Rig rig;
+    rig.device.apply(encode(written));
+    rig.run();
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 103}}));
+    EXPECT_EQ(rig.record, written);
+}
+
+}  // namespace
+}  // namespace orv
