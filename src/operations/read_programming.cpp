@@ -95,17 +95,23 @@ CommandList fileLines(const CommandList& entries) {
     return lines;
 }
 
+// Reads one slot and lists it when it holds an entry; returns its trimmed reply.
+std::string readSlot(OperationContext& ctx, Progress& progress, int index, CommandList& entries) {
+    progress.advance(1);
+    std::string trimmed = askDevice(ctx, device::kPhoneBookRead + std::to_string(index), [] {});
+    if (device::isListedSlotReply(trimmed)) {
+        trimmed = replaceAll(trimmed, device::kPhoneBookReplyHead, device::kPhoneBookWrite);
+        entries.push_back(trimmed);
+    }
+    return trimmed;
+}
+
 // One pass over the phone book from `first`: each slot read is listed when it holds an entry.
 // The pass ends after the first empty slot, or after the last slot. Returns the last index read.
 int readPhoneBook(OperationContext& ctx, Progress& progress, int first, CommandList& entries) {
     int index = first;
     for (;; ++index) {
-        progress.advance(1);
-        std::string trimmed = askDevice(ctx, device::kPhoneBookRead + std::to_string(index), [] {});
-        if (device::isListedSlotReply(trimmed)) {
-            trimmed = replaceAll(trimmed, device::kPhoneBookReplyHead, device::kPhoneBookWrite);
-            entries.push_back(trimmed);
-        }
+        const std::string trimmed = readSlot(ctx, progress, index, entries);
         // A reply too short to hold the "OK" of an empty slot is not taken as one: the pass
         // goes on. A device that answers nothing at all has already ended the operation with
         // a read error.
@@ -145,10 +151,12 @@ void readProgramming(OperationContext& ctx, SettingsRecord& record) {
     ctx.port.setDtr();
 
     // The tagged entries and the forward number from slot 1 on. When that pass stops at an
-    // empty slot below the forward number's, the speed-dial entries are read from their own
-    // first slot.
+    // empty slot below the forward number's, the forward number's slot is read on its own (a
+    // pass that stopped short would otherwise leave the device's forward number behind and
+    // the window's old one in place), and the speed-dial entries from their own first slot.
     const int lastRead = readPhoneBook(ctx, progress, kFirstSlot, entries);
     if (lastRead < kForwardSlot) {
+        readSlot(ctx, progress, kForwardSlot, entries);
         progress.atLeast(kSecondPassProgress);
         readPhoneBook(ctx, progress, kFirstSpeedDialSlot, entries);
     }

@@ -122,20 +122,20 @@ TEST(ReadProgramming, EmptyPhoneBookReadsSlotOneAndSlotHundredOne) {
     rig.record.numberLength = "3";
     rig.run();
 
-    EXPECT_EQ(rig.port.lines(), sentFor({{1, 1}, {101, 101}}));
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 1}, {100, 100}, {101, 101}}));
     std::vector<int> progress = registerProgress();
-    progress.insert(progress.end(), {43, 70, 71, 100});
+    progress.insert(progress.end(), {43, 44, 70, 71, 100});
     EXPECT_EQ(rig.user.positions, progress);
     EXPECT_EQ(rig.file(), kDefaultRegisterLines);
 
-    // Presence, 14 registers, ATK1 and two slots each purge once; DTR is raised with each.
-    EXPECT_EQ(rig.port.purges, 1 + 14 + 1 + 2);
+    // Presence, 14 registers, ATK1 and three slots each purge once; DTR is raised with each.
+    EXPECT_EQ(rig.port.purges, 1 + 14 + 1 + 3);
     EXPECT_FALSE(rig.user.readerStopped);
     EXPECT_EQ(rig.user.readersStarted, 0);
 
     EXPECT_EQ(rig.record.numberLength, "11");
     EXPECT_EQ(rig.record.tables, SettingsRecord().tables);
-    EXPECT_EQ(rig.record.forwardNumber, "555");  // no slot 100 read: kept
+    EXPECT_EQ(rig.record.forwardNumber, "555");  // slot 100 empty: nothing to replace it
 
     const std::vector<std::string> events = {"caption " + cp("Чтение программирования"), "show",
                                              "range 0 100", "close",
@@ -171,9 +171,9 @@ TEST(ReadProgramming, EmptySlotBelowHundredEndsFirstPassAndSpeedDialFollows) {
     rig.device.fill(102, "+7495", "+7495");
     rig.run();
 
-    EXPECT_EQ(rig.port.lines(), sentFor({{1, 4}, {101, 103}}));
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 4}, {100, 100}, {101, 103}}));
     std::vector<int> progress = registerProgress();
-    progress.insert(progress.end(), {43, 44, 45, 46, 70, 71, 72, 73, 100});
+    progress.insert(progress.end(), {43, 44, 45, 46, 47, 70, 71, 72, 73, 100});
     EXPECT_EQ(rig.user.positions, progress);
 
     // Each listed reply keeps its own line breaks, every line of the file ending in CR LF.
@@ -241,7 +241,7 @@ TEST(ReadProgramming, SlotRepliesWithoutAnEntryOrOkDoNotEndThePass) {
     rig.device.other["AT+CPBR=3"] = "\r\r\nERROR\r\n";       // 8 characters: not listed
     rig.device.other["AT+CPBR=4"] = "\r\r\nOK\r\n\r\nOK\r";  // 9 characters, "OK" at 3 and 4
     rig.run();
-    EXPECT_EQ(rig.port.lines(), sentFor({{1, 4}, {101, 101}}));
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 4}, {100, 100}, {101, 101}}));
     const std::string file = rig.file();
     EXPECT_EQ(file.find("ERROR"), std::string::npos);
     EXPECT_NE(file.find("\r\nOK\r\n\r\nOK\r\n", file.find("W8900")), std::string::npos);
@@ -321,17 +321,15 @@ SettingsRecord recordToWrite() {
 }
 
 // The forward number's slot lies beyond the first empty slot of a phone book with fewer than
-// 99 tagged numbers, so it is not read: the window keeps the forward number it had.
-TEST(ReadProgramming, ReadsBackWhatWasWrittenButTheUnreachedForwardNumber) {
+// 99 tagged numbers: it is read on its own between the two passes, so it comes back too.
+TEST(ReadProgramming, ReadsBackWhatWasWrittenWithTheForwardNumberBeyondTheFirstPass) {
     const SettingsRecord written = recordToWrite();
     Rig rig;
-    rig.record.forwardNumber = "kept";
+    rig.record.forwardNumber = "old";
     rig.device.apply(encode(written));
     rig.run();
-    EXPECT_EQ(rig.port.lines(), sentFor({{1, 7}, {101, 103}}));
-    SettingsRecord expected = written;
-    expected.forwardNumber = "kept";
-    EXPECT_EQ(rig.record, expected);
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 7}, {100, 100}, {101, 103}}));
+    EXPECT_EQ(rig.record, written);
 }
 
 TEST(ReadProgramming, ReadsBackAFullPhoneBookWithItsForwardNumber) {

@@ -2,8 +2,11 @@
 // behaviour, and loading a configuration into the window at start-up and from a file.
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QTimer>
 
 #include "app/controls.h"
 #include "app/tark.h"
@@ -38,6 +41,25 @@ orv::SettingsRecord unusualRecord() {
     r.tables[orv::kAllowedTable] = {};
     r.tables[orv::kForbiddenTable] = {{"12a", ""}};
     r.tables[orv::kSpeedDialTable] = {{toText("№5"), "x"}, {"", ""}};
+    return r;
+}
+
+// A record whose every setting survives a save and a load.
+orv::SettingsRecord unusualRecordThatLoadsBack() {
+    orv::SettingsRecord r;
+    for (int n = 1; n <= orv::kChoiceCount; ++n) {
+        r.choice(n) = 1 - orv::kDefaultChoices[std::size_t(n - 1)];
+    }
+    r.volume = "17";
+    r.password = "7654321";
+    r.callDuration = "99";
+    r.numberLength = "7";
+    r.forwardNumber = "+79001234567";
+    r.controlTime = "30";
+    r.tables[orv::kCallBackTable] = {{"111", ""}, {"222", ""}, {"", ""}};
+    r.tables[orv::kAllowedTable] = {{"1234", ""}, {"", ""}};
+    r.tables[orv::kForbiddenTable] = {{"+7495", ""}, {"", ""}};
+    r.tables[orv::kSpeedDialTable] = {{"5", ""}, {"", ""}};
     return r;
 }
 
@@ -226,3 +248,94 @@ TEST(MessagesTest, FailureShownByItsKindAndCommandsEndQuietlyOnSilentAbort) {
 }
 
 }  // namespace
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Answers the next modal file dialog of `form` with `name`, as a user typing it and pressing OK.
+// A dialog that will not take the name is closed, so that the test fails instead of waiting.
+void answerFileDialog(QWidget* form, const char* dialogName, const QString& name) {
+    auto* timer = new QTimer(form);
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(timer, &QTimer::timeout, form, [=] {
+        auto* dialog = form->findChild<QFileDialog*>(QString::fromLatin1(dialogName));
+        if (!dialog || !dialog->isVisible()) {
+            if (waited->elapsed() > 10000) {
+                timer->deleteLater();
+                delete waited;
+            }
+            return;
+        }
+        timer->deleteLater();
+        delete waited;
+        // Typed into the name field, which has the focus.
+        auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(field, nullptr);
+        field->setText(name);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog did not take " << name.toStdString();
+            dialog->reject();
+        }
+    });
+    timer->start(20);
+}
+
+}  // namespace
+
+TEST_F(LoadTest, EmptyFolderClosesWithTheNineDefaultLines) {
+    {
+        TForm1 form;
+        ASSERT_TRUE(form.formClose());
+    }
+    EXPECT_EQ(readFile(dir.path("config.bak")),
+              QByteArray("ATW80015A\r\nATW81010B\r\nATW82010A\r\nATW830100\r\nATW840107\r\n"
+                         "ATW860182\r\nATW900100\r\nATK1\r\nAT+CPAS\r\n"));
+}
+
+TEST_F(LoadTest, WorkingStateIsWrittenBackByteForByteAtClose) {
+    const QByteArray state =
+        "ATW8001C3\r\nATW81010C\r\nATW820105\r\nATW830109\r\nATW840124\r\nATW860145\r\n"
+        "ATW900107\r\nATW910105\r\nATW920104\r\nATW930103\r\nATW940102\r\nATW950101\r\n"
+        "ATW960109\r\nATW970108\r\nATK1\r\n"
+        "AT+CPBW=1,\"89001112233\",129,\"W89001112233\"\r\n"
+        "AT+CPBW=2,\"1234\",129,\"N1234\"\r\n"
+        "AT+CPBW=3,\"+74951234567\",129,\"R+74951234567\"\r\n"
+        "AT+CPBW=4,\"5678\",129,\"B5678\"\r\n"
+        "AT+CPBW=5,\"8800\",129,\"B8800\"\r\n"
+        "AT+CPBW=6,\"88005553535\",129,\"S88005553535\"\r\n"
+        "AT+CPBW=100,\"+79161234567\",129,\"+79161234567\"\r\n"
+        "AT+CPBW=101,\"0101\",129,\"0101\"\r\n"
+        "AT+CPBW=102,\"+7916\",129,\"+7916\"\r\n"
+        "AT+CPAS\r\n";
+    writeFile(dir.path("config.bak"), state);
+    {
+        MessageRecorder messages;
+        TForm1 form;
+        EXPECT_TRUE(messages.shown.empty());
+        EXPECT_EQ(toText(child<QLineEdit>(&form, "Edit10")->text()), "+79161234567");
+        ASSERT_TRUE(form.formClose());
+    }
+    EXPECT_EQ(readFile(dir.path("config.bak")), state);
+}
+
+TEST_F(LoadTest, SaveThenOpenThroughTheDialogsRestoresEverything) {
+    TForm1 form;
+    ASSERT_TRUE(showActive(&form));
+    form.setRecord(unusualRecordThatLoadsBack());
+    MessageRecorder messages(QMessageBox::Yes);       // "create the file?" answered Yes
+    answerFileDialog(&form, "SaveDialog1", "saved");  // typed in the current folder
+    form.N5Click();
+    ASSERT_TRUE(QFile::exists(dir.path("saved.cfg")));  // ".cfg" added to a bare name
+    ASSERT_EQ(messages.shown.size(), 1u);               // asked before creating it
+
+    form.setRecord(orv::SettingsRecord());
+    answerFileDialog(&form, "OpenDialog1", "saved.cfg");
+    form.N4Click();
+    EXPECT_EQ(form.record(), unusualRecordThatLoadsBack());
+}
