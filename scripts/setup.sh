@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl1-mesa-dev
   libgtest-dev googletest
   xvfb xauth fonts-dejavu-core fonts-liberation
+  clang libclang-rt-14-dev dpkg-dev file
 )
 
 missing=()
