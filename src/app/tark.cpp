@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,15 +19,20 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <vector>
 
 #include "app/activation.h"
 #include "app/controls.h"
+#include "app/file_dialog.h"
 #include "app/messages.h"
 #include "app/phone_grid.h"
 #include "app/phone_table.h"
 #include "app/tark2.h"
+#include "app/tark3.h"
 #include "app/tark4.h"
+#include "app/terminal.h"
 #include "app/text_bridge.h"
 #include "app/window_font.h"
 #include "link/link.h"
@@ -455,7 +461,7 @@ QWidget* TForm1::buildSmsPage() {
 }
 
 QFileDialog* TForm1::makeFileDialog(const char* name, bool save) {
-    auto* dialog = new QFileDialog(this);
+    auto* dialog = new orv::ui::ConfigFileDialog(this);
     dialog->setObjectName(name);
     // The platform's own dialog could move the process's current directory, where the
     // working-state file lies.
@@ -475,6 +481,14 @@ QFileDialog* TForm1::makeFileDialog(const char* name, bool save) {
 void TForm1::formCreate() {
     createTable();
     selectUsKeyboardLayout();
+    portFlags_.firstActivation = 0;
+    // The port reader: the link shows in the terminal whatever arrives while its reader-stop
+    // flag is clear, from the first opening of the port on.
+    terminal_ = std::make_unique<orv::ui::Terminal>(Memo1);
+    connect(link_.get(), &orv::Link::received, this,
+            [this](const QByteArray& bytes) { terminal_->show(bytes); });
+    connect(link_.get(), &orv::Link::portLost, this, &TForm1::portLost);
+    Memo1->installEventFilter(this);
     if (orv::canOpenForReadWrite(orv::kWorkingStateFile)) {
         orv::ui::runCommand(
             this, [this] { loadFile(orv::kWorkingStateFile, orv::kWorkingStateShownName); });
@@ -543,6 +557,7 @@ void TForm1::saveFile(const std::string& path) {
 }
 
 bool TForm1::formClose() {
+    closePortAndWait();
     return orv::ui::runCommand(this, [this] { saveFile(orv::kWorkingStateFile); });
 }
 
@@ -572,7 +587,70 @@ void TForm1::revealTerminal() {
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), true);
 }
 
+void TForm1::closePortAndWait() {
+    auto closed = std::make_shared<std::promise<void>>();
+    std::future<void> done = closed->get_future();
+    link_->post([closed](orv::LinkContext& link) {
+        link.closePort();
+        closed->set_value();
+    });
+    // The link is idle whenever the windows take input; the bound only guards against a job
+    // that never ends.
+    done.wait_for(std::chrono::seconds(10));
+    // A window that stays open (its save failed) opens the port again at its next activation.
+    portFlags_.portOpen = 0;
+    portFlags_.firstActivation = 0;
+}
+
+void TForm1::portLost() {
+    portFlags_.portOpen = 0;
+    portFlags_.firstActivation = 0;
+}
+
+void TForm1::N8Click() {
+    portFlags_.portChanged = 0;
+    if (portSettings_) {
+        portSettings_->showSettings();
+    }
+}
+
 void TForm1::onActivated() {
+    if (activating_) {
+        return;
+    }
+    if (!(portFlags_.firstActivation && !portFlags_.portChanged)) {
+        // The port is opened or reopened: the name is read here, the opening with its pauses
+        // runs on the link thread while the windows take no input but keep painting.
+        std::optional<orv::Text> name;
+        if (!orv::ui::runCommand(this, [&] { name = orv::readPortName(orv::kPortSettingsFile); })) {
+            return;
+        }
+        if (!name && portSettings_) {
+            portSettings_->selectFirstPort();
+        }
+        activating_ = true;
+        auto flags = std::make_shared<orv::PortFlags>(portFlags_);
+        std::exception_ptr failure;
+        QEventLoop wait;
+        runner_->run(
+            [flags, name](orv::LinkContext& link) {
+                orv::LinkPortOpening opening(link);
+                orv::activatePort(*flags, opening, name);
+            },
+            [&](std::exception_ptr error) {
+                failure = error;
+                wait.quit();
+            });
+        wait.exec();
+        activating_ = false;
+        portFlags_ = *flags;
+        if (failure) {
+            orv::ui::OperationRunner::showOutcome(this, failure);
+            return;
+        }
+    }
+    portFlags_.firstActivation = 1;
+    portFlags_.portChanged = 0;
     for (QWidget* page : {TabSheet4, TabSheet3, TabSheet2, TabSheet1}) {
         PageControl1->setCurrentWidget(page);
     }
@@ -607,6 +685,9 @@ void TForm1::N10Click() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Memo1 && event->type() == QEvent::KeyPress) {
+        return memo1KeyPress(static_cast<QKeyEvent*>(event));
+    }
     if (watched == Memo2 && event->type() == QEvent::KeyPress) {
         return memo2KeyPress(static_cast<QKeyEvent*>(event));
     }
@@ -622,4 +703,19 @@ bool TForm1::memo2KeyPress(QKeyEvent* key) {
         orv::Memo2KeyPress(visualLineLengths(*Memo2), key->key() == Qt::Key_Backspace);
     Label21->setText(QString::fromStdString(result.label()));
     return result.swallow;
+}
+
+// Each character typed into the terminal goes to the device at once as one byte, with the
+// reader stopped around the write; only the device's echo appears in the text.
+bool TForm1::memo1KeyPress(QKeyEvent* key) {
+    const std::optional<unsigned char> byte = orv::ui::Terminal::typedByte(*key);
+    if (!byte) {
+        return false;
+    }
+    link_->post([b = *byte](orv::LinkContext& link) {
+        link.stopReader();
+        link.port().writeByte(b);
+        link.startReader();
+    });
+    return true;
 }

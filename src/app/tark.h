@@ -7,7 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "app/operation_runner.h"
+#include "link/port_settings.h"
 #include "settings/settings_record.h"
+#include "sms/recipients.h"
 
 class QAction;
 class QFileDialog;
@@ -16,6 +19,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class TForm2;
+class TForm3;
 class TForm4;
 
 namespace orv {
@@ -28,6 +32,7 @@ class ChoiceBox;
 class LimitedEdit;
 class PhoneGrid;
 class PhoneTableModel;
+class Terminal;
 class UpDown;
 }  // namespace orv::ui
 
@@ -62,11 +67,25 @@ class TForm1 : public QMainWindow {
     void setProgressWindow(TForm4* progress);
     TForm2* aboutWindow() const { return about_; }
     TForm4* progressWindow() const { return progress_; }
+    // The port settings window, whose list the activation falls back on without a port file.
+    void setPortSettingsWindow(TForm3* settings) { portSettings_ = settings; }
+
+    // The first-activation, port-changed and port-open flags of the serial port.
+    orv::PortFlags& portFlags() { return portFlags_; }
 
     bool terminalRevealed() const;
 
     // The link thread that owns the serial port: every device command runs on it as a job.
     orv::Link& link() { return *link_; }
+    // Runs device commands on the link thread with the windows busy meanwhile.
+    orv::ui::OperationRunner& runner() { return *runner_; }
+
+    // The recipient list of the SMS broadcast and whether a recipient file was ever chosen.
+    const orv::RecipientList& recipients() const { return recipients_; }
+    bool recipientsLoaded() const { return recipientsLoaded_ != 0; }
+    // What a confirmed choice in the recipient file dialog does: a new empty list, the loaded
+    // flag set, then the file read into the list (a failure is shown; the list stays empty).
+    void loadRecipients(const std::string& path);
 
   public slots:
     // Shows the tab "Дальворн-терминал" for good; the selected page stays.
@@ -79,15 +98,16 @@ class TForm1 : public QMainWindow {
     void N6Click();   // "Выход"
     void N10Click();  // "О программе..."
 
-    // Device commands, filled in with the device link.
-    virtual void N7Click() {}       // "Записать программирование"
-    virtual void Sim1Click() {}     // "Очистка Sim-карты"
-    virtual void N2Click() {}       // "Чтение программирования"
-    virtual void N8Click() {}       // "Настройки программирования"
-    virtual void N11Click() {}      // "Переход в режим передачи данных"
-    virtual void Button1Click() {}  // "Проверить"
-    virtual void Button2Click() {}  // "Разослать абонентам"
-    virtual void Button3Click() {}  // "Загрузить файл абонентов"
+    // Device commands, filled in with the device link. Each device operation runs as a job on
+    // the link thread while the windows take no input (device_commands.cpp).
+    virtual void N7Click();       // "Записать программирование"
+    virtual void Sim1Click();     // "Очистка Sim-карты"
+    virtual void N2Click();       // "Чтение программирования"
+    virtual void N8Click();       // "Настройки программирования"
+    virtual void N11Click();      // "Переход в режим передачи данных"
+    virtual void Button1Click();  // "Проверить"
+    virtual void Button2Click();  // "Разослать абонентам"
+    virtual void Button3Click();  // "Загрузить файл абонентов"
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -107,6 +127,12 @@ class TForm1 : public QMainWindow {
     void formCreate();
     void selectUsKeyboardLayout();
     bool memo2KeyPress(QKeyEvent* key);
+    // The terminal's key press: the character goes to the device, not into the text.
+    bool memo1KeyPress(QKeyEvent* key);
+    // The open port went away: the next activation opens it again.
+    void portLost();
+    // Closes the port on the link thread and returns once it is closed.
+    void closePortAndWait();
 
     QTabWidget* PageControl1 = nullptr;
     QWidget* TabSheet1 = nullptr;
@@ -139,7 +165,17 @@ class TForm1 : public QMainWindow {
     QFileDialog* SaveDialog1 = nullptr;
 
     std::unique_ptr<orv::Link> link_;
+    // Declared after the link so that it goes first, releasing a job that waits on a message.
+    std::unique_ptr<orv::ui::OperationRunner> runner_ =
+        std::make_unique<orv::ui::OperationRunner>(*this);
+    QFileDialog* OpenDialog2 = nullptr;  // the recipient file, made when first needed
+    orv::RecipientList recipients_;
+    unsigned char recipientsLoaded_ = 0;  // the recipient-list-loaded flag
     orv::ui::ActivationTracker* activation_ = nullptr;
+    orv::PortFlags portFlags_;
+    bool activating_ = false;  // an activation waits for its port opening
+    std::unique_ptr<orv::ui::Terminal> terminal_;
+    TForm3* portSettings_ = nullptr;
     TForm2* about_ = nullptr;
     TForm4* progress_ = nullptr;
 };

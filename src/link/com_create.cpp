@@ -2,9 +2,13 @@
 
 namespace orv {
 
+// Each byte starts 100 ms after the previous one started (the first 100 ms after the call), so
+// the time a write itself takes does not add up over a line.
 void sendPaced(const std::string& bytes, Port& port, Clock& clock) {
+    Millis last = clock.now();
     for (unsigned char c : bytes) {
-        waitFor(clock, kByteInterval);
+        waitSince(clock, last, kByteInterval);
+        last = clock.now();
         port.writeByte(c);
     }
 }

@@ -58,9 +58,10 @@ class Link::Worker : public QObject, public LinkContext {
     bool readerStopped() const override { return readerStop_ != 0; }
 
     // The reader: whatever arrived while the flag is clear goes to the terminal. It runs from
-    // the link thread's event loop, so it never runs while a job reads the port.
+    // the link thread's event loop, and the port also reports arrivals from inside a job's own
+    // read; while a job runs it takes nothing, so the job's replies stay the job's.
     void readArrived() {
-        if (readerStop_ || !port_) {
+        if (readerStop_ || inJob_ || !port_) {
             return;
         }
         std::string bytes;
@@ -74,8 +75,23 @@ class Link::Worker : public QObject, public LinkContext {
         }
     }
 
+    // Runs one job; afterwards the reader shows what the job left unread, if it runs.
+    void runJob(const Job& job) {
+        inJob_ = true;
+        try {
+            job(*this);
+        } catch (...) {
+            inJob_ = false;
+            readArrived();
+            throw;
+        }
+        inJob_ = false;
+        readArrived();
+    }
+
   private:
     Link& link_;
+    bool inJob_ = false;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<Port> port_;
     NoPort noPort_;
@@ -101,7 +117,7 @@ void Link::post(Job job, Done done) {
         [this, job = std::move(job), done = std::move(done)] {
             std::exception_ptr error;
             try {
-                job(*worker_);
+                worker_->runJob(job);
             } catch (...) {
                 error = std::current_exception();
             }

@@ -12,7 +12,9 @@
 #include <memory>
 
 #include "link/clock.h"
+#include "link/com_create.h"
 #include "link/port.h"
+#include "link/port_settings.h"
 #include "operations/operation.h"
 #include "settings/text.h"
 
@@ -37,6 +39,19 @@ class LinkContext : public ReaderControl {
     void stopReader() override = 0;
     void startReader() override = 0;
     virtual bool readerStopped() const = 0;
+};
+
+// The main window's port opening as a job on the link thread: the closing, the three pauses
+// and OpenPort all act on the link's port and clock.
+class LinkPortOpening : public PortOpening {
+  public:
+    explicit LinkPortOpening(LinkContext& link) : link_(link) {}
+    void closePort() override { link_.closePort(); }
+    void pause() override { Pause(link_.clock()); }
+    void openPort(const Text& name) override { link_.openPort(name); }
+
+  private:
+    LinkContext& link_;
 };
 
 class Link : public QObject {

@@ -228,6 +228,7 @@ TEST_F(MainWindowTest, ActivationEndsOnTheFirstTabWhateverWasSelected) {
     QStringList selected;
     QObject::connect(tabs, &QTabWidget::currentChanged,
                      [&](int i) { selected << tabs->widget(i)->objectName(); });
+    form.portFlags().firstActivation = 1;  // the port is open: the activation goes through
     form.onActivated();
     EXPECT_EQ(tabs->currentWidget()->objectName(), "TabSheet1");
     selected.removeAll("TabSheet3");

@@ -1,0 +1,104 @@
+// The main window's device commands: the questions asked before them on the user-interface
+// thread, then each operation run on the link thread with the windows busy meanwhile.
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <memory>
+#include <vector>
+
+#include "app/messages.h"
+#include "app/operation_runner.h"
+#include "app/tark.h"
+#include "app/text_bridge.h"
+#include "operations/line_services.h"
+#include "operations/programming.h"
+#include "sms/broadcast.h"
+
+using orv::ui::toQString;
+using orv::ui::toText;
+
+namespace {
+
+// A warning with Yes and No; true only when the answer is Yes.
+bool confirmed(QWidget* parent, const orv::Text& question) {
+    return orv::ui::showMessage(parent, QMessageBox::Warning, toQString(question),
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+}  // namespace
+
+void TForm1::N7Click() {
+    if (!confirmed(this, orv::writeProgrammingQuestion())) {
+        return;
+    }
+    runner_->runOperation([settings = record()](orv::OperationContext& ctx) {
+        orv::writeProgramming(ctx, settings);
+    });
+}
+
+void TForm1::N2Click() {
+    const orv::SettingsRecord before = record();
+    auto readBack = std::make_shared<orv::SettingsRecord>(before);
+    runner_->runOperation(
+        [readBack](orv::OperationContext& ctx) { orv::readProgramming(ctx, *readBack); },
+        [this, readBack, before](std::exception_ptr error) {
+            // A load that failed midway leaves what it set before the faulty line; the window
+            // shows that too. A read error before the load left the copy as it was.
+            if (!error || *readBack != before) {
+                setRecord(*readBack);
+            }
+        });
+}
+
+void TForm1::Sim1Click() {
+    if (!confirmed(this, orv::clearSimQuestion())) {
+        return;
+    }
+    runner_->runOperation([](orv::OperationContext& ctx) { orv::clearSim(ctx); });
+}
+
+void TForm1::Button1Click() {
+    runner_->runOperation([](orv::OperationContext& ctx) { orv::queryClir(ctx); });
+}
+
+void TForm1::N11Click() {
+    runner_->runOperation([](orv::OperationContext& ctx) { orv::switchToDataMode(ctx); });
+}
+
+void TForm1::Button3Click() {
+    if (!OpenDialog2) {
+        OpenDialog2 = new QFileDialog(this);
+        OpenDialog2->setObjectName("OpenDialog2");
+        // The platform's own dialog could move the process's current directory.
+        OpenDialog2->setOption(QFileDialog::DontUseNativeDialog);
+        OpenDialog2->setAcceptMode(QFileDialog::AcceptOpen);
+        OpenDialog2->setFileMode(QFileDialog::AnyFile);
+    }
+    if (OpenDialog2->exec() != QDialog::Accepted || OpenDialog2->selectedFiles().isEmpty()) {
+        return;
+    }
+    loadRecipients(QFile::encodeName(OpenDialog2->selectedFiles().constFirst()).toStdString());
+}
+
+void TForm1::loadRecipients(const std::string& path) {
+    recipients_ = orv::RecipientList();
+    recipientsLoaded_ = 1;
+    orv::ui::runCommand(this, [&] { recipients_ = orv::readRecipients(path); });
+}
+
+void TForm1::Button2Click() {
+    if (!recipientsLoaded_) {
+        return;
+    }
+    std::vector<orv::Text> lines;
+    for (const QString& line : orv::ui::shownLines(*Memo2)) {
+        lines.push_back(toText(line));
+    }
+    runner_->runOperation(
+        [lines = std::move(lines), recipients = recipients_](orv::OperationContext& ctx) {
+            orv::broadcastSms(ctx, lines, recipients);
+        });
+}

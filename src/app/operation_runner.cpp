@@ -1,0 +1,281 @@
+#include "app/operation_runner.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QWindow>
+#include <memory>
+
+#include "app/messages.h"
+#include "app/tark.h"
+#include "app/tark4.h"
+#include "app/text_bridge.h"
+#include "link/link.h"
+
+namespace orv::ui {
+namespace {
+
+// The events by which the user acts on a window. Paint, timer, show and hide events and the
+// like pass, so the windows stay drawn while a job runs.
+bool isUserInput(const QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::TabletMove:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The program's own windows, which take no input while a job runs even when one of them is the
+// modal window of the moment.
+bool isProgramWindow(const QWidget* window, const TForm1& form) {
+    return window == &form || window->inherits("TForm2") || window->inherits("TForm3") ||
+           window->inherits("TForm4");
+}
+
+QString exceptionText(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return toQString(e.what());
+    } catch (...) {
+    }
+    return QStringLiteral("Unknown error");
+}
+
+}  // namespace
+
+// The user's side of one job, called on the link thread. Progress goes to the progress window
+// in the order it was reported; a message waits for its box to be closed. Everything is handed
+// over through the link object, which outlives every job it runs.
+class OperationRunner::User : public OperationUser {
+  public:
+    User(QPointer<OperationRunner> runner, std::shared_ptr<Gate> gate, Link& link)
+        : runner_(std::move(runner)), gate_(std::move(gate)), link_(link) {}
+
+    void setCaption(const Text& caption) override {
+        progress([text = toQString(caption)](TForm4& window) { window.setCaption(text); });
+    }
+    void showProgress() override {
+        progress([](TForm4& window) { window.show(); });
+    }
+    void closeProgress() override {
+        progress([](TForm4& window) { window.hide(); });
+    }
+    void setRange(int minimum, int maximum) override {
+        progress([minimum, maximum](TForm4& window) {
+            window.setMinimum(minimum);
+            window.setMaximum(maximum);
+        });
+    }
+    void setPosition(int position) override {
+        progress([position](TForm4& window) { window.setPosition(position); });
+    }
+
+    void tell(MessageKind kind, const Text& text, MessageButtons buttons) override {
+        auto closed = std::make_shared<bool>(false);
+        {
+            std::lock_guard<std::mutex> lock(gate_->mutex);
+            if (gate_->abandoned) {
+                throw SilentAbort();
+            }
+        }
+        QMetaObject::invokeMethod(
+            &link_,
+            [runner = runner_, gate = gate_, closed, kind, text = toQString(text), buttons] {
+                if (runner) {
+                    runner->showTold(kind, text, buttons);
+                }
+                std::lock_guard<std::mutex> lock(gate->mutex);
+                *closed = true;
+                gate->answered.notify_all();
+            },
+            Qt::QueuedConnection);
+        std::unique_lock<std::mutex> lock(gate_->mutex);
+        gate_->answered.wait(lock, [&] { return *closed || gate_->abandoned; });
+        if (!*closed) {
+            throw SilentAbort();
+        }
+    }
+
+  private:
+    template <typename F>
+    void progress(F change) {
+        QMetaObject::invokeMethod(
+            &link_,
+            [runner = runner_, change = std::move(change)] {
+                if (runner && runner->form_.progressWindow()) {
+                    change(*runner->form_.progressWindow());
+                }
+            },
+            Qt::QueuedConnection);
+    }
+
+    // Dereferenced on the user-interface thread only, where the runner lives.
+    QPointer<OperationRunner> runner_;
+    std::shared_ptr<Gate> gate_;
+    Link& link_;
+};
+
+OperationRunner::OperationRunner(TForm1& form)
+    : form_(form),
+      workDir_(QFile::encodeName(QDir::currentPath()).toStdString()),
+      gate_(std::make_shared<Gate>()) {}
+
+OperationRunner::~OperationRunner() {
+    {
+        std::lock_guard<std::mutex> lock(gate_->mutex);
+        gate_->abandoned = true;
+    }
+    gate_->answered.notify_all();
+    if (running_ > 0) {
+        qApp->removeEventFilter(this);
+    }
+}
+
+void OperationRunner::run(Job job, Done done) {
+    setBusy(true);
+    QPointer<OperationRunner> self(this);
+    form_.link().post(std::move(job), [self, done = std::move(done)](std::exception_ptr error) {
+        if (!self) {
+            return;
+        }
+        self->setBusy(false);
+        if (done) {
+            done(error);
+        }
+    });
+}
+
+void OperationRunner::runOperation(Operation operation, Done finish) {
+    Link& link = form_.link();
+    run(
+        [runner = QPointer<OperationRunner>(this), gate = gate_, &link, dir = workDir_,
+         operation = std::move(operation)](LinkContext& ctx) {
+            User user(runner, gate, link);
+            OperationContext context{ctx.port(), ctx.clock(), ctx, user, dir};
+            operation(context);
+        },
+        [this, finish = std::move(finish)](std::exception_ptr error) {
+            if (finish) {
+                finish(error);
+            }
+            showOutcome(&form_, error);
+        });
+}
+
+void OperationRunner::showOutcome(QWidget* parent, std::exception_ptr error) {
+    if (!error) {
+        return;
+    }
+    try {
+        std::rethrow_exception(error);
+    } catch (const Failure& failure) {
+        showFailure(parent, failure);
+    } catch (const SilentAbort&) {
+    } catch (...) {
+        showMessage(parent, QMessageBox::Critical, exceptionText(std::current_exception()));
+    }
+}
+
+void OperationRunner::setBusy(bool on) {
+    const bool was = busy();
+    running_ += on ? 1 : -1;
+    if (busy() == was) {
+        return;
+    }
+    if (busy()) {
+        qApp->installEventFilter(this);
+    } else {
+        qApp->removeEventFilter(this);
+    }
+    emit busyChanged(busy());
+}
+
+bool OperationRunner::takesInput(QObject* receiver) const {
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    if (!widget) {
+        return false;  // a menu shortcut's action
+    }
+    // A message box the job shows is modal and takes the input meanwhile.
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal && widget->window() == modal && !isProgramWindow(modal, form_);
+}
+
+bool OperationRunner::eventFilter(QObject* watched, QEvent* event) {
+    if (!busy() || !isUserInput(event)) {
+        return false;
+    }
+    if (event->type() == QEvent::Close) {
+        // Only the close requests of the window system (the close box) are refused: they reach
+        // the widget as spontaneous events, the program's own closing does not.
+        if (!event->spontaneous() || watched->isWindowType() || takesInput(watched)) {
+            return false;
+        }
+        event->ignore();
+        return true;
+    }
+    if (watched->isWindowType() || takesInput(watched)) {
+        // A window hands its input on to its widgets, which are judged themselves.
+        return false;
+    }
+    event->accept();
+    return true;
+}
+
+void OperationRunner::showTold(MessageKind kind, const QString& text, MessageButtons buttons) {
+    const QMessageBox::StandardButton button =
+        buttons == MessageButtons::Yes ? QMessageBox::Yes : QMessageBox::Ok;
+    showMessage(&form_, iconFor(kind), text, button, button);
+}
+
+QStringList shownLines(const QPlainTextEdit& box) {
+    QStringList lines;
+    QTextDocument* document = box.document();
+    QAbstractTextDocumentLayout* documentLayout = document->documentLayout();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        documentLayout->blockBoundingRect(block);  // lays the block out when it is not yet
+        const QTextLayout* layout = block.layout();
+        const QString text = block.text();
+        if (!layout || layout->lineCount() == 0) {
+            lines << text;
+            continue;
+        }
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            lines << text.mid(line.textStart(), line.textLength());
+        }
+    }
+    return lines;
+}
+
+}  // namespace orv::ui

@@ -1,0 +1,97 @@
+#pragma once
+// Runs device commands as jobs on the link thread while the windows stay drawn but take no input.
+//
+// While a job runs the program is busy: the main, about, port settings and progress windows get
+// no mouse, key, wheel, shortcut or close request from the user, but they repaint, and the
+// progress window moves as the job reports. A message box that the job shows (tell) is the one
+// window that takes input then. The job's calls to the progress window and its messages are
+// handed over to the user-interface thread; a message holds the job until the user closes it.
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "operations/operation.h"
+
+class QPlainTextEdit;
+class TForm1;
+
+namespace orv {
+class LinkContext;
+}
+
+namespace orv::ui {
+
+class OperationRunner : public QObject {
+    Q_OBJECT
+  public:
+    using Job = std::function<void(LinkContext&)>;
+    using Done = std::function<void(std::exception_ptr)>;
+    using Operation = std::function<void(OperationContext&)>;
+
+    // Works for `form`: its link, its progress window and its message boxes. The folder of the
+    // program's fixed files is the current directory now, at start-up.
+    explicit OperationRunner(TForm1& form);
+    // Ends a message the job still waits on, as if it had been closed, so that the link thread
+    // is not left waiting for a window that has gone.
+    ~OperationRunner() override;
+
+    // Runs `job` on the link thread with the windows busy. `done`, if given, runs afterwards on
+    // this thread, once the busy state has ended, with the exception the job ended with.
+    void run(Job job, Done done = {});
+
+    // Runs a device operation as a job. Afterwards `finish`, if given, runs with how the
+    // operation ended; then a Failure is shown in a box of its kind, a SilentAbort shows
+    // nothing, and any other exception is shown as an error.
+    void runOperation(Operation operation, Done finish = {});
+
+    // True while a job runs.
+    bool busy() const { return running_ > 0; }
+
+    // The folder of "1.txt" and the other fixed files.
+    const std::string& workDir() const { return workDir_; }
+    void setWorkDir(const std::string& dir) { workDir_ = dir; }
+
+    // Shows what ended an operation: a Failure in a box of its kind, nothing for a SilentAbort,
+    // an error box for anything else.
+    static void showOutcome(QWidget* parent, std::exception_ptr error);
+
+  signals:
+    void busyChanged(bool busy);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    class User;
+    friend class User;
+
+    void setBusy(bool on);
+    bool takesInput(QObject* receiver) const;
+    // On the user-interface thread: the message box of a tell.
+    void showTold(MessageKind kind, const QString& text, MessageButtons buttons);
+
+    TForm1& form_;
+    std::string workDir_;
+    int running_ = 0;
+
+    // Where the link thread waits for a message box to be closed. Shared with the jobs, so
+    // that a job still waiting when the runner goes is released.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable answered;
+        bool abandoned = false;
+    };
+    std::shared_ptr<Gate> gate_;
+};
+
+// The lines of a text box as it shows them: each wrapped line on its own, without line breaks.
+QStringList shownLines(const QPlainTextEdit& box);
+
+}  // namespace orv::ui

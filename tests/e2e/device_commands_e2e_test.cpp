@@ -1,0 +1,311 @@
+// The main window's device commands against the device emulator on a pseudo-terminal, in real
+// time: write programming, read programming, the CLIR query and the SMS broadcast, each started
+// from its handler and run on the link thread as the program runs it.
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <fstream>
+#include <sstream>
+
+#include "app/messages.h"
+#include "app/operation_runner.h"
+#include "app/tark.h"
+#include "app/tark4.h"
+#include "app/text_bridge.h"
+#include "emulator_state.h"
+#include "link/link.h"
+#include "settings/encoding.h"
+
+namespace {
+
+using orv::cp1251::fromUtf8;
+
+// Records the message boxes and answers each with `answer`.
+class Messages {
+  public:
+    explicit Messages(QMessageBox::StandardButton answer = QMessageBox::Yes) {
+        previous_ = orv::ui::setMessageBoxHook([this, answer](QMessageBox& box) {
+            shown.push_back({box.text(), box.icon()});
+            return int(answer);
+        });
+    }
+    ~Messages() { orv::ui::setMessageBoxHook(previous_); }
+
+    // True when an operation ended because its body is not there yet.
+    bool notBuilt() const {
+        for (const auto& m : shown) {
+            if (m.first.contains(QLatin1String("not built yet"))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::vector<std::pair<QString, QMessageBox::Icon>> shown;
+
+  private:
+    orv::ui::MessageBoxHook previous_;
+};
+
+bool waitUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return done();
+}
+
+std::string readFile(const QString& path) {
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The emulator program, answering on a pseudo-terminal reached through a link in `dir`.
+class Emulator {
+  public:
+    Emulator(const QString& dir, QStringList options) : dir_(dir) {
+        options << "--link" << port() << "--dump" << dumpFile();
+        process_.setProgram(QCoreApplication::applicationDirPath() + "/orvelin9-emulator");
+        process_.setArguments(options);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start();
+    }
+    ~Emulator() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(3000)) {
+                process_.kill();
+                process_.waitForFinished(1000);
+            }
+        }
+    }
+
+    bool started() {
+        return process_.waitForStarted(5000) &&
+               waitUntil([&] { return QFileInfo(port()).isSymLink(); }, 5000);
+    }
+    QString port() const { return dir_ + "/port"; }
+    QString dumpFile() const { return dir_ + "/dump.txt"; }
+
+    // The registers and phone book as the emulator holds them now.
+    orv::e2e::DeviceState state() {
+        QFile::remove(dumpFile());
+        ::kill(static_cast<pid_t>(process_.processId()), SIGUSR1);
+        orv::e2e::DeviceState state;
+        if (!waitUntil([&] { return QFile::exists(dumpFile()); }, 3000)) {
+            ADD_FAILURE() << "no dump";
+            return state;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 100);  // let it finish writing
+        std::string error;
+        EXPECT_TRUE(orv::e2e::parseDeviceState(readFile(dumpFile()), state, error)) << error;
+        return state;
+    }
+
+  private:
+    QString dir_;
+    QProcess process_;
+};
+
+class DeviceCommandsE2E : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!QApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "orv_e2e_tests";
+            static char* argv[] = {name, nullptr};
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            new QApplication(argc, argv);
+        }
+    }
+
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
+
+    // Opens the emulator's port for `form` through a link job, as the activation does.
+    static bool openPort(TForm1& form, const QString& port) {
+        bool done = false;
+        bool opened = false;
+        form.runner().run(
+            [name = orv::ui::toText(port)](orv::LinkContext& link) { link.openPort(name); },
+            [&](std::exception_ptr error) {
+                opened = !error;
+                done = true;
+            });
+        return waitUntil([&] { return done; }, 5000) && opened;
+    }
+
+    static bool finished(TForm1& form, int ms) {
+        return waitUntil([&] { return !form.runner().busy(); }, ms);
+    }
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    QTemporaryDir dir_;
+};
+
+// A record with a password, every phone table and a forward number, kept short: each line
+// takes about a second and a half on the line.
+orv::SettingsRecord shortRecord() {
+    orv::SettingsRecord record;
+    record.choice(1) = 1;
+    record.choice(6) = 0;
+    record.choice(12) = 0;
+    record.volume = "47";
+    record.password = "52";
+    record.callDuration = "5";
+    record.forwardNumber = "8916";
+    record.tables[orv::kCallBackTable] = {{"8900", ""}};
+    record.tables[orv::kAllowedTable] = {{"8495", ""}, {"+7916", ""}};
+    record.tables[orv::kForbiddenTable] = {{"8800", ""}};
+    record.tables[orv::kSpeedDialTable] = {{"112", ""}};
+    return record;
+}
+
+// The registers and phone-book slots a command list writes, in the emulator's terms.
+orv::e2e::DeviceState writtenBy(const orv::CommandList& lines) {
+    std::string entries;
+    for (const orv::Text& line : lines) {
+        if (line.rfind("ATW", 0) == 0) {
+            entries += "register " + line.substr(3, 4) + " \"" + line.substr(7) + "\"\n";
+        } else if (line.rfind("AT+CPBW=", 0) == 0) {
+            std::string slot = line.substr(8);
+            for (char& c : slot) {
+                if (c == ',') {
+                    c = ' ';
+                }
+            }
+            entries += "slot " + slot + "\n";
+        }
+    }
+    orv::e2e::DeviceState state;
+    std::string error;
+    EXPECT_TRUE(orv::e2e::parseDeviceState(entries, state, error)) << error << "\n" << entries;
+    return state;
+}
+
+TEST_F(DeviceCommandsE2E, WrittenRecordIsInTheDeviceAndReadsBackIntoAFreshWindow) {
+    Emulator emulator(dir_.path(), {});
+    ASSERT_TRUE(emulator.started());
+    const QString oldDir = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+
+    orv::CommandList expected;
+    orv::SettingsRecord written;
+    {
+        TForm1 form;
+        TForm4 progress(&form);
+        form.setProgressWindow(&progress);
+        ASSERT_TRUE(openPort(form, emulator.port()));
+        form.setRecord(shortRecord());
+        written = form.record();
+        expected = orv::encode(written);
+
+        Messages messages(QMessageBox::Yes);
+        form.N7Click();
+        ASSERT_TRUE(finished(form, 120000));
+        if (messages.notBuilt()) {
+            QDir::setCurrent(oldDir);
+            GTEST_SKIP() << "write programming is not built yet";
+        }
+        ASSERT_EQ(messages.shown.size(), 1u);  // the question alone
+        EXPECT_FALSE(progress.isVisible());
+        EXPECT_EQ(readFile(path("1.txt")), [&] {
+            std::string text;
+            for (const auto& line : expected) {
+                text += line + "\r\n";
+            }
+            return text;
+        }());
+    }
+
+    const orv::e2e::DeviceState device = emulator.state();
+    const orv::e2e::DeviceState wanted = writtenBy(expected);
+    for (const auto& [code, value] : wanted.registers) {
+        EXPECT_EQ(device.registers.count(code) ? device.registers.at(code) : "(none)", value)
+            << "register " << code;
+    }
+    EXPECT_EQ(device.phoneBook, wanted.phoneBook);
+
+    {
+        QFile::remove(path("config.bak"));  // a fresh window, without a working state
+        TForm1 fresh;
+        TForm4 progress(&fresh);
+        fresh.setProgressWindow(&progress);
+        ASSERT_TRUE(openPort(fresh, emulator.port()));
+        Messages messages(QMessageBox::Ok);
+        fresh.N2Click();
+        ASSERT_TRUE(finished(fresh, 120000));
+        if (messages.notBuilt()) {
+            QDir::setCurrent(oldDir);
+            GTEST_SKIP() << "read programming is not built yet";
+        }
+        EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().first.toStdString();
+        const orv::SettingsRecord back = fresh.record();
+        EXPECT_EQ(back.forwardNumber, written.forwardNumber) << readFile(path("1.txt"));
+        EXPECT_EQ(orv::encode(back), expected);
+        EXPECT_EQ(back.password, written.password);
+        EXPECT_FALSE(progress.isVisible());
+    }
+    QDir::setCurrent(oldDir);
+}
+
+TEST_F(DeviceCommandsE2E, ClirQueryTellsTheDevicesStatus) {
+    Emulator emulator(dir_.path(), {"--clir", "4"});
+    ASSERT_TRUE(emulator.started());
+    TForm1 form;
+    ASSERT_TRUE(openPort(form, emulator.port()));
+    Messages messages;
+    form.Button1Click();
+    ASSERT_TRUE(finished(form, 30000));
+    if (messages.notBuilt()) {
+        GTEST_SKIP() << "the CLIR query is not built yet";
+    }
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].first, QStringLiteral("CLIR - временно предоставляется"));
+    EXPECT_EQ(messages.shown[0].second, QMessageBox::Information);
+}
+
+TEST_F(DeviceCommandsE2E, SmsWithRussianTextReachesThreeRecipientsFromACp1251File) {
+    const QString record = path("sms.txt");
+    Emulator emulator(dir_.path(), {"--sms-record", record});
+    ASSERT_TRUE(emulator.started());
+    TForm1 form;
+    TForm4 progress(&form);
+    form.setProgressWindow(&progress);
+    ASSERT_TRUE(openPort(form, emulator.port()));
+
+    // The first line carries a name after its 13 characters of number.
+    std::ofstream(path("recipients.txt").toStdString(), std::ios::binary)
+        << "+790011111112" << fromUtf8("Иван Ёлкин") << "\r\n+79002222222\r\n89003333333\r\n";
+    Messages messages;
+    form.loadRecipients(path("recipients.txt").toStdString());
+    ASSERT_EQ(form.recipients().size(), 3u);
+    form.findChild<QPlainTextEdit*>("Memo2")->setPlainText(QStringLiteral("Ёлка ёж"));
+    form.Button2Click();
+    ASSERT_TRUE(finished(form, 150000));
+    if (messages.notBuilt()) {
+        GTEST_SKIP() << "the SMS broadcast is not built yet";
+    }
+    EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().first.toStdString();
+    EXPECT_FALSE(progress.isVisible());
+    EXPECT_EQ(readFile(record),
+              "+790011111112\tЁлка ёж\n"
+              "+79002222222\tЁлка ёж\n"
+              "89003333333\tЁлка ёж\n");
+}
+
+}  // namespace

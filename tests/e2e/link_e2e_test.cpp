@@ -1,0 +1,287 @@
+// The device link over the emulator's pseudo-terminal, in real time: the presence check, the
+// terminal's echo, choosing the port, and the device pulled away mid-run.
+
+#include <sys/resource.h>
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+
+#include "../ui/ui_support.h"
+#include "app/tark.h"
+#include "app/tark3.h"
+#include "app/terminal.h"
+#include "app/text_bridge.h"
+#include "link/link.h"
+#include "link/presence.h"
+
+using namespace orv::ui::test;
+
+namespace {
+
+// One run of the emulator program, its terminal linked into the test's folder under a name of
+// its own (the serial port module locks ports by their file name).
+class Emulator {
+  public:
+    explicit Emulator(const QString& folder) {
+        static std::atomic<int> count{0};
+        link_ = QStringLiteral("%1/port-%2-%3")
+                    .arg(folder)
+                    .arg(QCoreApplication::applicationPid())
+                    .arg(++count);
+    }
+    ~Emulator() { stop(); }
+
+    bool start(const QStringList& options = {}) {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QCoreApplication::applicationDirPath() + "/orvelin9-emulator",
+                       QStringList{"--link", link_} + options);
+        if (!process_.waitForStarted(5000)) {
+            return false;
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (!QFileInfo(link_).exists() && waited.elapsed() < 5000) {
+            processEventsFor(10);
+        }
+        return QFileInfo(link_).exists();
+    }
+    // Pulls the device away: the emulator ends at once and its terminal is gone.
+    void kill() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    void stop() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(3000)) {
+                kill();
+            }
+        }
+    }
+    const QString& link() const { return link_; }
+    orv::Text port() const { return orv::ui::toText(link_); }
+
+  private:
+    QString link_;
+    QProcess process_;
+};
+
+bool waitFor(const std::function<bool()>& condition, int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!condition() && waited.elapsed() < ms) {
+        processEventsFor(10);
+    }
+    return condition();
+}
+
+// Runs a job on the link and waits for it; what it ended with.
+std::exception_ptr runJob(orv::Link& link, orv::Link::Job job) {
+    struct State {
+        bool done = false;
+        std::exception_ptr error;
+    };
+    auto state = std::make_shared<State>();
+    link.post(std::move(job), [state](std::exception_ptr e) {
+        state->error = e;
+        state->done = true;
+    });
+    EXPECT_TRUE(waitFor([&] { return state->done; }, 20000)) << "the link job did not end";
+    return state->error;
+}
+
+// The text of the Failure a job ended with, or "" when it went through.
+QString failureText(std::exception_ptr error) {
+    if (!error) {
+        return {};
+    }
+    try {
+        std::rethrow_exception(error);
+    } catch (const orv::Failure& failure) {
+        return orv::ui::toQString(failure.text());
+    } catch (...) {
+    }
+    return QStringLiteral("(another error)");
+}
+
+QString presenceCheck(const QStringList& options) {
+    ScopedWorkDir dir;
+    Emulator emulator(dir.path(""));
+    EXPECT_TRUE(emulator.start(options));
+    orv::Link link(std::make_unique<orv::SystemClock>());
+    return failureText(runJob(link, [port = emulator.port()](orv::LinkContext& ctx) {
+        ctx.openPort(port);
+        ctx.stopReader();
+        orv::Connect(ctx.port(), ctx.clock());
+        ctx.startReader();
+    }));
+}
+
+TEST(PresenceCheckOverThePty, PassesWithTheDevice) {
+    EXPECT_EQ(presenceCheck({}), "");
+}
+
+TEST(PresenceCheckOverThePty, NoReplyMeansNotConnected) {
+    EXPECT_EQ(
+        presenceCheck({"--mode", "absent"}),
+        QStringLiteral("GSM-Тарк Орвелин-9 не подключен. Проверте правильность выбраного порта"));
+}
+
+TEST(PresenceCheckOverThePty, AWrongReplyMeansBusy) {
+    EXPECT_EQ(
+        presenceCheck({"--mode", "busy"}),
+        QStringLiteral("GSM-Тарк Орвелин-9 в активном состоянии. Программирование не возможно"));
+}
+
+void writePortFile(const QString& name) {
+    QFile file("Dalvorn Terminal.ini");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(name.toUtf8() + "\r\n");
+}
+
+// The main window with its port settings window, started in a folder of its own.
+class DeviceLinkE2E : public ::testing::Test {
+  protected:
+    ScopedWorkDir dir;
+    Emulator emulator{dir.path("")};
+    MessageRecorder messages;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm3> settings;
+    QPlainTextEdit* memo = nullptr;
+
+    void startProgram() {
+        form = std::make_unique<TForm1>();
+        settings = std::make_unique<TForm3>(form->portFlags());
+        form->setPortSettingsWindow(settings.get());
+        form->revealTerminal();
+        memo = child<QPlainTextEdit>(form.get(), "Memo1");
+    }
+    void TearDown() override {
+        settings.reset();
+        form.reset();
+    }
+
+    // Types into the terminal as a user does, a little apart, and waits for the echo.
+    bool typedComesBack(const QString& text) {
+        const QString before = memo->toPlainText();
+        for (QChar c : text) {
+            key(memo, c.toUpper().unicode(), Qt::NoModifier, QString(c));
+            processEventsFor(60);
+        }
+        return waitFor([&] { return memo->toPlainText() == before + text; }, 3000);
+    }
+};
+
+TEST_F(DeviceLinkE2E, TypedCharactersComeBackAsTheDevicesEcho) {
+    ASSERT_TRUE(emulator.start());
+    writePortFile(emulator.link());
+    startProgram();
+    form->onActivated();
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(form->portFlags().portOpen, 1);
+    EXPECT_TRUE(typedComesBack("at+x"));
+    EXPECT_EQ(memo->toPlainText(), "at+x");
+    // Enter is CR, which the terminal shows as a line break.
+    key(memo, Qt::Key_Return, Qt::NoModifier, "\r");
+    EXPECT_TRUE(waitFor([&] { return memo->toPlainText().startsWith("at+x\n"); }, 3000))
+        << memo->toPlainText().toStdString();
+}
+
+TEST_F(DeviceLinkE2E, AMissingPortIsReportedAndTheRightOneChosenInTheSettingsOpens) {
+    ASSERT_TRUE(emulator.start());
+    writePortFile("no-such-port");
+    startProgram();
+    auto* tabs = child<QTabWidget>(form.get(), "PageControl1");
+    tabs->setCurrentIndex(4);
+    form->onActivated();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral(
+                  "no-such-port занят другим приложением. Попробуйте подключить к другому порту"));
+    EXPECT_EQ(tabs->currentIndex(), 4);
+    EXPECT_EQ(form->portFlags().portOpen, 0);
+
+    form->N8Click();
+    child<QComboBox>(settings.get(), "ComboBox1")->setEditText(emulator.link());
+    QElapsedTimer took;
+    took.start();
+    form->onActivated();
+    EXPECT_LT(took.elapsed(), 1500);  // never opened yet: no pause
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(form->portFlags().portOpen, 1);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_TRUE(typedComesBack("z"));
+
+    // A change after a successful opening closes the port and opens the new name 1.5 s later.
+    Emulator second(dir.path(""));
+    ASSERT_TRUE(second.start());
+    form->N8Click();
+    child<QComboBox>(settings.get(), "ComboBox1")->setEditText(second.link());
+    took.restart();
+    form->onActivated();
+    EXPECT_GE(took.elapsed(), 1500);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(typedComesBack("y"));
+}
+
+// Lets the event loop wait for events, as the program does when idle.
+void idleFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(DeviceLinkE2E, TheDevicePulledAwayClosesThePortAndAnotherWorksAfterTheNextActivation) {
+    ASSERT_TRUE(emulator.start());
+    writePortFile(emulator.link());
+    startProgram();
+    form->onActivated();
+    ASSERT_EQ(form->portFlags().portOpen, 1);
+    ASSERT_TRUE(typedComesBack("a"));
+    child<QComboBox>(form.get(), "ComboBox9")->setCurrentIndex(1);
+
+    emulator.kill();
+    EXPECT_TRUE(waitFor([&] { return form->portFlags().portOpen == 0; }, 3000));
+    // Nothing reads the dead line in a loop.
+    const double before = cpuSeconds();
+    idleFor(1000);
+    EXPECT_LT(cpuSeconds() - before, 0.25);
+    // A key typed meanwhile is lost without a message; the settings stay.
+    key(memo, Qt::Key_B, Qt::NoModifier, "b");
+    processEventsFor(100);
+    EXPECT_EQ(memo->toPlainText(), "a");
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(child<QComboBox>(form.get(), "ComboBox9")->currentIndex(), 1);
+
+    ASSERT_TRUE(emulator.start());
+    form->onActivated();
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(form->portFlags().portOpen, 1);
+    // The presence check works over the port opened again, and so does the terminal.
+    EXPECT_EQ(failureText(runJob(form->link(),
+                                 [](orv::LinkContext& ctx) {
+                                     ctx.stopReader();
+                                     orv::Connect(ctx.port(), ctx.clock());
+                                     ctx.startReader();
+                                 })),
+              "");
+    EXPECT_TRUE(typedComesBack("c"));
+}
+
+}  // namespace
