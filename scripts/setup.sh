@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl1-mesa-dev
   libgtest-dev googletest
+  qt6-translations-l10n
   xvfb xauth fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev dpkg-dev file
 )

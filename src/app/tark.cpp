@@ -714,8 +714,12 @@ bool TForm1::memo1KeyPress(QKeyEvent* key) {
     }
     link_->post([b = *byte](orv::LinkContext& link) {
         link.stopReader();
+        // What came while no reader ran is discarded before the byte goes out, not after it:
+        // the device echoes the byte within milliseconds, and a purge after the write could
+        // take the echo too, so that the typed character would never appear.
+        link.port().purgeInput();
         link.port().writeByte(b);
-        link.startReader();
+        link.resumeReader();
     });
     return true;
 }

@@ -34,6 +34,11 @@ QString TForm4::caption() const {
 }
 
 void TForm4::show() {
+    // Over the middle of the main window, where the user looks when starting an operation.
+    if (!isVisible() && parentWidget() && parentWidget()->isVisible()) {
+        const QRect owner = parentWidget()->frameGeometry();
+        move(owner.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    }
     QWidget::show();
     raise();
     activateWindow();

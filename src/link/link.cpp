@@ -57,6 +57,11 @@ class Link::Worker : public QObject, public LinkContext {
 
     bool readerStopped() const override { return readerStop_ != 0; }
 
+    void resumeReader() override {
+        readerStop_ = 0;
+        port().setDtr();
+    }
+
     // The reader: whatever arrived while the flag is clear goes to the terminal. It runs from
     // the link thread's event loop, and the port also reports arrivals from inside a job's own
     // read; while a job runs it takes nothing, so the job's replies stay the job's.

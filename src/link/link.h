@@ -39,6 +39,9 @@ class LinkContext : public ReaderControl {
     void stopReader() override = 0;
     void startReader() override = 0;
     virtual bool readerStopped() const = 0;
+    // Clears the flag and raises DTR without discarding what has arrived: for a job that
+    // discarded the backlog itself before it wrote, so that a quick answer is not lost.
+    virtual void resumeReader() = 0;
 };
 
 // The main window's port opening as a job on the link thread: the closing, the three pauses

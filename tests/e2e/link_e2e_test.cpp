@@ -41,6 +41,9 @@ class Emulator {
     ~Emulator() { stop(); }
 
     bool start(const QStringList& options = {}) {
+        // A link left by a killed emulator would come alive with the next terminal of its
+        // number, before the new emulator has set it up: wait for the new link instead.
+        QFile::remove(link_);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(QCoreApplication::applicationDirPath() + "/orvelin9-emulator",
                        QStringList{"--link", link_} + options);
@@ -285,3 +288,42 @@ TEST_F(DeviceLinkE2E, TheDevicePulledAwayClosesThePortAndAnotherWorksAfterTheNex
 }
 
 }  // namespace
+
+// The reader-stop protocol on the link: while the flag is set nothing reaches the terminal,
+// also after the job that set it has ended (an operation abandoned after its presence check);
+// the next start discards what came meanwhile, and from then on the device is shown again.
+TEST(ReaderStopProtocol, AStoppedReaderShowsNothingUntilTheNextStartWhichDiscardsTheBacklog) {
+    ScopedWorkDir dir;
+    Emulator emulator(dir.path(""));
+    ASSERT_TRUE(emulator.start());
+    orv::Link link(std::make_unique<orv::SystemClock>());
+    QByteArray shown;
+    QObject::connect(&link, &orv::Link::received, [&](const QByteArray& b) { shown += b; });
+    ASSERT_EQ(runJob(link, [port = emulator.port()](orv::LinkContext& ctx) { ctx.openPort(port); }),
+              nullptr);
+
+    // A job that stops the reader and is abandoned: the flag stays set.
+    const std::exception_ptr abandoned = runJob(link, [](orv::LinkContext& ctx) {
+        ctx.stopReader();
+        throw orv::SilentAbort();
+    });
+    EXPECT_NE(abandoned, nullptr);
+    // The device talks (its echo of bytes written without the protocol): nothing is shown.
+    runJob(link, [](orv::LinkContext& ctx) {
+        for (char c : std::string("xyz")) {
+            ctx.port().writeByte(static_cast<std::uint8_t>(c));
+        }
+    });
+    processEventsFor(300);
+    EXPECT_TRUE(shown.isEmpty()) << shown.toStdString();
+
+    // The next start purges the backlog; what the device sends afterwards is shown.
+    runJob(link, [](orv::LinkContext& ctx) {
+        ctx.startReader();
+        EXPECT_FALSE(ctx.readerStopped());
+    });
+    processEventsFor(100);
+    EXPECT_TRUE(shown.isEmpty()) << shown.toStdString();
+    runJob(link, [](orv::LinkContext& ctx) { ctx.port().writeByte('q'); });
+    EXPECT_TRUE(waitFor([&] { return shown == "q"; }, 3000)) << shown.toStdString();
+}
