@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Idle CPU of Орвелин-9 with its port open: starts the device emulator and the program
-# (offscreen) in a scratch folder whose port file names the emulator's terminal, checks that
-# the program holds the terminal open, leaves it idle for a while and prints the share of one
-# core it used meanwhile, from utime + stime in /proc/<pid>/stat.
+# Idle CPU and peak memory of Орвелин-9 with its port open: starts the device emulator and the
+# program (offscreen) in a scratch folder whose port file names the emulator's terminal, checks
+# that the program holds the terminal open, leaves it idle for a while and prints the share of
+# one core it used meanwhile, from utime + stime in /proc/<pid>/stat, and then its peak resident
+# memory (VmHWM in /proc/<pid>/status).
 #
 # Usage: bench/idle_cpu.sh [seconds] [build folder]   (defaults: 60, build)
 set -euo pipefail
@@ -59,4 +60,7 @@ sleep "$seconds"
 end_ticks=$(ticks)
 end_time=$(date +%s.%N)
 awk -v t=$((end_ticks - start_ticks)) -v hz="$hz" -v a="$start_time" -v b="$end_time" \
-  'BEGIN { s = b - a; printf "idle with the port open: %.2f s of CPU in %.1f s = %.3f%% of one core\n", t / hz, s, 100 * t / hz / s }'
+  'BEGIN { s = b - a; printf "%-34s %6.3f %% of one core (%.2f s of CPU in %.1f s)\n", "idle CPU with the port open", 100 * t / hz / s, t / hz, s }'
+awk '/^VmHWM:/ { hwm = $2 } /^VmRSS:/ { rss = $2 }
+  END { printf "%-34s %6.1f MiB (VmHWM; resident now %.1f MiB)\n", "peak memory after the idle time", hwm / 1024, rss / 1024 }' \
+  "/proc/$program/status"

@@ -1,0 +1,190 @@
+// Real-time exchanges against the device emulator, run as the program runs them: on the link
+// thread, over the serial port. Write programming of a well-filled record, read programming of
+// it back from the same device, and an SMS broadcast to three recipients on a fresh device.
+// For each it prints the wall time, the least time the exchange allows, their ratio, and the
+// processor time of the whole process and its share of the wall time.
+//
+// The least time is what the exchange itself waits for: 100 ms before every byte sent, 500 ms
+// for every pause, and the 10 ms read interval that every read of a reply waits out after the
+// last byte it got. The device's own reply delays are not counted.
+//
+//   exchange_bench [path of orvelin9-emulator]
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <functional>
+#include <memory>
+
+#include "bench_support.h"
+#include "link/link.h"
+#include "operations/programming.h"
+#include "sms/broadcast.h"
+
+namespace {
+
+using namespace orv;
+using namespace orv::bench;
+
+// A device emulator on its own pseudo-terminal, reached through a link in a scratch folder.
+class Emulator {
+  public:
+    explicit Emulator(const QString& program) {
+        port_ = dir_.filePath("port");
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(program, {"--link", port_});
+        started_ = process_.waitForStarted(5000) && process_.waitForReadyRead(5000);
+    }
+    ~Emulator() {
+        process_.terminate();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(1000);
+        }
+    }
+    bool started() const { return started_; }
+    std::string port() const { return QFile::encodeName(port_).toStdString(); }
+    std::string dir() const { return QFile::encodeName(dir_.path()).toStdString(); }
+
+  private:
+    QTemporaryDir dir_;
+    QString port_;
+    QProcess process_;
+    bool started_ = false;
+};
+
+struct Figures {
+    bool ok = false;
+    double wall = 0;
+    double cpu = 0;
+    long bytes = 0;
+    long pauses = 0;
+    long reads = 0;
+
+    double minimum() const {
+        return bytes * kByteInterval / 1000.0 + pauses * kPauseLength / 1000.0 +
+               reads * kReadInterval / 1000.0;
+    }
+};
+
+using Operation = std::function<void(OperationContext&)>;
+
+// Runs one operation as a job on the link with the emulator's port open, and measures it.
+Figures measure(const Emulator& emulator, const char* name, const Operation& operation) {
+    Link link(std::make_unique<SystemClock>());
+    Figures f;
+    QEventLoop loop;
+    link.post(
+        [&](LinkContext& ctx) {
+            ctx.openPort(emulator.port());
+            CountingPort port(ctx.port());
+            CountingClock clock(ctx.clock());
+            ConsoleUser user;
+            OperationContext op{port, clock, ctx, user, emulator.dir()};
+            const double cpuStart = cpuSeconds();
+            const auto start = std::chrono::steady_clock::now();
+            operation(op);
+            f.wall =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            f.cpu = cpuSeconds() - cpuStart;
+            f.bytes = port.bytes;
+            f.pauses = clock.pauses;
+            f.reads = port.reads;
+        },
+        [&](std::exception_ptr error) {
+            f.ok = !error;
+            if (error) {
+                try {
+                    std::rethrow_exception(error);
+                } catch (const Failure& e) {
+                    std::fprintf(stderr, "%s failed: %s\n", name, cp1251::toUtf8(e.text()).c_str());
+                } catch (const std::exception& e) {
+                    std::fprintf(stderr, "%s failed: %s\n", name, e.what());
+                } catch (...) {
+                    std::fprintf(stderr, "%s failed\n", name);
+                }
+            }
+            loop.quit();
+        });
+    loop.exec();
+    return f;
+}
+
+void printRow(const char* name, const Figures& f) {
+    if (!f.ok) {
+        std::printf("%-26s  failed (see the messages above)\n", name);
+        return;
+    }
+    const double minimum = f.minimum();
+    std::printf("%-26s %8.3f %8.3f %7.4f %+7.2f%% %7.3f %6.2f%%\n", name, f.wall, minimum,
+                f.wall / minimum, (f.wall / minimum - 1) * 100, f.cpu, f.cpu / f.wall * 100);
+}
+
+void printCounts(const char* name, const Figures& f) {
+    if (f.ok) {
+        std::printf("  %-24s %ld bytes, %ld pauses, %ld reply reads\n", name, f.bytes, f.pauses,
+                    f.reads);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString emulatorPath =
+        argc > 1 ? QString::fromLocal8Bit(argv[1])
+                 : QCoreApplication::applicationDirPath() + "/orvelin9-emulator";
+
+    Figures write, read, sms;
+    bool readBackSame = false;
+    {
+        Emulator device(emulatorPath);
+        if (!device.started()) {
+            std::fprintf(stderr, "the emulator did not start: %s\n", qPrintable(emulatorPath));
+            return 2;
+        }
+        const SettingsRecord record = fullRecord();
+        write = measure(device, "write programming",
+                        [&](OperationContext& op) { writeProgramming(op, record); });
+        SettingsRecord readBack;
+        read = measure(device, "read programming",
+                       [&](OperationContext& op) { readProgramming(op, readBack); });
+        readBackSame = sameNumbers(record, readBack);
+    }
+    {
+        Emulator device(emulatorPath);
+        if (!device.started()) {
+            std::fprintf(stderr, "the emulator did not start: %s\n", qPrintable(emulatorPath));
+            return 2;
+        }
+        const std::vector<Text> text = smsText();
+        const RecipientList recipients = smsRecipients();
+        sms = measure(device, "SMS broadcast", [&](OperationContext& op) {
+            const BroadcastResult result = broadcastSms(op, text, recipients);
+            if (!result.unconfirmed.empty()) {
+                std::fprintf(stderr, "SMS broadcast: %zu recipients not confirmed\n",
+                             result.unconfirmed.size());
+            }
+        });
+    }
+
+    std::printf("%-26s %8s %8s %7s %8s %7s %7s\n", "Exchange with the emulator", "wall s",
+                "least s", "ratio", "over", "CPU s", "CPU");
+    printRow("write programming", write);
+    printRow("read programming", read);
+    printRow("SMS broadcast, 3 numbers", sms);
+    std::printf("least = bytes x %u ms + pauses x %u ms + reply reads x %d ms (read interval)\n",
+                unsigned(kByteInterval), unsigned(kPauseLength), kReadInterval);
+    printCounts("write programming:", write);
+    printCounts("read programming:", read);
+    printCounts("SMS broadcast:", sms);
+    if (read.ok && !readBackSame) {
+        std::printf("  note: the read-back differs from the record written\n");
+    }
+    return write.ok && read.ok && sms.ok ? 0 : 1;
+}
