@@ -191,6 +191,39 @@ void DeviceModel::emit(std::string_view bytes, Micros earliestStart) {
     lineFreeUs_ = t;
 }
 
+std::string DeviceModel::mangle(std::string_view bytes) {
+    switch (options_.replyFault) {
+        case ReplyFault::kGarbage: {
+            static constexpr std::string_view kNoise = "\x7F#@!~%&*?^$|_=;:";
+            std::string noise;
+            for (std::size_t k = 0; k < bytes.size(); ++k) {
+                noiseState_ = noiseState_ * 1664525u + 1013904223u;
+                noise += kNoise[(noiseState_ >> 24) % kNoise.size()];
+            }
+            return noise;
+        }
+        case ReplyFault::kHalf:
+            return std::string(bytes.substr(0, bytes.size() / 2));
+        case ReplyFault::kNone:
+        case ReplyFault::kLate:
+            break;
+    }
+    return std::string(bytes);
+}
+
+void DeviceModel::reply(std::string_view bytes, Micros now) {
+    if (options_.replyFault == ReplyFault::kLate)
+        defer(std::string(bytes), now + kReplyDelayUs + kLateDelayUs);
+    else
+        emit(mangle(bytes), now + kReplyDelayUs);
+}
+
+void DeviceModel::deferReply(std::string bytes, Micros due, std::optional<SentMessage> sends) {
+    if (options_.replyFault == ReplyFault::kLate)
+        due += kLateDelayUs;
+    defer(mangle(bytes), due, std::move(sends));
+}
+
 void DeviceModel::defer(std::string bytes, Micros due, std::optional<SentMessage> sends) {
     const auto pos = std::upper_bound(deferred_.begin(), deferred_.end(), due,
                                       [](Micros d, const Deferred& x) { return d < x.due; });
@@ -319,8 +352,13 @@ void DeviceModel::ownCommand(const std::string& line, const std::string& upper, 
     const char op = upper[2];
     const std::string code = upper.substr(3, 4);
     if (op == 'R' && upper.size() == 7 && isRegister(code)) {
-        const bool busy = code == "2301" && options_.presence == Presence::kBusy;
-        reply((busy ? std::string("00") : registers_[code]) + " ", now);
+        if (code == "2301") {
+            // The presence check sees the device as it is; reply faults come after it.
+            const bool busy = options_.presence == Presence::kBusy;
+            emit((busy ? std::string("00") : registers_[code]) + " ", now + kReplyDelayUs);
+        } else {
+            reply(registers_[code] + " ", now);
+        }
     } else if (op == 'W' && upper.size() >= 7 && isRegister(code) && code != "2301" &&
                line.size() - 7 <= kMaxRegisterValue) {
         registers_[code] = line.substr(7);
@@ -349,9 +387,9 @@ void DeviceModel::standardCommand(const std::string& line, const std::string& up
     } else if (startsWith(upper, "AT+CPBR=")) {
         phoneBookRead(std::string_view(line).substr(8), now);
     } else if (upper == "AT+CLIR?") {
-        defer(info("+CLIR: " + std::to_string(clirSetting_) + "," +
-                   std::to_string(options_.clirStatus)),
-              now + kNetworkDelayUs);
+        deferReply(info("+CLIR: " + std::to_string(clirSetting_) + "," +
+                        std::to_string(options_.clirStatus)),
+                   now + kNetworkDelayUs);
     } else if (upper == "AT+CLIR=?") {
         reply(info("+CLIR: (0-2)"), now);
     } else if (upper.size() == 9 && startsWith(upper, "AT+CLIR=") && upper[8] >= '0' &&
@@ -614,12 +652,12 @@ void DeviceModel::sendStoredMessage(std::string_view args, Micros now) {
     }
     const Micros due = now + kNetworkDelayUs;
     if (options_.rejectedNumbers.count(number)) {
-        defer(cmsError(21), due);  // short message transfer rejected
+        deferReply(cmsError(21), due);  // short message transfer rejected
         return;
     }
     messageReference_ = messageReference_ % 255 + 1;
-    defer(info("+CMSS: " + std::to_string(messageReference_)), due,
-          SentMessage{0, number, msg->text});
+    deferReply(info("+CMSS: " + std::to_string(messageReference_)), due,
+               SentMessage{0, number, msg->text});
 }
 
 }  // namespace orv::emulator

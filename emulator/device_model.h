@@ -56,6 +56,18 @@
 //   "\r01 ".
 // - A mute modem echoes nothing and answers no SMS command; everything else works as above, so
 //   the program's first SMS read finds nothing.
+//
+// Reply faults, for trying the program against a device that misbehaves. They touch every reply
+// except the one to "ATR2301", so the presence check still passes and the operation meets the
+// fault afterwards; echoes are never touched:
+// - garbage: each reply becomes as many bytes of noise ("\x7F#@!~..."), the same noise for the
+//   same exchange every run; the noise holds no CR, LF, ">", letter or digit.
+// - half: each reply is cut after half its bytes (rounded down).
+// - late: each reply comes kLateDelayUs (2.4 s) later than it would, so it misses the read that
+//   follows its 500 ms pause. For the device's commands and phone-book reads that lands it
+//   between the next read and the purge after the command that follows, so it is lost; where
+//   the program reads without purging (the SMS exchange) or waits long (CLIR, 4 s), it turns up
+//   in a later read.
 
 #include <cstdint>
 #include <deque>
@@ -88,8 +100,13 @@ enum class Presence {
     kBusy,    // the presence check reads "00 "; everything else as normal
 };
 
+enum class ReplyFault { kNone, kGarbage, kHalf, kLate };
+
+constexpr Micros kLateDelayUs = 2'400'000;
+
 struct Options {
     Presence presence = Presence::kNormal;
+    ReplyFault replyFault = ReplyFault::kNone;
     int clirStatus = 1;  // the provisioning status m of "+CLIR: n,m"
     Micros echoDelayUs = 2 * kByteTimeUs;
     std::set<std::string> rejectedNumbers;  // "AT+CMSS" to these fails
@@ -178,7 +195,12 @@ class DeviceModel {
     bool echoOn() const;
     void echo(std::uint8_t byte, Micros now);
     void emit(std::string_view bytes, Micros earliestStart);
-    void reply(std::string_view bytes, Micros now) { emit(bytes, now + kReplyDelayUs); }
+    // A reply to a command, kReplyDelayUs after its CR, with the reply fault applied.
+    void reply(std::string_view bytes, Micros now);
+    // A reply that comes at `due` (a question to the network), with the reply fault applied.
+    void deferReply(std::string bytes, Micros due, std::optional<SentMessage> sends = std::nullopt);
+    // Applies the reply fault to the bytes of one reply.
+    std::string mangle(std::string_view bytes);
     void defer(std::string bytes, Micros due, std::optional<SentMessage> sends = std::nullopt);
     void releaseDeferred(Micros now);
 
@@ -197,6 +219,7 @@ class DeviceModel {
     std::optional<std::string> decodeModemText(std::string_view text) const;
 
     Options options_;
+    std::uint32_t noiseState_ = 0x2545F491u;  // the garbage fault's noise generator
     std::map<std::string, std::string> registers_;
     std::vector<std::optional<PhoneEntry>> slots_;  // index 0 unused
     bool dataMode_ = false;

@@ -42,6 +42,10 @@ const char kUsage[] =
     "  --no-prompt        AT+CMGW answers ERROR instead of the text prompt\n"
     "  --mute-modem       the GSM modem echoes nothing and answers no SMS command\n"
     "  --echo-delay MS    how long after a byte its echo has arrived (default 9)\n"
+    "  --fault FAULT      every reply but the presence check's: garbage (noise instead),\n"
+    "                     half (cut after half its bytes) or late (2.4 s later)\n"
+    "  --vanish-after N   exit, closing the terminal, as soon as N lines have come in, as a\n"
+    "                     device pulled out in the middle of a run\n"
     "  --help             this text\n"
     "\n"
     "State file lines: 'register 8001 5A', 'slot 5 \"8900\" 129 \"W8900\"'; '#' starts a\n"
@@ -55,6 +59,7 @@ struct Config {
     std::string dumpFile;
     std::string logFile;
     std::string smsFile;
+    std::size_t vanishAfter = 0;  // 0: never
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -112,6 +117,19 @@ Config parseArguments(int argc, char** argv) {
                 c.options.presence = Presence::kBusy;
             else
                 usageError("--mode takes normal, absent or busy, not '" + value + "'");
+        } else if (arg == "--fault") {
+            if (value == "garbage")
+                c.options.replyFault = ReplyFault::kGarbage;
+            else if (value == "half")
+                c.options.replyFault = ReplyFault::kHalf;
+            else if (value == "late")
+                c.options.replyFault = ReplyFault::kLate;
+            else
+                usageError("--fault takes garbage, half or late, not '" + value + "'");
+        } else if (arg == "--vanish-after") {
+            if (!parseNumber(value, 1, 999999, n))
+                usageError("--vanish-after takes a number of lines from 1, not '" + value + "'");
+            c.vanishAfter = static_cast<std::size_t>(n);
         } else if (arg == "--clir") {
             if (!parseNumber(value, 0, 9, n))
                 usageError("--clir takes a digit 0..9, not '" + value + "'");
@@ -281,6 +299,8 @@ int run(const Config& config) {
             if (sms.is_open())
                 sms << escapeText(sent[messagesRecorded].number, false) << '\t'
                     << escapeText(sent[messagesRecorded].text, false) << std::endl;
+        if (config.vanishAfter > 0 && lines.size() >= config.vanishAfter)
+            break;  // the terminal closes with the emulator, unanswered
     }
 
     if (!config.dumpFile.empty() && !writeDump(config.dumpFile, model))

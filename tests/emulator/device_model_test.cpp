@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <string_view>
 
@@ -398,6 +399,68 @@ TEST(Sms, MuteModemLeavesTheFirstReadEmpty) {
     p.send("ATK1");
     p.wait(500);
     EXPECT_EQ(trimmed(p.ask("AT+CPBR=1")).substr(2, 2), "OK");
+}
+
+Options withFault(ReplyFault fault) {
+    Options o;
+    o.replyFault = fault;
+    return o;
+}
+
+TEST(ReplyFaults, PresenceCheckPassesAndEchoesStayWhole) {
+    for (ReplyFault fault : {ReplyFault::kGarbage, ReplyFault::kHalf, ReplyFault::kLate}) {
+        DeviceModel d(withFault(fault));
+        Program p(d);
+        EXPECT_EQ(p.ask("ATR2301"), "\r01 ") << static_cast<int>(fault);
+        p.send("AT");
+        EXPECT_EQ(p.read().substr(0, 3), "AT\r") << static_cast<int>(fault);
+    }
+}
+
+TEST(ReplyFaults, GarbageIsSameLengthNoiseAndRepeatsRunToRun) {
+    const auto run = [] {
+        DeviceModel d(withFault(ReplyFault::kGarbage));
+        Program p(d);
+        p.ask("ATR2301");
+        p.ask("ATK1");
+        return std::make_pair(p.ask("ATR8001"), p.ask("AT+CPBR=1"));
+    };
+    const auto [reg, slot] = run();
+    ASSERT_EQ(reg.size(), 4u);  // CR echo, then three bytes for "5A "
+    EXPECT_EQ(reg[0], '\r');
+    EXPECT_EQ(slot.size(), 1 + std::string_view("\r\nOK\r\n").size());
+    for (char c : reg.substr(1) + slot.substr(1)) {
+        EXPECT_FALSE(std::isalnum(static_cast<unsigned char>(c)) || c == '\r' || c == '\n' ||
+                     c == '>')
+            << int(c);
+    }
+    EXPECT_NE(reg.substr(1, 2), slot.substr(1, 2));  // noise, not one repeated pattern
+    EXPECT_EQ(run(), std::make_pair(reg, slot));
+}
+
+TEST(ReplyFaults, HalfCutsEveryReplyIncludingTheNetworksAnswer) {
+    DeviceModel d(withFault(ReplyFault::kHalf));
+    Program p(d);
+    p.ask("ATR2301");
+    EXPECT_EQ(p.ask("ATR8001"), "\r5");  // "5A " cut to one byte
+    p.ask("ATK1");
+    EXPECT_EQ(p.ask("AT+CLIR?", 4000), "\r\r\n+CLIR: 0");  // half of 20 bytes: no status
+}
+
+TEST(ReplyFaults, LateReplyMissesItsReadAndTheNextAndComesBeforeTheThird) {
+    DeviceModel d(withFault(ReplyFault::kLate));
+    Program p(d);
+    p.ask("ATR2301");
+    EXPECT_EQ(p.ask("ATR8001"), "\r");  // only the CR echo within the 500 ms
+    EXPECT_EQ(p.ask("ATR8101"), "\r");  // the first reply is not in yet either
+    p.wait(600);
+    EXPECT_EQ(p.read(), "5A ");  // ...but before the next command's purge would take it
+    // The answer to "ATK1" comes after the query's purge and pushes the header 3 bytes on; the
+    // network's answer itself, 2.5 s after the query, is still within the 4 s.
+    p.ask("ATK1");
+    const std::string clir = p.ask("AT+CLIR?", 4000);
+    EXPECT_EQ(clir.substr(0, 6), "\rOK \r\n");
+    EXPECT_EQ(clir.find("+CLIR: 0,1"), 6u);
 }
 
 TEST(Log, EveryLineIsKeptWithTheTimeOfItsCr) {
