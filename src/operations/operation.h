@@ -62,4 +62,20 @@ struct OperationContext {
     }
 };
 
+// The message of an operation whose serial line went away while it was sending (the device
+// pulled out, its adapter unplugged): what was sent after that never reached the device.
+inline Text lineLostMessage() {
+    return cp1251::fromUtf8(
+        "Связь с GSM-Тарк Орвелин-9 потеряна. Проверьте подключение и повторите операцию");
+}
+
+// Ends the operation with that message when the line has gone away. Operations that read no
+// reply call it after each line they send, so that a run whose lines reached nobody is never
+// reported, or recorded in "1.txt", as done.
+inline void requireLine(const OperationContext& ctx) {
+    if (!ctx.port.isOpen()) {
+        throw Failure(MessageKind::Error, lineLostMessage());
+    }
+}
+
 }  // namespace orv

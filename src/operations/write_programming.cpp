@@ -31,6 +31,7 @@ class ProgrammingSink : public EncodingSink {
         const bool last = line == device::kStatus;
         if (last) {
             SendCommand(device::kStoreSettings, ctx_.port, ctx_.clock);
+            requireLine(ctx_);
             Pause(ctx_.clock);
         }
         // The first line gets its pause before it and none after, so that the first two lines
@@ -40,6 +41,7 @@ class ProgrammingSink : public EncodingSink {
         }
         lines_.push_back(line);
         SendCommand(line, ctx_.port, ctx_.clock);
+        requireLine(ctx_);
         if (last) {
             advance();
         } else if (!first) {
@@ -100,6 +102,7 @@ void clearSim(OperationContext& ctx) {
         ctx.user.setPosition(location);
         // The write command with the location alone erases that entry.
         SendCommand(device::kPhoneBookWrite + std::to_string(location), ctx.port, ctx.clock);
+        requireLine(ctx);
         Pause(ctx.clock);
     }
     Pause(ctx.clock);

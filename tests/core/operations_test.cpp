@@ -255,6 +255,44 @@ TEST_F(Operations, WriteConversionErrorLeavesSentLinesAndNoFile) {
     EXPECT_EQ(p.lines(), (std::vector<std::string>{"ATR2301", "ATW80015A"}));
 }
 
+// A device pulled out mid-run: the line goes away after the third register line. The run
+// stops there with a message instead of sending on into nothing and recording "1.txt" as done;
+// SIM clearing likewise stops at the first erase that reached nobody.
+TEST_F(Operations, ALineLostMidRunStopsWithAMessageAndNoCommandList) {
+    const std::string lost =
+        "Связь с GSM-Тарк Орвелин-9 потеряна. Проверьте подключение и повторите операцию";
+    port.setResponder([&](const std::string& line) {
+        if (line == "ATR2301") {
+            return FakePort::Answer{"\r01 ", 20};
+        }
+        if (line.rfind("ATW8201", 0) == 0 || line == "AT+CPBW=2") {
+            port.setOpen(false);
+        }
+        return FakePort::Answer{};
+    });
+    test::writeFile(dir.path("1.txt"), "old run\r\n");
+    try {
+        writeProgramming(ctx, SettingsRecord());
+        FAIL() << "passed";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.kind(), MessageKind::Error);
+        EXPECT_EQ(f.text(), cp(lost));
+    }
+    EXPECT_EQ(port.lines().back(), "ATW82010A");
+    EXPECT_EQ(test::readFile(dir.path("1.txt")), "old run\r\n");
+    EXPECT_TRUE(user.readerStopped);
+
+    port.setOpen(true);
+    port.written.clear();
+    try {
+        clearSim(ctx);
+        FAIL() << "passed";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.text(), cp(lost));
+    }
+    EXPECT_EQ(port.lines().back(), "AT+CPBW=2");
+}
+
 TEST_F(Operations, WriteRefusesAnUnreadableRecordBeforeTouchingTheDevice) {
     SettingsRecord record;
     record.volume = "100";

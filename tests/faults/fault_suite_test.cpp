@@ -54,6 +54,8 @@ const char kNotConnected[] =
     "GSM-Тарк Орвелин-9 не подключен. Проверте правильность выбраного порта";
 const char kBusy[] = "GSM-Тарк Орвелин-9 в активном состоянии. Программирование не возможно";
 const char kReadError[] = "Ошибка считывания данных";
+const char kLineLost[] =
+    "Связь с GSM-Тарк Орвелин-9 потеряна. Проверьте подключение и повторите операцию";
 const char kClirFallback[] =
     "Возникла непредвиденная ошибка. Повторите попытку через несколько минут";
 const char kDataMode[] =
@@ -421,7 +423,7 @@ std::vector<Case> cases() {
         // Write programming reads no reply after the presence check.
         {Op::kWrite, Fault::kAbsent, Expect::kFailure, kNotConnected, false},
         {Op::kWrite, Fault::kBusy, Expect::kFailure, kBusy, false},
-        {Op::kWrite, Fault::kVanish, Expect::kQuiet, "", true, false, 4},
+        {Op::kWrite, Fault::kVanish, Expect::kFailure, kLineLost, false, false, 4},
 
         {Op::kRead, Fault::kAbsent, Expect::kFailure, kNotConnected, false},
         {Op::kRead, Fault::kBusy, Expect::kFailure, kBusy, false},
