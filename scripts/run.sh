@@ -43,7 +43,7 @@ if [ -f emulator-state.txt ]; then
   state_args=(--state emulator-state.txt)
 fi
 "$root/build/bin/orvelin9-emulator" --link "$emulator_link" "${state_args[@]}" \
-  --dump emulator-state.txt --log emulator.log >/dev/null &
+  --dump emulator-state.txt --log emulator.log --sms-record emulator-sms.txt >/dev/null &
 emulator=$!
 trap 'kill "$emulator" 2>/dev/null || true; wait "$emulator" 2>/dev/null || true' EXIT
 for _ in $(seq 1 100); do
