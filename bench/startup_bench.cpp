@@ -17,23 +17,15 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTranslator>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "app/tark.h"
-#include "app/tark2.h"
-#include "app/tark3.h"
-#include "app/tark4.h"
-#include "app/window_font.h"
+#include "app/program.h"
 
 namespace {
 
@@ -66,27 +58,9 @@ class FirstPaint : public QObject {
 // The program's entry point, with the first paint of the main window watched.
 int child(int argc, char** argv, int fd) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Орвелин-9"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("orvelin9"));
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/icons/orvelin9-%1.png").arg(size), QSize(size, size));
-    }
-    QApplication::setWindowIcon(icon);
-    orv::ui::installWindowFont();
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QLocale(QLocale::Russian), "qtbase", "_",
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&toolkitTexts);
-    }
-
-    TForm1 form1;
-    TForm2 form2;
-    TForm3 form3(form1.portFlags());
-    TForm4 form4(&form1);
-    form1.setAboutWindow(&form2);
-    form1.setPortSettingsWindow(&form3);
-    form1.setProgressWindow(&form4);
+    orv::ui::setUpApplication();
+    orv::ui::ProgramWindows windows;
+    TForm1& form1 = windows.form1;
     FirstPaint watch(fd);
     form1.installEventFilter(&watch);
     form1.show();

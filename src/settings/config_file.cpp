@@ -200,7 +200,7 @@ void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& 
     }
 }
 
-void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& shownName) {
+std::string readWholeFile(const std::string& path) {
     auto cannotOpen = [&](int error) {
         return runtimeError("Cannot open file \"" + shownPath(path) + "\". " + systemReason(error));
     };
@@ -224,6 +224,11 @@ void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& s
         content.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
+    return content;
+}
+
+void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& shownName) {
+    const std::string content = readWholeFile(path);
     loadFromText(content, record, shownName.empty() ? shownPath(path) : shownName);
 }
 

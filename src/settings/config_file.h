@@ -34,6 +34,10 @@ CommandList splitLines(const std::string& bytes);
 // come with the error icon.
 void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& shownName = Text());
 
+// The whole content of a file. Throws the runtime's file error ("Cannot open file ...", with
+// the path and the system's reason) when it cannot be opened or read.
+std::string readWholeFile(const std::string& path);
+
 // The same, from text already read.
 void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& shownName);
 
