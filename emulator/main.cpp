@@ -41,7 +41,7 @@ const char kUsage[] =
     "  --reject NUMBER    the network refuses SMS to NUMBER (repeatable)\n"
     "  --no-prompt        AT+CMGW answers ERROR instead of the text prompt\n"
     "  --mute-modem       the GSM modem echoes nothing and answers no SMS command\n"
-    "  --echo-delay MS    how long after a byte its echo has arrived (default 9)\n"
+    "  --echo-delay MS    how long after a byte its echo has arrived (default 40)\n"
     "  --fault FAULT      every reply but the presence check's: garbage (noise instead),\n"
     "                     half (cut after half its bytes) or late (2.4 s later)\n"
     "  --vanish-after N   exit, closing the terminal, as soon as N lines have come in, as a\n"
@@ -52,7 +52,14 @@ const char kUsage[] =
     "comment. Phone book, CLIR and AT+CPAS are taken after ATK1, as by the device.\n"
     "SIGINT, SIGTERM and SIGHUP end the emulator.\n";
 
+// The echo of a byte comes back this long after it went out unless --echo-delay says otherwise:
+// about what a USB serial adapter adds to the line's own two byte-times, and enough that the
+// program's purge right after a command's CR comes before the echo of that CR also on a busy
+// machine.
+constexpr Micros kDefaultEchoDelayUs = 40'000;
+
 struct Config {
+    Config() { options.echoDelayUs = kDefaultEchoDelayUs; }
     Options options;
     std::string link;
     std::string stateFile;
