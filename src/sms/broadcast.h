@@ -22,8 +22,8 @@ Text unconfirmedReport(const BroadcastResult& result);
 
 // Button2Click once a list was loaded: `lines` are the lines of the SMS text box as it shows
 // them. A run that reaches its end tells the user, in one information message, which
-// recipients were not confirmed (nothing when all were) and returns what it found. Throws the Failure of error № 1 to № 5 (the progress window stays, the reader stays
-// stopped).
+// recipients were not confirmed (nothing when all were) and returns what it found. Throws the
+// Failure of error № 1 to № 5 (the progress window stays, the reader stays stopped).
 BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lines,
                              const RecipientList& recipients);
 
