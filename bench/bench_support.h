@@ -116,6 +116,24 @@ inline SettingsRecord fullRecord() {
     return record;
 }
 
+// A record that fills every slot of the SIM phone book the program writes: 99 tagged numbers,
+// the forward number and 50 speed-dial numbers, so that write programming erases none.
+inline SettingsRecord fullPhoneBookRecord() {
+    SettingsRecord record;
+    record.password = "5274913";
+    record.forwardNumber = "+79161234567";
+    for (PhoneTable& table : record.tables) {
+        table.clear();
+    }
+    for (int i = 0; i < 99; ++i) {
+        record.tables[i % 3].push_back({"+790312" + std::to_string(10000 + i), ""});
+    }
+    for (int i = 0; i < 50; ++i) {
+        record.tables[kSpeedDialTable].push_back({"8905" + std::to_string(1000000 + i), ""});
+    }
+    return record;
+}
+
 // Whether a read-back holds what fullRecord() wrote: the password, the forward number and the
 // numbers of the phone tables.
 inline bool sameNumbers(const SettingsRecord& a, const SettingsRecord& b) {

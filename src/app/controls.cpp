@@ -7,21 +7,71 @@
 
 namespace orv::ui {
 
+CharacterFilter::CharacterFilter(QString allowed, const LimitedEdit* edit)
+    : QValidator(const_cast<LimitedEdit*>(edit)), allowed_(std::move(allowed)), edit_(edit) {}
+
+QValidator::State CharacterFilter::validate(QString& input, int& position) const {
+    QString kept;
+    int keptPosition = 0;
+    for (int i = 0; i < input.size(); ++i) {
+        if (allowed_.contains(input[i])) {
+            kept += input[i];
+            if (i < position) {
+                ++keptPosition;
+            }
+        }
+    }
+    // Past the limit (or past a longer text the program put in), the end of what was just
+    // inserted, which ends at the cursor, is left out; the text that was there stays.
+    const QString& before = edit_->previousText();
+    const int room = std::max(edit_->limit(), static_cast<int>(before.size()));
+    const int excess = static_cast<int>(kept.size()) - room;
+    if (excess > 0) {
+        int common = 0;
+        while (common < kept.size() && common < before.size() && kept[common] == before[common]) {
+            ++common;
+        }
+        if (keptPosition - excess < common) {
+            return Invalid;
+        }
+        kept.remove(keptPosition - excess, excess);
+        keptPosition -= excess;
+    }
+    input = kept;
+    position = keptPosition;
+    return Acceptable;
+}
+
 LimitedEdit::LimitedEdit(const QString& objectName, int limit, QWidget* parent)
     : QLineEdit(parent), limit_(limit) {
     setObjectName(objectName);
     setMaxLength(limit_);
     connect(this, &QLineEdit::textChanged, this, &LimitedEdit::restoreLimit);
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { previous_ = text; });
 }
 
 void LimitedEdit::setValue(const QString& text) {
-    // QLineEdit cuts text to its maximum length, so the maximum is raised to the text first.
-    setMaxLength(std::max(limit_, static_cast<int>(text.size())));
+    // QLineEdit cuts text to its maximum length, so the maximum is raised to the text first;
+    // the character filter is for the user's input, not for what the program puts in.
+    const QValidator* filter = validator();
+    if (!filtered_) {
+        setMaxLength(std::max(limit_, static_cast<int>(text.size())));
+    }
+    setValidator(nullptr);
     setText(text);
+    setValidator(filter);
+}
+
+void LimitedEdit::setAllowedCharacters(const QString& allowed) {
+    // The filter holds the limit itself: QLineEdit would cut a paste to the limit before the
+    // filter sees it, so that "y2z" in a field with room for two characters left only "y".
+    filtered_ = true;
+    setValidator(new CharacterFilter(allowed, this));
+    setMaxLength(32767);
 }
 
 void LimitedEdit::restoreLimit() {
-    if (maxLength() != limit_ && text().size() <= limit_) {
+    if (!filtered_ && maxLength() != limit_ && text().size() <= limit_) {
         const int cursor = cursorPosition();
         setMaxLength(limit_);
         setCursorPosition(cursor);
@@ -32,31 +82,13 @@ ChoiceBox::ChoiceBox(const QString& objectName, const QString& item0, const QStr
                      QWidget* parent)
     : QComboBox(parent) {
     setObjectName(objectName);
-    setEditable(true);
-    setInsertPolicy(QComboBox::NoInsert);
-    // No completion: typed text is taken as it stands.
-    setCompleter(nullptr);
+    setEditable(false);
     addItem(item0);
     addItem(item1);
-    connect(lineEdit(), &QLineEdit::textEdited, this, &ChoiceBox::selectTyped);
 }
 
 void ChoiceBox::setChoice(int index) {
     setCurrentIndex(index >= 0 && index < count() ? index : -1);
-}
-
-void ChoiceBox::selectTyped(const QString& text) {
-    const int found = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (found == currentIndex()) {
-        return;
-    }
-    const int cursor = lineEdit()->cursorPosition();
-    setCurrentIndex(found);
-    // Selecting no item empties the box; the typed text stays.
-    if (lineEdit()->text() != text) {
-        lineEdit()->setText(text);
-        lineEdit()->setCursorPosition(cursor);
-    }
 }
 
 UpDown::UpDown(const QString& objectName, LimitedEdit* buddy, int minimum, int maximum,

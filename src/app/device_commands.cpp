@@ -31,23 +31,26 @@ bool confirmed(QWidget* parent, const orv::Text& question) {
 }  // namespace
 
 void TForm1::N7Click() {
+    // A record the device could not hold is refused before the question: the user mends it
+    // first, and nothing is sent.
+    const orv::SettingsRecord settings = record();
+    if (!orv::ui::runCommand(this, [&] { orv::checkEncodable(settings); })) {
+        return;
+    }
     if (!confirmed(this, orv::writeProgrammingQuestion())) {
         return;
     }
-    runner_->runOperation([settings = record()](orv::OperationContext& ctx) {
-        orv::writeProgramming(ctx, settings);
-    });
+    runner_->runOperation(
+        [settings](orv::OperationContext& ctx) { orv::writeProgramming(ctx, settings); });
 }
 
 void TForm1::N2Click() {
-    const orv::SettingsRecord before = record();
-    auto readBack = std::make_shared<orv::SettingsRecord>(before);
+    auto readBack = std::make_shared<orv::SettingsRecord>(record());
     runner_->runOperation(
         [readBack](orv::OperationContext& ctx) { orv::readProgramming(ctx, *readBack); },
-        [this, readBack, before](std::exception_ptr error) {
-            // A load that failed midway leaves what it set before the faulty line; the window
-            // shows that too. A read error before the load left the copy as it was.
-            if (!error || *readBack != before) {
+        [this, readBack](std::exception_ptr error) {
+            // A read or a load that failed changed nothing: the window keeps its record.
+            if (!error) {
                 setRecord(*readBack);
             }
         });

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPointer>
 
 #include "app/controls.h"
 #include "app/messages.h"
+#include "app/text_bridge.h"
+#include "settings/encoding.h"
 
 namespace orv::ui {
 namespace {
@@ -202,6 +205,7 @@ NumberDelegate::NumberDelegate(PhoneGrid* grid) : QStyledItemDelegate(grid), gri
 QWidget* NumberDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                       const QModelIndex&) const {
     auto* editor = new LimitedEdit(QString(), static_cast<int>(kNumberFieldSize), parent);
+    editor->setAllowedCharacters(kNumberCharacters);
     editor->setFrame(false);
     editor->installEventFilter(grid_);
     return editor;
@@ -213,6 +217,32 @@ void NumberDelegate::setEditorData(QWidget* editor, const QModelIndex& index) co
         return;
     }
     QStyledItemDelegate::setEditorData(editor, index);
+}
+
+void NumberDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                  const QModelIndex& index) const {
+    auto* edit = qobject_cast<LimitedEdit*>(editor);
+    if (!edit) {
+        QStyledItemDelegate::setModelData(editor, model, index);
+        return;
+    }
+    const Text number = toText(edit->text());
+    if (!storableNumber(grid_->tableId(), number)) {
+        // Told once the edit has closed, so that the message box does not come between the
+        // editor and the focus change that is writing it.
+        QPointer<PhoneGrid> grid = grid_;
+        const Text refusal = numberRefusal(grid_->tableId(), number);
+        QMetaObject::invokeMethod(
+            grid_,
+            [grid, refusal] {
+                if (grid) {
+                    showFailure(grid, Failure(MessageKind::Warning, refusal));
+                }
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    model->setData(index, toQString(number), Qt::EditRole);
 }
 
 }  // namespace orv::ui

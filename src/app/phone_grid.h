@@ -18,6 +18,9 @@ class PhoneGrid : public QTableView {
 
     void setPhoneModel(PhoneTableModel* model);
     PhoneTableModel* phoneModel() const { return model_; }
+    // Which phone table the grid edits: the numbers it can hold follow from it.
+    void setTableId(TableId table) { table_ = table; }
+    TableId tableId() const { return table_; }
 
     // Writes an open editor into the table, keeps a new record that was typed into and drops
     // one that was not: what the table holds afterwards is what the user entered.
@@ -43,9 +46,12 @@ class PhoneGrid : public QTableView {
     void focusChanged(QWidget* old, QWidget* now);
 
     PhoneTableModel* model_ = nullptr;
+    TableId table_ = kCallBackTable;
 };
 
-// The editor of a grid cell: at most 15 characters typed.
+// The editor of a grid cell: at most 15 characters typed or pasted, digits and "+" only. A
+// number its table cannot hold (a direction shorter than 4 characters) is refused with a
+// message when the edit is written, and the cell keeps what it held.
 class NumberDelegate : public QStyledItemDelegate {
     Q_OBJECT
   public:
@@ -54,6 +60,8 @@ class NumberDelegate : public QStyledItemDelegate {
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
 
   private:
     PhoneGrid* grid_;

@@ -2,8 +2,10 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -264,6 +266,7 @@ PhoneGrid* TForm1::makeGrid(int number) {
     auto* model = new PhoneTableModel(QStringLiteral("ClientDataSet%1").arg(number), this);
     auto* grid = new PhoneGrid(QStringLiteral("DBGrid%1").arg(number));
     grid->setPhoneModel(model);
+    grid->setTableId(static_cast<orv::TableId>(number - 1));
     tables_[static_cast<std::size_t>(number - 1)] = model;
     grids_[static_cast<std::size_t>(number - 1)] = grid;
     return grid;
@@ -375,7 +378,9 @@ QWidget* TForm1::buildServicePage() {
         box->setFixedWidth(kServiceFieldWidth);
     }
 
-    Edit12 = new LimitedEdit("Edit12", 3);
+    // The volume holds 0 to 99, the range of its up-down: two digits.
+    Edit12 = new LimitedEdit("Edit12", 2);
+    Edit12->setAllowedCharacters(orv::ui::kDigitCharacters);
     Edit12->setFixedWidth(kShortFieldWidth);
     Edit12->setToolTip(
         QStringLiteral("Высокие значения громкости снижают эффективность Эхо-подавления"));
@@ -398,7 +403,12 @@ QWidget* TForm1::buildServicePage() {
     for (LimitedEdit* edit : {Edit8, Edit9, Edit11}) {
         edit->setFixedWidth(kShortFieldWidth);
     }
+    // Each field takes only what the device can hold: digits, and a number's "+".
+    for (LimitedEdit* edit : {Edit7, Edit8, Edit9, Edit11}) {
+        edit->setAllowedCharacters(orv::ui::kDigitCharacters);
+    }
     Edit10 = new LimitedEdit("Edit10", static_cast<int>(orv::kNumberFieldSize));
+    Edit10->setAllowedCharacters(orv::ui::kNumberCharacters);
     Edit10->setFixedWidth(kServiceFieldWidth);
 
     addRow(grid, 0, "Label11", QStringLiteral("Работа в режиме"), mode);
@@ -490,8 +500,34 @@ void TForm1::formCreate() {
     connect(link_.get(), &orv::Link::portLost, this, &TForm1::portLost);
     Memo1->installEventFilter(this);
     if (orv::canOpenForReadWrite(orv::kWorkingStateFile)) {
-        orv::ui::runCommand(
+        const bool loaded = orv::ui::runCommand(
             this, [this] { loadFile(orv::kWorkingStateFile, orv::kWorkingStateShownName); });
+        if (!loaded) {
+            keepUnloadedWorkingState();
+        }
+    }
+}
+
+// A working-state file that did not load would be replaced at close by the window's settings:
+// its bytes are kept beside it first, under a name that says so, and the user is told where.
+void TForm1::keepUnloadedWorkingState() {
+    const QString kept = QStringLiteral("%1.damaged-%2")
+                             .arg(QString::fromLatin1(orv::kWorkingStateFile),
+                                  QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
+    const QString where = QDir::current().absoluteFilePath(kept);
+    if (QFile::copy(QString::fromLatin1(orv::kWorkingStateFile), kept)) {
+        orv::ui::showMessage(
+            this, QMessageBox::Information,
+            QStringLiteral("Настройки из файла Config.bak не загружены, окно показывает "
+                           "настройки по умолчанию. Содержимое файла сохранено как «%1».")
+                .arg(QDir::toNativeSeparators(where)));
+    } else {
+        orv::ui::showMessage(
+            this, QMessageBox::Warning,
+            QStringLiteral("Настройки из файла Config.bak не загружены, и сохранить его копию "
+                           "как «%1» не удалось. Сохраните файл Config.bak сами до закрытия "
+                           "программы: при закрытии он будет перезаписан.")
+                .arg(QDir::toNativeSeparators(where)));
     }
 }
 
@@ -543,12 +579,7 @@ void TForm1::setRecord(const orv::SettingsRecord& record) {
 
 void TForm1::loadFile(const std::string& path, const orv::Text& shownName) {
     orv::SettingsRecord loaded = record();
-    try {
-        orv::LoadFromFile(path, loaded, shownName);
-    } catch (...) {
-        setRecord(loaded);
-        throw;
-    }
+    orv::LoadFromFile(path, loaded, shownName);
     setRecord(loaded);
 }
 
@@ -558,7 +589,25 @@ void TForm1::saveFile(const std::string& path) {
 
 bool TForm1::formClose() {
     closePortAndWait();
-    return orv::ui::runCommand(this, [this] { saveFile(orv::kWorkingStateFile); });
+    if (closeRefused_) {
+        // The user was told that the working state could not be saved and closes again: the
+        // program ends without writing.
+        return true;
+    }
+    const bool saved = orv::ui::runCommand(this, [this] {
+        try {
+            saveFile(orv::kWorkingStateFile);
+        } catch (const orv::Failure& failure) {
+            throw orv::Failure(
+                failure.kind(),
+                failure.text() +
+                    orv::cp1251::fromUtf8("\n\nНастройки не сохранены. Сохраните их в другой файл "
+                                          "(«Файл» → «Сохранить»); при повторном закрытии "
+                                          "программа завершится без записи."));
+        }
+    });
+    closeRefused_ = !saved;
+    return saved;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -60,7 +60,8 @@ class TForm1 : public QMainWindow {
     void createTable();
 
     // The close handler: saves the working state. False, after the failure has been shown, when
-    // the window must stay open.
+    // the window must stay open; a close after such a failure ends without writing, so that
+    // the program can always be closed.
     bool formClose();
 
     void setAboutWindow(TForm2* about);
@@ -125,6 +126,7 @@ class TForm1 : public QMainWindow {
     QFileDialog* makeFileDialog(const char* name, bool save);
 
     void formCreate();
+    void keepUnloadedWorkingState();
     void selectUsKeyboardLayout();
     bool memo2KeyPress(QKeyEvent* key);
     // The terminal's key press: the character goes to the device, not into the text.
@@ -173,7 +175,8 @@ class TForm1 : public QMainWindow {
     unsigned char recipientsLoaded_ = 0;  // the recipient-list-loaded flag
     orv::ui::ActivationTracker* activation_ = nullptr;
     orv::PortFlags portFlags_;
-    bool activating_ = false;  // an activation waits for its port opening
+    bool activating_ = false;    // an activation waits for its port opening
+    bool closeRefused_ = false;  // a close failed to save the working state
     std::unique_ptr<orv::ui::Terminal> terminal_;
     TForm3* portSettings_ = nullptr;
     TForm2* about_ = nullptr;

@@ -3,7 +3,10 @@
 // book, read it back, erase the SIM phone book. Each runs from its first step after the user's
 // question (the caller asks it) to its end.
 
+#include <vector>
+
 #include "operations/operation.h"
+#include "settings/encoding.h"
 #include "settings/settings_record.h"
 
 namespace orv {
@@ -13,9 +16,18 @@ Text writeProgrammingQuestion();
 // The question before SIM card clearing (warning, Yes and No).
 Text clearSimQuestion();
 
-// Write programming (N7Click after its question): stops the reader, checks the presence,
-// shows the progress window, sends the encoded lines with their pauses and "AT&W0", saves the
-// command list as "1.txt", closes the progress window and starts a new reader.
+// The SIM phone-book slots the program writes: 1 to 99 the tagged numbers, 100 the forward
+// number, 101 to 150 the speed-dial numbers. SIM clearing and write programming erase them.
+constexpr int kLastSimSlot = 150;
+
+// The slots 1 to 150, in rising order, that a command list writes no phone-book line to.
+std::vector<int> unwrittenSlots(const CommandList& lines);
+
+// Write programming (N7Click after its question): encodes the whole record first (a record
+// that cannot be encoded is refused before anything is sent), stops the reader, checks the
+// presence, shows the progress window, sends the encoded lines with their pauses, erases every
+// slot of 1 to 150 the record did not write, sends "AT&W0" and "AT+CPAS", saves the command
+// list as "1.txt", closes the progress window and starts a new reader.
 void writeProgramming(OperationContext& ctx, const SettingsRecord& record);
 
 // Read programming (N2Click): reads the registers and the SIM phone book, saves the read-back
@@ -23,7 +35,7 @@ void writeProgramming(OperationContext& ctx, const SettingsRecord& record);
 // settings before the faulty line stay changed in `record` and the Failure goes on.
 void readProgramming(OperationContext& ctx, SettingsRecord& record);
 
-// SIM card clearing (Sim1Click after its question): locations 1 to 124.
+// SIM card clearing (Sim1Click after its question): slots 1 to 150.
 void clearSim(OperationContext& ctx);
 
 }  // namespace orv

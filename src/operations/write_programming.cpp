@@ -1,3 +1,5 @@
+#include <cstdlib>
+
 #include "link/com_create.h"
 #include "link/device.h"
 #include "link/presence.h"
@@ -17,19 +19,25 @@ Text clearSimQuestion() {
 
 namespace {
 
-constexpr int kSimLocations = 124;
-
 // Takes the command list from the encoding as it is built: lists each line, sends it with its
-// pause and moves the progress bar. Before the closing status line the device is told to store
-// its settings ("AT&W0"), which is sent but not listed.
+// pause and moves the progress bar. Before the closing status line every phone-book slot the
+// record did not write is erased, so that no entry of an earlier programming stays active, and
+// the device is told to store its settings ("AT&W0"); both are sent but not listed.
 class ProgrammingSink : public EncodingSink {
   public:
-    explicit ProgrammingSink(OperationContext& ctx) : ctx_(ctx) {}
+    ProgrammingSink(OperationContext& ctx, std::vector<int> erase)
+        : ctx_(ctx), erase_(std::move(erase)) {}
 
     void line(const Text& line) override {
         const bool first = lines_.empty();
         const bool last = line == device::kStatus;
         if (last) {
+            for (int slot : erase_) {
+                SendCommand(device::kPhoneBookWrite + std::to_string(slot), ctx_.port, ctx_.clock);
+                requireLine(ctx_);
+                Pause(ctx_.clock);
+                advance();
+            }
             SendCommand(device::kStoreSettings, ctx_.port, ctx_.clock);
             requireLine(ctx_);
             Pause(ctx_.clock);
@@ -57,15 +65,37 @@ class ProgrammingSink : public EncodingSink {
     void advance() { ctx_.user.setPosition(++position_); }
 
     OperationContext& ctx_;
+    std::vector<int> erase_;
     CommandList lines_;
     int position_ = 0;
 };
 
 }  // namespace
 
+std::vector<int> unwrittenSlots(const CommandList& lines) {
+    std::vector<bool> written(kLastSimSlot + 1, false);
+    const std::string head = device::kPhoneBookWrite;
+    for (const Text& line : lines) {
+        if (line.compare(0, head.size(), head) == 0) {
+            const int slot = std::atoi(line.c_str() + head.size());
+            if (slot >= 1 && slot <= kLastSimSlot) {
+                written[static_cast<std::size_t>(slot)] = true;
+            }
+        }
+    }
+    std::vector<int> slots;
+    for (int slot = 1; slot <= kLastSimSlot; ++slot) {
+        if (!written[static_cast<std::size_t>(slot)]) {
+            slots.push_back(slot);
+        }
+    }
+    return slots;
+}
+
 void writeProgramming(OperationContext& ctx, const SettingsRecord& record) {
-    // A record that could not be read back as written is refused before the device is touched.
-    checkEncodable(record);
+    // The whole record is encoded before the device is touched: a record that could not be
+    // encoded, or read back as written, is refused with nothing sent and no file written.
+    std::vector<int> erase = unwrittenSlots(encode(record));
 
     ctx.reader.stopReader();
     Connect(ctx.port, ctx.clock);
@@ -75,12 +105,12 @@ void writeProgramming(OperationContext& ctx, const SettingsRecord& record) {
     for (const PhoneTable& table : record.tables) {
         rows += static_cast<int>(table.size());
     }
-    ctx.user.setRange(0, rows);
+    ctx.user.setRange(0, rows + static_cast<int>(erase.size()));
     ctx.user.setPosition(0);
 
-    // A conversion error stops here with the lines built so far sent, the progress window
-    // shown and the reader stopped; no "1.txt" is written.
-    ProgrammingSink sink(ctx);
+    // A line lost midway stops here with the lines sent so far, the progress window shown and
+    // the reader stopped; no "1.txt" is written.
+    ProgrammingSink sink(ctx, std::move(erase));
     encode(record, sink);
 
     saveLines(ctx.file(kCommandListFile), sink.lines());
@@ -94,11 +124,11 @@ void clearSim(OperationContext& ctx) {
 
     ctx.user.setCaption(cp1251::fromUtf8("Стирание Sim-карты"));
     ctx.user.showProgress();
-    ctx.user.setRange(0, kSimLocations);
+    ctx.user.setRange(0, kLastSimSlot);
     ctx.user.setPosition(0);
 
     SendCommand(device::kDataMode, ctx.port, ctx.clock);
-    for (int location = 1; location <= kSimLocations; ++location) {
+    for (int location = 1; location <= kLastSimSlot; ++location) {
         ctx.user.setPosition(location);
         // The write command with the location alone erases that entry.
         SendCommand(device::kPhoneBookWrite + std::to_string(location), ctx.port, ctx.clock);

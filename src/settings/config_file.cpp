@@ -43,6 +43,48 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
+// The file a save replaces: the target of a symbolic link, followed as far as it goes, so that
+// the link stays a link and its target gets the new content.
+std::string saveTarget(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return current;
+        }
+        std::string link(4096, '\0');
+        const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
+            return current;
+        }
+        link.resize(static_cast<std::size_t>(n));
+        if (link.front() == '/') {
+            current = link;
+        } else {
+            const std::size_t slash = current.rfind('/');
+            current = slash == std::string::npos ? link : current.substr(0, slash + 1) + link;
+        }
+    }
+    return current;
+}
+
+// Zero when an existing file may be replaced (or there is none yet), else the reason. A file
+// without any write permission counts as protected also for the superuser, whom the system
+// would let replace it.
+int replaceRefusal(const std::string& target) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        return 0;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        return EISDIR;
+    }
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0) {
+        return EACCES;
+    }
+    return 0;
+}
+
 }  // namespace
 
 void saveLines(const std::string& path, const CommandList& lines) {
@@ -52,8 +94,12 @@ void saveLines(const std::string& path, const CommandList& lines) {
         data += "\r\n";
     }
     // Written beside the target and renamed over it, so that a crash or a full disk during
-    // the write leaves the old file whole.
-    std::string temp = path + ".XXXXXX";
+    // the write leaves the old file whole. A file the user may not write is never replaced.
+    const std::string target = saveTarget(path);
+    if (const int refusal = replaceRefusal(target)) {
+        throw cannotCreate(path, refusal);
+    }
+    std::string temp = target + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         throw cannotCreate(path, errno);
@@ -61,7 +107,7 @@ void saveLines(const std::string& path, const CommandList& lines) {
     // Keep the permissions an existing file had; a new file gets the usual ones.
     struct stat st {};
     mode_t mode = 0666;
-    if (::stat(path.c_str(), &st) == 0) {
+    if (::stat(target.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
     } else {
         mode_t mask = ::umask(0);
@@ -75,7 +121,7 @@ void saveLines(const std::string& path, const CommandList& lines) {
         ::unlink(temp.c_str());
         throw cannotCreate(path, error);
     }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::close(fd) != 0 || ::rename(temp.c_str(), target.c_str()) != 0) {
         int error = errno;
         ::unlink(temp.c_str());
         throw cannotCreate(path, error);
@@ -106,7 +152,10 @@ CommandList splitLines(const std::string& bytes) {
     return lines;
 }
 
-void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& shownName) {
+void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& shownName) {
+    // The file is decoded into a copy, which replaces the record only once the whole file has
+    // been taken: a load that fails changes nothing.
+    SettingsRecord record = target;
     const CommandList lines = splitLines(bytes);
     auto lineAt = [&](std::size_t k) -> const Text& {
         if (k >= lines.size()) {
@@ -130,6 +179,10 @@ void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& 
     for (int i = 0; i < passwordCount; ++i, ++k) {
         const Text& line = lineAt(k);
         if (line.size() >= 9) {
+            // A password is digits; any other character could not be written back.
+            if (line[8] < '0' || line[8] > '9') {
+                throw formatError(shownName);
+            }
             record.password += line[8];
         }
     }
@@ -140,11 +193,18 @@ void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& 
     }
 
     CreateTable(record);
+    // A file without a forward-number line has no forward number.
+    record.forwardNumber.clear();
     std::array<std::size_t, kTableCount> added{};
+    // A number that its table cannot hold is refused rather than cut or dropped later: what
+    // the window shows after a load is what the file holds.
     auto addRecord = [&](TableId id, const Text& number) {
+        if (!storableNumber(id, number)) {
+            throw formatError(shownName);
+        }
         PhoneTable& table = record.tables[id];
         table.insert(table.begin() + static_cast<std::ptrdiff_t>(added[id]),
-                     PhoneRecord{number.substr(0, kNumberFieldSize), Text()});
+                     PhoneRecord{number, Text()});
         ++added[id];
     };
 
@@ -190,6 +250,9 @@ void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& 
             default:
                 if (index.size() == 3) {
                     if (line.compare(0, 11, "AT+CPBW=100") == 0) {
+                        if (!storableNumber(kCallBackTable, number)) {
+                            throw formatError(shownName);
+                        }
                         record.forwardNumber = number;
                     } else {
                         addRecord(kSpeedDialTable, number);
@@ -198,6 +261,7 @@ void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& 
                 break;
         }
     }
+    target = std::move(record);
 }
 
 std::string readWholeFile(const std::string& path) {

@@ -131,16 +131,34 @@ int validCount(const PhoneTable& table) {
     return n;
 }
 
-// A numeric field that holds a whole number must lie within 0..99; text that is no number at
-// all is left for the encoding, which rejects it at its line with the conversion message.
+// A numeric field must hold a whole number within 0..99. Text that is no number at all is
+// refused with the runtime's conversion message, as the encoding itself would refuse it.
 void checkTwoDigitField(const Text& text, const char* labelUtf8) {
     std::int32_t value = 0;
-    if (parseInt(text, value) && (value < 0 || value > 99)) {
+    if (!parseInt(text, value)) {
+        throw conversionError(text);
+    }
+    if (value < 0 || value > 99) {
         throw Failure(MessageKind::Error,
                       cp1251::fromUtf8(std::string("Поле «") + labelUtf8 +
                                        "»: допустимо целое число от 0 до 99, введено «") +
                           text + cp1251::fromUtf8("»."));
     }
+}
+
+// The captions under which the window shows the phone tables.
+const char* tableCaption(TableId table) {
+    switch (table) {
+        case kCallBackTable:
+            return "Абоненты включенным Call Back";
+        case kAllowedTable:
+            return "Разрешенные номера, направл.";
+        case kForbiddenTable:
+            return "Запрещенные номера, направл.";
+        case kSpeedDialTable:
+            break;
+    }
+    return "Номера ускоренного набора";
 }
 
 }  // namespace
@@ -172,6 +190,27 @@ int secondFlagsByte(const SettingsRecord& record) {
     return flagsByte(record, kSecondFlags);
 }
 
+std::size_t shortestNumber(TableId table) {
+    return table == kAllowedTable || table == kForbiddenTable ? kShortestDirection : 1;
+}
+
+bool storableNumber(TableId table, const Text& number) {
+    return number.empty() || (Check_StrOnInt(number) && number.size() <= kNumberFieldSize &&
+                              number.size() >= shortestNumber(table));
+}
+
+Text numberRefusal(TableId table, const Text& number) {
+    std::string why;
+    if (!Check_StrOnInt(number) || number.size() > kNumberFieldSize) {
+        why = "номер может содержать только цифры и «+», не более 15 знаков";
+    } else {
+        why = "номер направления должен содержать не менее " + std::to_string(kShortestDirection) +
+              " знаков";
+    }
+    return cp1251::fromUtf8("Номер «") + number +
+           cp1251::fromUtf8(std::string("» в таблице «") + tableCaption(table) + "»: " + why + ".");
+}
+
 void checkEncodable(const SettingsRecord& record) {
     checkTwoDigitField(record.numberLength, "Значность набираемых номеров");
     checkTwoDigitField(record.callDuration, "Длительность разговора (минуты)");
@@ -186,10 +225,31 @@ void checkEncodable(const SettingsRecord& record) {
                           record.volume + cp1251::fromUtf8("»."));
     }
 
-    // The password count is kept in three bits on reading back.
+    // The password count is kept in three bits on reading back; each character is a digit.
     if (record.password.size() > 7) {
         throw Failure(MessageKind::Error,
                       cp1251::fromUtf8("Пароль для исходящей связи: не более 7 цифр."));
+    }
+    for (char c : record.password) {
+        if (c < '0' || c > '9') {
+            throw conversionError(Text(1, c));
+        }
+    }
+
+    // Every number the window shows is one the device will hold: none is dropped unsaid.
+    for (int t = 0; t < kTableCount; ++t) {
+        const auto id = static_cast<TableId>(t);
+        for (const PhoneRecord& r : record.tables[id]) {
+            if (!storableNumber(id, r.number)) {
+                throw Failure(MessageKind::Error, numberRefusal(id, r.number));
+            }
+        }
+    }
+    if (!record.forwardNumber.empty() && !storableNumber(kCallBackTable, record.forwardNumber)) {
+        throw Failure(MessageKind::Error,
+                      cp1251::fromUtf8("Поле «Номер Абонента»: номер может содержать только "
+                                       "цифры и «+», не более 15 знаков, введено «") +
+                          record.forwardNumber + cp1251::fromUtf8("»."));
     }
 
     const int tagged = validCount(record.tables[kCallBackTable]) +

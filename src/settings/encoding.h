@@ -42,15 +42,31 @@ class EncodingSink {
     virtual void forwardDone() {}
 };
 
-// Refuses, before anything is produced, a record that would be written in a form the loader
-// rejects or that would overrun the phone-book indices: numeric fields and volume outside
-// 0..99, a password longer than 7, more tagged numbers than indices 1..99, more speed-dial
-// numbers than indices 101..150. Throws a Failure with a message naming the problem.
+// The shortest number an allowed or forbidden direction may have: a shorter one would take a
+// phone-book index but the device keeps no entry for it.
+constexpr std::size_t kShortestDirection = 4;
+
+// The fewest characters a number of the table must have.
+std::size_t shortestNumber(TableId table);
+
+// True when the table can hold the number as it stands, so that writing, saving and loading
+// keep it: empty (no number), or a valid number of at most 15 characters and at least the
+// table's shortest.
+bool storableNumber(TableId table, const Text& number);
+
+// Why the table cannot hold the number, naming it and the table as the window captions it.
+Text numberRefusal(TableId table, const Text& number);
+
+// Refuses, before anything is produced, a record that could not be encoded whole or would be
+// written in a form the loader rejects or that would overrun the phone-book indices: numeric
+// fields that are no whole number (the runtime's conversion message) or lie outside 0..99,
+// the volume likewise, a password longer than 7 or with a character that is not a digit, a
+// number that its table cannot hold (storableNumber), more tagged numbers than indices 1..99,
+// more speed-dial numbers than indices 101..150. Throws a Failure naming the problem.
 void checkEncodable(const SettingsRecord& record);
 
 // Encodes the record line by line into the sink, in the fixed order. Runs checkEncodable
-// first. A field the integer conversion rejects throws the conversion error at its line, after
-// the earlier lines have reached the sink.
+// first, so that the sink receives either the whole command list or nothing.
 void encode(const SettingsRecord& record, EncodingSink& sink);
 
 // The whole command list at once; nothing is returned if any line fails.

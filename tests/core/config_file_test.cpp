@@ -1,7 +1,11 @@
 #include "settings/config_file.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include <filesystem>
 
@@ -75,7 +79,7 @@ TEST(ConfigFile, WhatDoesNotComeBack) {
     SettingsRecord r;
     r.choice(1) = -1;  // no item: comes back as the item its 0 bit stands for
     r.numberLength = "07";
-    r.tables[kAllowedTable] = table({"12", "abc", "1234"});
+    r.tables[kAllowedTable] = table({"1234"});
     r.tables[kCallBackTable] = {PhoneRecord{"555", "Иван"}};
     SettingsRecord back;
     loadFromText(
@@ -116,15 +120,13 @@ TEST(ConfigFile, LineEndingsAndNul) {
     }
 }
 
-TEST(ConfigFile, HeaderFormatErrorsStopInOrder) {
-    // Line 3 has a trailing blank: lines 1 and 2 are applied, the rest stays.
+TEST(ConfigFile, HeaderFormatErrorsStopInOrderAndChangeNothing) {
+    // Line 3 has a trailing blank: the load stops there, and the record stays as it was (a
+    // mixture of two configurations would be written back by the next save or programming).
     SettingsRecord r = fullRecord();
     std::string bad = "ATW8001FF\r\nATW810163\r\nATW82010A \r\nATW830100\r\n";
     EXPECT_EQ(messageOf(bad, r, "Config.bak"), cp("Файл Config.bak имеет не правильный формат"));
-    EXPECT_EQ(firstFlagsByte(r), 0xFF);
-    EXPECT_EQ(r.numberLength, "99");
-    EXPECT_EQ(r.callDuration, "25");
-    EXPECT_EQ(r.tables, fullRecord().tables);
+    EXPECT_EQ(r, fullRecord());
 
     SettingsRecord s;
     EXPECT_EQ(messageOf("\r\n" + header(), s), cp("Файл f.cfg имеет не правильный формат"));
@@ -142,22 +144,39 @@ TEST(ConfigFile, MissingLinesGiveTheListIndexMessage) {
     SettingsRecord r;
     EXPECT_EQ(messageOf("", r), "List index out of bounds (0)");
     EXPECT_EQ(messageOf("ATW80015A\r\nATW81010B\r\n", r), "List index out of bounds (2)");
-    // Three password lines announced, one present: the password is partly refilled.
+    // Three password lines announced, one present: nothing of the file is taken.
     SettingsRecord p = fullRecord();
     EXPECT_EQ(messageOf(header("03") + "ATW910105\r\n", p), "List index out of bounds (8)");
-    EXPECT_EQ(p.password, "5");
-    EXPECT_EQ(p.tables, fullRecord().tables);
-    EXPECT_EQ(p.forwardNumber, fullRecord().forwardNumber);
+    EXPECT_EQ(p, fullRecord());
+    // A password character that is not a digit could not be written back.
+    EXPECT_EQ(messageOf(header("02") + "ATW910105\r\nATW92010x\r\n", p),
+              cp("Файл f.cfg имеет не правильный формат"));
+    EXPECT_EQ(p, fullRecord());
 }
 
-TEST(ConfigFile, HeaderAloneEmptiesTablesKeepsForwardNumber) {
+// A file without a forward-number line has none: the forward number of the file opened
+// before, or of the window, is not carried into the next save or programming.
+TEST(ConfigFile, HeaderAloneEmptiesTablesAndTheForwardNumber) {
     SettingsRecord r = fullRecord();
     EXPECT_EQ(messageOf(header(), r), "loaded");
     EXPECT_EQ(r.password, "");
     for (const PhoneTable& t : r.tables)
         EXPECT_EQ(t, templateTable());
-    EXPECT_EQ(r.forwardNumber, "+79001234567");
+    EXPECT_EQ(r.forwardNumber, "");
     EXPECT_EQ(r.choice(1), 1);
+
+    // Opening a configuration without a forward number after one with it clears it.
+    test::TempDir dir;
+    SettingsRecord with = fullRecord();
+    SaveData(dir.path("with.cfg"), with);
+    SettingsRecord without = fullRecord();
+    without.forwardNumber.clear();
+    SaveData(dir.path("without.cfg"), without);
+    SettingsRecord window;
+    LoadFromFile(dir.path("with.cfg"), window);
+    EXPECT_EQ(window.forwardNumber, "+79001234567");
+    LoadFromFile(dir.path("without.cfg"), window);
+    EXPECT_EQ(window, without);
 }
 
 TEST(ConfigFile, ReadBackForms) {
@@ -167,12 +186,12 @@ TEST(ConfigFile, ReadBackForms) {
         "ATW960106\r\nATW970107\r\n";
     std::string phone =
         "AT+CPBW=1,\"8900\",129,\"W8900\"\r\n\r\nOK\r\n"
-        "AT+CPBW=2,\"777\",129,\"R777\"\r\n";
+        "AT+CPBW=2,\"77777\",129,\"R77777\"\r\n";
     SettingsRecord seven;
     EXPECT_EQ(messageOf(header("07") + regs + phone, seven), "loaded");
     EXPECT_EQ(seven.password, "1234567");
     EXPECT_EQ(seven.tables[kCallBackTable], table({"8900", ""}));
-    EXPECT_EQ(seven.tables[kAllowedTable], table({"777", ""}));
+    EXPECT_EQ(seven.tables[kAllowedTable], table({"77777", ""}));
 
     SettingsRecord two;
     EXPECT_EQ(messageOf(header("02") + regs + phone, two), "loaded");
@@ -189,12 +208,12 @@ TEST(ConfigFile, TableSectionScan) {
     SettingsRecord r = fullRecord();
     std::string lines =
         "ATK1\r\n"
-        "AT+CPBW=100,\"+7333\",129,\"W+7333\"\r\n"          // index 100 with W: a call-back number
-        "AT+CPBW=100,\"+7444\",129,\"+7444\"\r\n"           // the forward number
-        "AT+CPBW=12,\"555\",129,\"555\"\r\n"                // untagged, two digits: ignored
-        "AT+CPBW=1234,\"556\",129,\"556\"\r\n"              // untagged, four digits: ignored
-        "AT+CPBW=101,\"557\",129,\"557\" \r\n"              // trailing blank after the last quote
-        "AT+CPBW=102,\"1234567890123456789\",129,\"\"\r\n"  // cut to 15, no tag
+        "AT+CPBW=100,\"+7333\",129,\"W+7333\"\r\n"      // index 100 with W: a call-back number
+        "AT+CPBW=100,\"+7444\",129,\"+7444\"\r\n"       // the forward number
+        "AT+CPBW=12,\"555\",129,\"555\"\r\n"            // untagged, two digits: ignored
+        "AT+CPBW=1234,\"556\",129,\"556\"\r\n"          // untagged, four digits: ignored
+        "AT+CPBW=101,\"557\",129,\"557\" \r\n"          // trailing blank after the last quote
+        "AT+CPBW=102,\"123456789012345\",129,\"\"\r\n"  // no tag
         "AT+CPBW=3,\"5678\",129,\"B5678\"\r\n"
         "AT+CPBW=4,\"56789\",129,\"S56789\"\r\n"
         "AT+CPBW=5,\"1111\",129,\"N1111\"\r\n"
@@ -208,15 +227,35 @@ TEST(ConfigFile, TableSectionScan) {
     EXPECT_EQ(r.tables[kAllowedTable], table({"1111", ""}));
 }
 
-TEST(ConfigFile, CutPhoneBookLineStopsWithTablesPartlyFilled) {
+TEST(ConfigFile, CutPhoneBookLineStopsAndChangesNothing) {
     SettingsRecord r = fullRecord();
     std::string lines =
         "ATK1\r\nAT+CPBW=1,\"8900\",129,\"W8900\"\r\nAT+CPBW=2,\"12\"\r\n"
         "AT+CPBW=3,\"8901\",129,\"W8901\"\r\n";
     EXPECT_EQ(messageOf(header() + lines, r, "1.txt"), cp("Файл 1.txt имеет не правильный формат"));
-    EXPECT_EQ(r.tables[kCallBackTable], table({"8900", ""}));
-    EXPECT_EQ(r.tables[kAllowedTable], templateTable());
-    EXPECT_EQ(r.forwardNumber, "+79001234567");
+    EXPECT_EQ(r, fullRecord());
+}
+
+// A number that its table could not hold, and that the next save would drop or programming
+// would skip, is refused with the format message instead of being shown and lost later.
+TEST(ConfigFile, NumbersTheTableCannotHoldAreRefused) {
+    const std::string prefix = header() + "ATK1\r\n";
+    for (const char* line : {
+             "AT+CPBW=1,\"12-34\",129,\"W12-34\"",
+             "AT+CPBW=1,\"123\",129,\"N123\"",
+             "AT+CPBW=1,\"12\",129,\"B12\"",
+             "AT+CPBW=1,\"1234567890123456\",129,\"S1234567890123456\"",
+             "AT+CPBW=100,\"8 900\",129,\"8 900\"",
+             "AT+CPBW=101,\"12a\",129,\"12a\"",
+         }) {
+        SettingsRecord r = fullRecord();
+        EXPECT_EQ(messageOf(prefix + line + "\r\n", r), cp("Файл f.cfg имеет не правильный формат"))
+            << line;
+        EXPECT_EQ(r, fullRecord());
+    }
+    SettingsRecord r;
+    EXPECT_EQ(messageOf(prefix + "AT+CPBW=101,\"12\",129,\"12\"\r\n", r), "loaded");
+    EXPECT_EQ(r.tables[kSpeedDialTable], table({"12", ""}));
 }
 
 TEST(ConfigFile, FileErrorsLeaveEverythingAlone) {
@@ -261,6 +300,42 @@ TEST(ConfigFile, SaveKeepsPermissionsAndLeavesNoTemporaryFile) {
         ++files;
     }
     EXPECT_EQ(files, 1);
+}
+
+// A file the user may not write is never replaced: the save fails with the runtime's message
+// and the system's reason, and the file keeps its bytes. A save through a symbolic link
+// replaces the link's target and leaves the link.
+TEST(ConfigFile, ProtectedFilesKeepTheirBytesAndLinksStayLinks) {
+    test::TempDir dir;
+    for (const char* name : {"config.bak", "mine.cfg"}) {
+        const std::string path = dir.path(name);
+        test::writeFile(path, "old\r\n");
+        ::chmod(path.c_str(), 0444);
+        try {
+            SaveData(path, SettingsRecord());
+            ADD_FAILURE() << "saved over " << name;
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.text(), "Cannot create file \"" + path + "\". " + std::strerror(EACCES));
+        }
+        EXPECT_EQ(test::readFile(path), "old\r\n");
+    }
+
+    const std::string target = dir.path("real.cfg");
+    const std::string link = dir.path("link.cfg");
+    test::writeFile(target, "old\r\n");
+    ASSERT_EQ(::symlink("real.cfg", link.c_str()), 0);
+    SaveData(link, SettingsRecord());
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(test::readFile(target), kDefaultFile);
+    // A link to a file that does not exist yet creates its target.
+    const std::string dangling = dir.path("dangling.cfg");
+    ASSERT_EQ(::symlink("new.cfg", dangling.c_str()), 0);
+    SaveData(dangling, SettingsRecord());
+    EXPECT_EQ(test::readFile(dir.path("new.cfg")), kDefaultFile);
+    ASSERT_EQ(::lstat(dangling.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
 TEST(ConfigFile, StartUpProbe) {

@@ -88,8 +88,8 @@ TEST(Encoding, SevenDigitPassword) {
 
 TEST(Encoding, SharedIndexCounterAndTags) {
     SettingsRecord r;
-    r.tables[kCallBackTable] = table({"", "89001112233", "x1"});
-    r.tables[kAllowedTable] = table({"1234", "1234567890", "12", "12a", ""});
+    r.tables[kCallBackTable] = table({"", "89001112233"});
+    r.tables[kAllowedTable] = table({"1234", "1234567890", ""});
     r.tables[kForbiddenTable] = table({"5678", "+79995554433"});
     r.tables[kSpeedDialTable] = table({"", "112", "+7123"});
     r.forwardNumber = "+78880001122";
@@ -99,8 +99,8 @@ TEST(Encoding, SharedIndexCounterAndTags) {
                              R"(AT+CPBW=1,"89001112233",129,"W89001112233")",
                              R"(AT+CPBW=2,"1234",129,"N1234")",
                              R"(AT+CPBW=3,"1234567890",129,"R1234567890")",
-                             R"(AT+CPBW=5,"5678",129,"B5678")",
-                             R"(AT+CPBW=6,"+79995554433",129,"S+79995554433")",
+                             R"(AT+CPBW=4,"5678",129,"B5678")",
+                             R"(AT+CPBW=5,"+79995554433",129,"S+79995554433")",
                              R"(AT+CPBW=100,"+78880001122",129,"+78880001122")",
                              R"(AT+CPBW=101,"112",129,"112")",
                              R"(AT+CPBW=102,"+7123",129,"+7123")",
@@ -110,7 +110,7 @@ TEST(Encoding, SharedIndexCounterAndTags) {
 TEST(Encoding, SpeedDialStartsAt101AfterEmptyTables) {
     SettingsRecord r;
     r.tables[kSpeedDialTable] = table({"555"});
-    r.forwardNumber = "12a";  // not valid: no forward line
+    // no forward number: no forward line
     CommandList lines = encode(r);
     ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[8], R"(AT+CPBW=101,"555",129,"555")");
@@ -133,9 +133,9 @@ TEST(Encoding, StrToHexReadsPositionsEightAndNine) {
     EXPECT_EQ(StrToHex("ATW8001"), 0);
 }
 
-// Non-numeric text stops the encoding at its own line with the runtime's message; the
-// lines before it have reached the sink.
-TEST(Encoding, ConversionErrorStopsAtItsLine) {
+// Non-numeric text is refused with the runtime's message before any line is produced, so that
+// nobody acts on part of a command list.
+TEST(Encoding, ConversionErrorProducesNoLine) {
     struct Record : EncodingSink {
         CommandList lines;
         void line(const Text& l) override { lines.push_back(l); }
@@ -149,13 +149,12 @@ TEST(Encoding, ConversionErrorStopsAtItsLine) {
         EXPECT_EQ(f.text(), "'' is not a valid integer value");
         EXPECT_EQ(f.kind(), MessageKind::Error);
     }
-    EXPECT_EQ(sink.lines, (CommandList{"ATW80015A", "ATW81010B"}));
+    EXPECT_TRUE(sink.lines.empty());
 
     SettingsRecord p;
     p.password = "12x";
-    sink.lines.clear();
     EXPECT_THROW(encode(p, sink), Failure);
-    EXPECT_EQ(sink.lines.size(), 9u);  // the header and the first two password digits
+    EXPECT_TRUE(sink.lines.empty());
     EXPECT_EQ(failureText(p), "'x' is not a valid integer value");
 }
 
@@ -193,10 +192,30 @@ TEST(Encoding, RefusesWhatCouldNotBeReadBack) {
     r.password = "12345678";
     EXPECT_TRUE(refused(r));
 
+    // A number its table cannot hold is refused, not dropped: other characters, more than 15,
+    // a direction shorter than 4 characters; the forward number likewise.
+    for (const char* bad : {"12-34", "1234 5", "1234567890123456"}) {
+        r = SettingsRecord();
+        r.tables[kCallBackTable] = table({"111", bad});
+        EXPECT_TRUE(refused(r)) << bad;
+        EXPECT_NE(failureText(r).find(cp("Абоненты включенным Call Back")), std::string::npos);
+    }
+    r = SettingsRecord();
+    r.tables[kForbiddenTable] = table({"123"});
+    EXPECT_TRUE(refused(r));
+    EXPECT_EQ(failureText(r),
+              cp("Номер «123» в таблице «Запрещенные номера, направл.»: номер направления "
+                 "должен содержать не менее 4 знаков."));
+    r.tables[kForbiddenTable] = table({"1234"});
+    r.tables[kSpeedDialTable] = table({"1"});  // short numbers are for directions only
+    EXPECT_FALSE(refused(r));
+    r.forwardNumber = "12-3";
+    EXPECT_TRUE(refused(r));
+
     // 99 tagged indices fit, the 100th would take the forward number's entry.
     r = SettingsRecord();
     for (int i = 0; i < 99; ++i)
-        r.tables[kAllowedTable].push_back({"12", ""});
+        r.tables[kAllowedTable].push_back({"1234", ""});
     EXPECT_FALSE(refused(r));
     r.tables[kCallBackTable].push_back({"1", ""});
     EXPECT_TRUE(refused(r));
@@ -217,7 +236,7 @@ TEST(Encoding, SinkSeesEveryRowAndTheForwardStep) {
         void forwardDone() override { log += "f"; }
     } sink;
     SettingsRecord r;  // each table holds its one empty record
-    r.tables[kAllowedTable] = table({"12", "1234"});
+    r.tables[kAllowedTable] = table({"", "1234"});
     encode(r, sink);
     EXPECT_EQ(sink.log,
               "rrrrrrrr"

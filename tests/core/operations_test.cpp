@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "fake_port.h"
@@ -68,6 +69,22 @@ std::string crlf(const std::vector<std::string>& lines) {
     return s;
 }
 
+// The erases write programming sends after the record: every slot of 1 to 150 it did not write.
+std::vector<std::string> erasesBut(std::initializer_list<int> written) {
+    std::vector<std::string> lines;
+    for (int slot = 1; slot <= 150; ++slot) {
+        if (std::find(written.begin(), written.end(), slot) == written.end()) {
+            lines.push_back("AT+CPBW=" + std::to_string(slot));
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 enum class DeviceState { Free, Busy, Absent };
 
 class Operations : public ::testing::Test {
@@ -125,15 +142,20 @@ TEST_F(Operations, WriteEmptyTablesSendsRegistersStoreAndStatus) {
     writeProgramming(ctx, record);
 
     const std::vector<Sent> lines = sentLines(port);
+    // The record, then all 150 slots erased (the record writes none), "AT&W0" and "AT+CPAS".
     EXPECT_EQ(textOf(lines),
-              (std::vector<std::string>{"ATR2301", "ATW80015A", "ATW81010B", "ATW82010A",
-                                        "ATW830100", "ATW840107", "ATW860182", "ATW900100", "ATK1",
-                                        "AT&W0", "AT+CPAS"}));
+              joined(joined({"ATR2301", "ATW80015A", "ATW81010B", "ATW82010A", "ATW830100",
+                             "ATW840107", "ATW860182", "ATW900100", "ATK1"},
+                            erasesBut({})),
+                     {"AT&W0", "AT+CPAS"}));
     // One pause before the first register line (after the presence check's own pause and
     // read), none between the first two, one after every later line but the status line.
     EXPECT_EQ(lines[1].first - lines[0].cr, 500u + 10u + 500u + 100u);
-    EXPECT_EQ(gapsAfter(lines, 1),
-              (std::vector<std::uint64_t>{0, 500, 500, 500, 500, 500, 500, 500, 500}));
+    const std::vector<std::uint64_t> gaps = gapsAfter(lines, 1);
+    EXPECT_EQ(gaps.front(), 0u);
+    for (std::size_t i = 1; i < gaps.size(); ++i) {
+        EXPECT_EQ(gaps[i], 500u) << lines[i + 1].text;
+    }
     EXPECT_EQ(clock.elapsed(), lines.back().cr);  // nothing after "AT+CPAS"
 
     // The file lists every line but "AT&W0", as the configuration file would.
@@ -141,35 +163,38 @@ TEST_F(Operations, WriteEmptyTablesSendsRegistersStoreAndStatus) {
               crlf({"ATW80015A", "ATW81010B", "ATW82010A", "ATW830100", "ATW840107", "ATW860182",
                     "ATW900100", "ATK1", "AT+CPAS"}));
 
-    // Empty tables count no rows; the forward step and the status line move the bar.
-    EXPECT_EQ(user.events, (std::vector<std::string>{"stop reader", "show", "range 0 0", "close",
+    // Empty tables count no rows; each erase, the forward step and the status line move the bar.
+    EXPECT_EQ(user.events, (std::vector<std::string>{"stop reader", "show", "range 0 150", "close",
                                                      "start reader"}));
-    EXPECT_EQ(user.positions, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(user.positions.size(), 153u);
+    EXPECT_EQ(user.positions.back(), 152);
     EXPECT_FALSE(user.readerStopped);
 }
 
 TEST_F(Operations, WritePhoneTablesIndicesPausesAndProgress) {
     SettingsRecord record;
     record.password = "12";
-    record.tables[kCallBackTable] = table({"111", "", "12a"});
-    record.tables[kAllowedTable] = table({"1234", "1234567890", "12", "12a"});
+    record.tables[kCallBackTable] = table({"111", ""});
+    record.tables[kAllowedTable] = table({"1234", "1234567890", ""});
     record.tables[kForbiddenTable] = table({"5678"});
     record.forwardNumber = "+7900";
-    record.tables[kSpeedDialTable] = table({"x", "55"});
+    record.tables[kSpeedDialTable] = table({"", "55"});
 
     writeProgramming(ctx, record);
 
     const std::vector<Sent> lines = sentLines(port);
     const std::vector<std::string> sent = textOf(lines);
     const std::vector<std::string> tail(sent.begin() + 8, sent.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{
-                        "ATW910101", "ATW920102", "ATK1", "AT+CPBW=1,\"111\",129,\"W111\"",
-                        "AT+CPBW=2,\"1234\",129,\"N1234\"",
-                        "AT+CPBW=3,\"1234567890\",129,\"R1234567890\"",
-                        // "12" took index 4 without a line, "12a" took none
-                        "AT+CPBW=5,\"5678\",129,\"B5678\"", "AT+CPBW=100,\"+7900\",129,\"+7900\"",
-                        "AT+CPBW=101,\"55\",129,\"55\"", "AT&W0", "AT+CPAS"}));
-    // Skipped rows and the short number cost no pause: every gap after the first pair is one.
+    EXPECT_EQ(
+        tail,
+        joined(joined({"ATW910101", "ATW920102", "ATK1", "AT+CPBW=1,\"111\",129,\"W111\"",
+                       "AT+CPBW=2,\"1234\",129,\"N1234\"",
+                       "AT+CPBW=3,\"1234567890\",129,\"R1234567890\"",
+                       "AT+CPBW=4,\"5678\",129,\"B5678\"", "AT+CPBW=100,\"+7900\",129,\"+7900\"",
+                       "AT+CPBW=101,\"55\",129,\"55\""},
+                      erasesBut({1, 2, 3, 4, 100, 101})),
+               {"AT&W0", "AT+CPAS"}));
+    // Empty rows cost no pause: every gap after the first pair is one.
     for (std::uint64_t gap : gapsAfter(lines, 2)) {
         EXPECT_EQ(gap, 500u);
     }
@@ -179,30 +204,31 @@ TEST_F(Operations, WritePhoneTablesIndicesPausesAndProgress) {
     SaveData(path, record);
     EXPECT_EQ(test::readFile(dir.path("1.txt")), test::readFile(path));
 
-    // Ten rows; every row, valid or not, the forward step and the status line move the bar,
-    // which thus ends two above its maximum.
-    EXPECT_EQ(user.maximum, 10);
+    // Eight rows and 144 erases; every row, valid or not, every erase, the forward step and the
+    // status line move the bar, which thus ends two above its maximum.
+    EXPECT_EQ(user.maximum, 8 + 144);
     std::vector<int> expected;
-    for (int p = 0; p <= 12; ++p) {
+    for (int p = 0; p <= 8 + 144 + 2; ++p) {
         expected.push_back(p);
     }
     EXPECT_EQ(user.positions, expected);
 }
 
-TEST_F(Operations, WriteSpeedDialFrom101AndInvalidForwardNumber) {
+TEST_F(Operations, WriteSpeedDialFrom101AndNoForwardNumber) {
     SettingsRecord record;  // tagged tables hold one empty row each
-    record.forwardNumber = "12-3";
     record.tables[kSpeedDialTable] = table({"201", "+202"});
 
     writeProgramming(ctx, record);
 
     const std::vector<std::string> sent = port.lines();
-    const std::vector<std::string> tail(sent.end() - 4, sent.end());
-    EXPECT_EQ(tail,
-              (std::vector<std::string>{"AT+CPBW=101,\"201\",129,\"201\"",
-                                        "AT+CPBW=102,\"+202\",129,\"+202\"", "AT&W0", "AT+CPAS"}));
-    EXPECT_EQ(user.maximum, 5);
-    EXPECT_EQ(user.positions.back(), 7);
+    const std::vector<std::string> tail(sent.begin() + 9, sent.end());
+    EXPECT_EQ(
+        tail,
+        joined(joined({"AT+CPBW=101,\"201\",129,\"201\"", "AT+CPBW=102,\"+202\",129,\"+202\""},
+                      erasesBut({101, 102})),
+               {"AT&W0", "AT+CPAS"}));
+    EXPECT_EQ(user.maximum, 5 + 148);
+    EXPECT_EQ(user.positions.back(), 5 + 148 + 2);
 }
 
 TEST_F(Operations, WriteStopsAtAFailedPresenceCheck) {
@@ -227,32 +253,37 @@ TEST_F(Operations, WriteStopsAtAFailedPresenceCheck) {
     }
 }
 
-TEST_F(Operations, WriteConversionErrorLeavesSentLinesAndNoFile) {
-    SettingsRecord record;
-    record.password = "1a";
+// A letter in a numeric field or the password is refused with the runtime's conversion
+// message before the presence check: nothing reaches the device, no file is written, the
+// reader keeps running. (Sending the lines before the faulty one would leave the device half
+// programmed: a new password length with part of its digits.)
+TEST_F(Operations, WriteConversionErrorSendsNothingAndWritesNoFile) {
     test::writeFile(dir.path("1.txt"), "old run\r\n");
-    try {
-        writeProgramming(ctx, record);
-        FAIL() << "passed";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.text(), "'a' is not a valid integer value");
+    struct Case {
+        Text SettingsRecord::*field;
+        Text text;
+        std::string message;
+    };
+    const Case cases[] = {
+        {&SettingsRecord::password, "1a", "'a' is not a valid integer value"},
+        {&SettingsRecord::numberLength, "1x", "'1x' is not a valid integer value"},
+        {&SettingsRecord::callDuration, "x", "'x' is not a valid integer value"},
+        {&SettingsRecord::controlTime, "", "'' is not a valid integer value"},
+    };
+    for (const Case& c : cases) {
+        SettingsRecord record;
+        record.*c.field = c.text;
+        try {
+            writeProgramming(ctx, record);
+            ADD_FAILURE() << "passed: " << c.text;
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.text(), c.message);
+        }
     }
-    const std::vector<std::string> sent = port.lines();
-    EXPECT_EQ(sent.size(), 9u);
-    EXPECT_EQ(sent.back(), "ATW910101");
+    EXPECT_TRUE(port.written.empty());
     EXPECT_EQ(test::readFile(dir.path("1.txt")), "old run\r\n");
-    EXPECT_TRUE(user.shown);
-    EXPECT_TRUE(user.readerStopped);
-    EXPECT_EQ(user.readersStarted, 0);
-
-    // A field that fails on the second line: only the first went out.
-    FakePort p(clock);
-    p.setResponder([](const std::string&) { return FakePort::Answer{"\r01 ", 20}; });
-    OperationContext context{p, clock, user, user, dir.dir()};
-    SettingsRecord field;
-    field.numberLength = "1x";
-    EXPECT_THROW(writeProgramming(context, field), Failure);
-    EXPECT_EQ(p.lines(), (std::vector<std::string>{"ATR2301", "ATW80015A"}));
+    EXPECT_TRUE(user.events.empty());
+    EXPECT_FALSE(user.readerStopped);
 }
 
 // A device pulled out mid-run: the line goes away after the third register line. The run
@@ -303,7 +334,7 @@ TEST_F(Operations, WriteRefusesAnUnreadableRecordBeforeTouchingTheDevice) {
 
 // ---- SIM clearing -----------------------------------------------------------------------
 
-TEST_F(Operations, ClearSimErasesLocations1To124) {
+TEST_F(Operations, ClearSimErasesSlots1To150) {
     port.setResponder([&](const std::string& line) {
         if (line == "ATR2301") {
             return FakePort::Answer{"\r01 ", 20};
@@ -317,13 +348,13 @@ TEST_F(Operations, ClearSimErasesLocations1To124) {
     clearSim(ctx);
 
     const std::vector<Sent> lines = sentLines(port);
-    ASSERT_EQ(lines.size(), 127u);
+    ASSERT_EQ(lines.size(), 153u);
     EXPECT_EQ(lines[1].text, "ATK1");
     EXPECT_EQ(lines[2].text, "AT+CPBW=1");
     EXPECT_EQ(lines[101].text, "AT+CPBW=100");
     EXPECT_EQ(lines[101].cr - lines[101].first, 1100u);  // twelve bytes with the CR
-    EXPECT_EQ(lines[125].text, "AT+CPBW=124");
-    EXPECT_EQ(lines[126].text, "AT+CPAS");
+    EXPECT_EQ(lines[151].text, "AT+CPBW=150");
+    EXPECT_EQ(lines[152].text, "AT+CPAS");
 
     const std::vector<std::uint64_t> gaps = gapsAfter(lines, 1);
     EXPECT_EQ(gaps.front(), 0u);  // no pause after "ATK1"
@@ -332,17 +363,17 @@ TEST_F(Operations, ClearSimErasesLocations1To124) {
     }
     EXPECT_EQ(gaps.back(), 1500u);  // its own pause, then two more
 
-    // Presence check, "ATK1", 124 erases with their pauses, two pauses and the status line.
+    // Presence check, "ATK1", 150 erases with their pauses, two pauses and the status line.
     const std::uint64_t total = clock.elapsed() - 5000;
-    EXPECT_EQ(total, 800u + 510u + 500u + 9 * 1500u + 90 * 1600u + 25 * 1700u + 1000u + 800u);
-    EXPECT_NEAR(static_cast<double>(total), 204000.0, 1000.0);
+    EXPECT_EQ(total, 800u + 510u + 500u + 9 * 1500u + 90 * 1600u + 51 * 1700u + 1000u + 800u);
+    EXPECT_NEAR(static_cast<double>(total), 248000.0, 1000.0);
 
     EXPECT_EQ(user.events,
               (std::vector<std::string>{
-                  "stop reader", "caption " + cp("Стирание Sim-карты"), "show", "range 0 124",
+                  "stop reader", "caption " + cp("Стирание Sim-карты"), "show", "range 0 150",
                   "caption " + cp("Запись программирования"), "close", "start reader"}));
-    EXPECT_EQ(user.positions.size(), 125u);
-    EXPECT_EQ(user.positions.back(), 124);
+    EXPECT_EQ(user.positions.size(), 151u);
+    EXPECT_EQ(user.positions.back(), 150);
 }
 
 TEST_F(Operations, ClearSimStopsAtAFailedPresenceCheck) {

@@ -7,6 +7,7 @@
 #include "link/device.h"
 #include "operations/programming.h"
 #include "recording_user.h"
+#include "scripted_device.h"
 #include "settings/config_file.h"
 #include "settings/encoding.h"
 #include "test_support.h"
@@ -17,54 +18,7 @@ namespace {
 using test::cp;
 using test::FakePort;
 using test::readFile;
-
-// The device as read programming sees it: registers answering after the echo of the CR, a SIM
-// phone book answering filled and empty slots as the modem does, and lines that may be given
-// other answers (or none).
-struct ScriptedDevice {
-    std::map<std::string, std::string> registers = {
-        {"8001", "5A"}, {"8101", "0B"}, {"8201", "0A"}, {"8301", "00"}, {"8401", "07"},
-        {"8601", "82"}, {"9001", "00"}, {"9101", "00"}, {"9201", "00"}, {"9301", "00"},
-        {"9401", "00"}, {"9501", "00"}, {"9601", "00"}, {"9701", "00"},
-    };
-    std::map<int, std::string> slots;          // index -> what follows "+CPBR: "
-    std::map<std::string, std::string> other;  // line -> the whole reply, "" for none
-
-    void fill(int index, const std::string& number, const std::string& text) {
-        slots[index] = std::to_string(index) + ",\"" + number + "\",129,\"" + text + "\"";
-    }
-
-    FakePort::Answer answer(const std::string& line) const {
-        if (auto it = other.find(line); it != other.end()) {
-            return {it->second};
-        }
-        if (line == "ATR2301") {
-            return {"\r01 "};
-        }
-        if (line.rfind("ATR", 0) == 0) {
-            return {"\r" + registers.at(line.substr(3)) + " "};
-        }
-        if (line.rfind("AT+CPBR=", 0) == 0) {
-            auto it = slots.find(std::stoi(line.substr(8)));
-            if (it == slots.end()) {
-                return {"\r\r\nOK\r\n"};
-            }
-            return {"\r\r\n+CPBR: " + it->second + "\r\n\r\nOK\r\n"};
-        }
-        return {"\r\nOK\r\n"};
-    }
-
-    // What the device keeps of written lines.
-    void apply(const CommandList& lines) {
-        for (const Text& line : lines) {
-            if (line.rfind("ATW", 0) == 0) {
-                registers[line.substr(3, 4)] = line.substr(7);
-            } else if (line.rfind("AT+CPBW=", 0) == 0) {
-                slots[std::stoi(line.substr(8))] = line.substr(8);
-            }
-        }
-    }
-};
+using test::ScriptedDevice;
 
 struct Rig {
     VirtualClock clock;
@@ -135,7 +89,8 @@ TEST(ReadProgramming, EmptyPhoneBookReadsSlotOneAndSlotHundredOne) {
 
     EXPECT_EQ(rig.record.numberLength, "11");
     EXPECT_EQ(rig.record.tables, SettingsRecord().tables);
-    EXPECT_EQ(rig.record.forwardNumber, "555");  // slot 100 empty: nothing to replace it
+    // Slot 100 empty: the device has no forward number, so neither has the window.
+    EXPECT_EQ(rig.record.forwardNumber, "");
 
     const std::vector<std::string> events = {"caption " + cp("Чтение программирования"), "show",
                                              "range 0 100", "close",
@@ -194,7 +149,7 @@ TEST(ReadProgramming, ForwardSlotIsReadOnlyWhenSlotsBelowItAreAllFilled) {
     for (bool forwardFilled : {false, true}) {
         SCOPED_TRACE(forwardFilled);
         Rig rig;
-        rig.record.forwardNumber = "old";
+        rig.record.forwardNumber = "555";
         for (int i = 1; i <= 99; ++i) {
             rig.device.fill(i, std::to_string(1000 + i), "W" + std::to_string(1000 + i));
         }
@@ -214,7 +169,7 @@ TEST(ReadProgramming, ForwardSlotIsReadOnlyWhenSlotsBelowItAreAllFilled) {
         }
         EXPECT_EQ(rig.record.tables[kCallBackTable].size(), 100u);
         EXPECT_EQ(rig.record.tables[kCallBackTable][98].number, "1099");
-        EXPECT_EQ(rig.record.forwardNumber, forwardFilled ? "89001234567" : "old");
+        EXPECT_EQ(rig.record.forwardNumber, forwardFilled ? "89001234567" : "");
         EXPECT_EQ(rig.record.tables[kSpeedDialTable],
                   forwardFilled ? test::table({"111", "222", ""}) : test::table({""}));
     }
@@ -295,11 +250,11 @@ TEST(ReadProgramming, MalformedRegisterReplyIsRejectedByTheLoadAfterTheFileIsWri
     }
     EXPECT_EQ(rig.file().substr(0, 21), "ATW8001FF\r\nATW81015\r\n");
     EXPECT_EQ(rig.port.lines().back(), "AT+CPAS");
-    // The line before the faulty one took effect; nothing after it did.
-    EXPECT_EQ(rig.record.choice(1), 0);
-    EXPECT_EQ(rig.record.choice(6), 0);
-    EXPECT_EQ(rig.record.numberLength, "42");
-    EXPECT_EQ(rig.record.tables[kCallBackTable], test::table({"1111", ""}));
+    // A read-back that does not load leaves the window's record as it was.
+    SettingsRecord before;
+    before.numberLength = "42";
+    before.tables[kCallBackTable] = test::table({"1111", ""});
+    EXPECT_EQ(rig.record, before);
     EXPECT_TRUE(rig.user.shown);
     EXPECT_EQ(rig.user.caption, cp("Чтение программирования"));
 }
@@ -350,6 +305,47 @@ TEST(ReadProgramming, ReadsBackAFullPhoneBookWithItsForwardNumber) {
     rig.run();
     EXPECT_EQ(rig.port.lines(), sentFor({{1, 103}}));
     EXPECT_EQ(rig.record, written);
+}
+
+// Write programming over a device that holds more than the new record (an earlier, longer
+// programming): every slot the record does not use is erased, so the device holds exactly the
+// record, and read programming into a fresh window brings back the record and nothing else.
+TEST(ReadProgramming, WriteOverAFullerDeviceLeavesExactlyTheRecordAndReadsBackAsIt) {
+    Rig rig;
+    for (int i = 1; i <= 6; ++i) {
+        rig.device.fill(i, "8900000000" + std::to_string(i), "W8900000000" + std::to_string(i));
+    }
+    rig.device.fill(100, "+79990000000", "+79990000000");
+    for (int i = 101; i <= 104; ++i) {
+        rig.device.fill(i, std::to_string(i), std::to_string(i));
+    }
+    rig.device.fill(140, "140", "140");
+
+    SettingsRecord small;
+    small.tables[kCallBackTable] = test::table({"8900", ""});
+    small.tables[kForbiddenTable] = test::table({"5678", ""});
+    small.tables[kSpeedDialTable] = test::table({"111", ""});
+    rig.port.setResponder([&](const std::string& line) { return rig.device.respond(line); });
+    writeProgramming(rig.ctx, small);
+
+    std::map<int, std::string> expected = {
+        {1, "1,\"8900\",129,\"W8900\""},
+        {2, "2,\"5678\",129,\"B5678\""},
+        {101, "101,\"111\",129,\"111\""},
+    };
+    EXPECT_EQ(rig.device.slots, expected);
+    // The erases are sent, not listed: "1.txt" is the record's command list.
+    EXPECT_EQ(rig.file(), readFile([&] {
+                  const std::string path = rig.dir.path("small.cfg");
+                  SaveData(path, small);
+                  return path;
+              }()));
+
+    SettingsRecord fresh;
+    fresh.forwardNumber = "+70000000000";
+    rig.port.written.clear();
+    readProgramming(rig.ctx, fresh);
+    EXPECT_EQ(fresh, small);
 }
 
 }  // namespace

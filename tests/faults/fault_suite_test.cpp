@@ -437,7 +437,7 @@ std::vector<Case> cases() {
         {Op::kRead, Fault::kLate, Expect::kFailure, kBadFormat, true, true, 0, kFullScanMs, true},
         {Op::kRead, Fault::kVanish, Expect::kFailure, kReadError, false, false, 3},
 
-        // SIM clearing reads no reply after the presence check and runs 204 s once past it.
+        // SIM clearing reads no reply after the presence check and runs 248 s once past it.
         {Op::kClearSim, Fault::kAbsent, Expect::kFailure, kNotConnected, false},
         {Op::kClearSim, Fault::kBusy, Expect::kFailure, kBusy, false},
         {Op::kClearSim, Fault::kVanish, Expect::kFailure, kNotConnected, false, false, 1},

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -52,6 +53,43 @@ TEST_F(GridTest, EditorTakesAtMostFifteenCharacters) {
     type(grid, "+");  // the first key opens the cell editor, which takes the rest
     type(QApplication::focusWidget(), "1234567890123456789");
     EXPECT_EQ(callBack(), (orv::PhoneTable{{"+12345678901234", ""}}));
+}
+
+// The cell takes only what the table can hold: digits and "+", typed or pasted; the rest of
+// what was typed never reaches the table.
+TEST_F(GridTest, EditorKeepsOnlyDigitsAndPlus) {
+    type(grid, "8");
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    type(editor, "9-00 abc+1");
+    editor->insert(QStringLiteral("(495) 12-34"));
+    EXPECT_EQ(callBack(), (orv::PhoneTable{{"8900+14951234", ""}}));
+}
+
+// An allowed or forbidden direction of 1 to 3 characters would take a slot but the device
+// keeps no entry for it: it is refused with a message where it is typed, and the cell keeps
+// what it held.
+TEST_F(GridTest, AShortDirectionIsRefusedWithAMessage) {
+    orv::SettingsRecord r = form.record();
+    r.tables[orv::kAllowedTable] = {{"1234", ""}};
+    form.setRecord(r);
+    auto* allowed = child<orv::ui::PhoneGrid>(&form, "DBGrid2");
+    child<QTabWidget>(&form, "PageControl1")->setCurrentIndex(1);
+    allowed->setFocus();
+    allowed->setCurrentIndex(allowed->model()->index(0, 0));
+    MessageRecorder messages;
+    key(allowed, Qt::Key_Return);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    type(editor, "12");
+    key(editor, Qt::Key_Return);
+    processEventsFor(20);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Номер «12» в таблице «Разрешенные номера, направл.»: номер "
+                             "направления должен содержать не менее 4 знаков."));
+    EXPECT_EQ(form.record().tables[orv::kAllowedTable], (orv::PhoneTable{{"1234", ""}}));
 }
 
 TEST_F(GridTest, TabAtTheLastRowStartsANewRecord) {

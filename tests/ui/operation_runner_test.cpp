@@ -239,6 +239,22 @@ TEST_F(OperationRunnerTest, NoToTheQuestionsRunsNothing) {
     EXPECT_FALSE(progress.isVisible());
 }
 
+// A record the device could not hold (a value the program put in, such as a read-back or an
+// old file gave) is refused before the question, and nothing runs.
+TEST_F(OperationRunnerTest, WriteRefusesARecordItCannotEncodeBeforeTheQuestion) {
+    orv::SettingsRecord r = form.record();
+    r.numberLength = "1x";
+    form.setRecord(r);
+    MessageRecorder messages(QMessageBox::Yes);
+    form.N7Click();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("'1x' is not a valid integer value"));
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::Critical);
+    processEventsFor(50);
+    EXPECT_EQ(busyChanges, 0);
+    EXPECT_FALSE(QFile::exists(dir.path("1.txt")));
+}
+
 TEST_F(OperationRunnerTest, BroadcastBeforeAnyRecipientFileDoesNothingAtAll) {
     MessageRecorder messages;
     form.Button2Click();
