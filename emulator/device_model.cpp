@@ -650,7 +650,7 @@ void DeviceModel::sendStoredMessage(std::string_view args, Micros now) {
         reply(cmsError(305), now);
         return;
     }
-    const Micros due = now + kNetworkDelayUs;
+    const Micros due = now + options_.smsDelayUs;
     if (options_.rejectedNumbers.count(number)) {
         deferReply(cmsError(21), due);  // short message transfer rejected
         return;

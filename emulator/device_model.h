@@ -47,8 +47,9 @@
 //     "AT+CMGW=\"<UCS2 number>\"": "\r\n> " and nothing else  (read after 1 s: the prompt)
 //     body line + CR: "\r\n> " again (a CR inside the text ends a text line)
 //     Ctrl-Z: "\r\n+CMGW: 1\r\n\r\nOK\r\n", the CR after it is an empty line  (at least one)
-//     "AT+CMSS=1,\"<UCS2 number>\"": after 1 s "\r\n+CMSS: <mr>\r\n\r\nOK\r\n", or
-//                  "\r\n+CMS ERROR: 21\r\n" for a number the network rejects
+//     "AT+CMSS=1,\"<UCS2 number>\"": after 1 s (smsDelayUs) "\r\n+CMSS: <mr>\r\n\r\nOK\r\n",
+//                  or "\r\n+CMS ERROR: 21\r\n" for a number the network rejects; a slow
+//                  network's answer comes while the next lines are already coming in
 //     "AT+CMGDA=\"DEL ALL\"": "\r\nOK\r\n", echo on again.
 // - The CR that ends a line is echoed when echo is on, and always after the device's own
 //   commands and the standard commands other than SMS ones: a broadcast abandoned halfway
@@ -112,6 +113,7 @@ struct Options {
     std::set<std::string> rejectedNumbers;  // "AT+CMSS" to these fails
     bool noPrompt = false;                  // "AT+CMGW" answers an error instead of "> "
     bool muteModem = false;                 // SMS commands get no answer and no echo
+    Micros smsDelayUs = kNetworkDelayUs;    // from "AT+CMSS" to the network's answer
 };
 
 struct PhoneEntry {

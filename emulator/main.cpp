@@ -39,6 +39,7 @@ const char kUsage[] =
     "  --log FILE         each line received, with its time in ms since start\n"
     "  --sms-record FILE  each SMS sent: number, a tab, the text (UTF-8), one per line\n"
     "  --reject NUMBER    the network refuses SMS to NUMBER (repeatable)\n"
+    "  --sms-delay MS     how long the network takes to answer each SMS sent (default 1000)\n"
     "  --no-prompt        AT+CMGW answers ERROR instead of the text prompt\n"
     "  --mute-modem       the GSM modem echoes nothing and answers no SMS command\n"
     "  --echo-delay MS    how long after a byte its echo has arrived (default 40)\n"
@@ -141,6 +142,10 @@ Config parseArguments(int argc, char** argv) {
             if (!parseNumber(value, 0, 9, n))
                 usageError("--clir takes a digit 0..9, not '" + value + "'");
             c.options.clirStatus = static_cast<int>(n);
+        } else if (arg == "--sms-delay") {
+            if (!parseNumber(value, 0, 60000, n))
+                usageError("--sms-delay takes 0..60000 ms, not '" + value + "'");
+            c.options.smsDelayUs = static_cast<Micros>(n) * 1000;
         } else if (arg == "--echo-delay") {
             if (!parseNumber(value, 5, 1000, n))
                 usageError("--echo-delay takes 5..1000 ms, not '" + value + "'");

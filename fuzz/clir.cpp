@@ -1,5 +1,6 @@
 // The CLIR query's reply: the header at its fixed place, the status character and the answer
-// for it. A message exists exactly for the status characters "0" to "4".
+// for it. A message exists exactly for the status characters "0" to "4"; any other status, or
+// none, gets the warning that names it.
 
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 
 #include "fuzz_check.h"
 #include "link/device.h"
+#include "operations/line_services.h"
 #include "settings/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -20,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(*status == (reply.size() >= 13 ? reply[12] : '\0'));
         const orv::Text message = orv::device::clirMessage(*status);
         FUZZ_CHECK(message.empty() == !(*status >= '0' && *status <= '4'));
+        if (message.empty()) {
+            FUZZ_CHECK(!orv::clirUnreadableMessage(reply).empty());
+        }
     }
     return 0;
 }

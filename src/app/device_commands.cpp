@@ -94,11 +94,23 @@ void TForm1::loadRecipients(const std::string& path) {
 
 void TForm1::Button2Click() {
     if (!recipientsLoaded_) {
+        orv::ui::showMessage(this, QMessageBox::Warning, toQString(orv::noRecipientFileMessage()));
         return;
     }
     std::vector<orv::Text> lines;
     for (const QString& line : orv::ui::shownLines(*Memo2)) {
         lines.push_back(toText(line));
+    }
+    // Nothing goes out before the user has seen whom the text reaches, and which text.
+    const orv::BroadcastPlan plan = orv::planBroadcast(recipients_);
+    if (plan.numbers.empty()) {
+        orv::ui::showMessage(this, QMessageBox::Warning, toQString(orv::noRecipientsMessage(plan)));
+        return;
+    }
+    if (orv::ui::showMessage(
+            this, QMessageBox::Question, toQString(orv::broadcastQuestion(lines, plan)),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes) {
+        return;
     }
     runner_->runOperation(
         [lines = std::move(lines), recipients = recipients_](orv::OperationContext& ctx) {

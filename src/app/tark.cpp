@@ -31,6 +31,7 @@
 #include "app/messages.h"
 #include "app/phone_grid.h"
 #include "app/phone_table.h"
+#include "app/sms_text_box.h"
 #include "app/tark2.h"
 #include "app/tark3.h"
 #include "app/tark4.h"
@@ -453,7 +454,9 @@ QWidget* TForm1::buildSmsPage() {
     Label21 = new QLabel(QString::fromUtf8(orv::kCounterInitialLabel), TabSheet5);
     Label21->setObjectName("Label21");
     Label21->setGeometry(8, 6, 120, 16);
-    Memo2 = new QPlainTextEdit(TabSheet5);
+    auto* smsText = new orv::ui::SmsTextBox(TabSheet5);
+    connect(smsText, &orv::ui::SmsTextBox::counted, Label21, &QLabel::setText);
+    Memo2 = smsText;
     Memo2->setObjectName("Memo2");
     Memo2->setGeometry(8, 24, 305, 113);
     Memo2->setTabChangesFocus(true);
@@ -745,7 +748,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 // The SMS length counter: runs before the character reaches the text and may keep it out.
 bool TForm1::memo2KeyPress(QKeyEvent* key) {
-    if (!producesCharacter(key)) {
+    // The paste key is no character: the box counts what it pastes.
+    if (!producesCharacter(key) || key->matches(QKeySequence::Paste)) {
         return false;
     }
     const orv::CounterResult result =

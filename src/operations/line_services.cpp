@@ -1,5 +1,7 @@
 #include "operations/line_services.h"
 
+#include <cstdio>
+
 #include "link/com_create.h"
 #include "link/device.h"
 #include "link/presence.h"
@@ -11,7 +13,31 @@ namespace {
 // The network's answer takes its time: eight pauses pass before the reply is read.
 constexpr int kClirReplyPauses = 8;
 
+// Where the reply holds the status: byte 13 as received.
+constexpr std::size_t kClirStatusByte = 12;
+
+// How a status character that the reply held shows in a message: as itself when it can be
+// read, else by its code.
+Text shownStatus(char status) {
+    const unsigned char c = static_cast<unsigned char>(status);
+    if (c > 0x20 && c < 0x7F) {
+        return cp1251::fromUtf8("«") + status + cp1251::fromUtf8("»");
+    }
+    char code[8];
+    std::snprintf(code, sizeof code, "%02X", c);
+    return cp1251::fromUtf8("с кодом ") + code;
+}
+
 }  // namespace
+
+Text clirUnreadableMessage(const std::string& reply) {
+    const Text status =
+        reply.size() > kClirStatusByte
+            ? cp1251::fromUtf8("состояние услуги ") + shownStatus(reply[kClirStatusByte])
+            : cp1251::fromUtf8("состояние услуги в нём отсутствует");
+    return cp1251::fromUtf8("Ответ сети на запрос услуги CLIR не удалось разобрать: ") + status +
+           cp1251::fromUtf8(". Повторите попытку через несколько минут");
+}
 
 void queryClir(OperationContext& ctx) {
     Connect(ctx.port, ctx.clock);
@@ -33,6 +59,8 @@ void queryClir(OperationContext& ctx) {
         const Text message = device::clirMessage(*status);
         if (!message.empty()) {
             ctx.user.tell(MessageKind::Information, message, MessageButtons::Ok);
+        } else {
+            ctx.user.tell(MessageKind::Warning, clirUnreadableMessage(reply), MessageButtons::Ok);
         }
     } else {
         ctx.user.tell(MessageKind::Error,
@@ -47,6 +75,12 @@ void queryClir(OperationContext& ctx) {
 void switchToDataMode(OperationContext& ctx) {
     Connect(ctx.port, ctx.clock);
     SendCommand(device::kDataMode, ctx.port, ctx.clock);
+    // A device that went away as it took the line is only seen when the line is next touched:
+    // a pause later, DTR is raised again, as the port opening left it, which fails on a line
+    // that is gone. Nothing is read, so the terminal still shows what the device answered.
+    Pause(ctx.clock);
+    ctx.port.setDtr();
+    requireLine(ctx);
     ctx.user.tell(MessageKind::Information,
                   cp1251::fromUtf8("Переход в режим передачи данных выполнен. Для выхода из "
                                    "режима перезапустите питание устройства"),

@@ -9,7 +9,12 @@ namespace orv {
 // "AT+CPAS" follows once the message is closed.
 void queryClir(OperationContext& ctx);
 
-// N11Click: presence check, "ATK1", then the message with its single Yes button.
+// The warning of a CLIR reply whose header is in place but whose status is none of 0 to 4 or
+// missing: the status as received, or that there was none.
+Text clirUnreadableMessage(const std::string& reply);
+
+// N11Click: presence check, "ATK1", then the message with its single Yes button; the
+// line-lost failure instead when the line went away with "ATK1".
 void switchToDataMode(OperationContext& ctx);
 
 }  // namespace orv

@@ -13,29 +13,33 @@ namespace orv {
 namespace {
 
 // The modem's answer to a sent message comes from the network: seven seconds pass after
-// each send command before the next one.
+// each send command before its answer is read.
 constexpr int kSendPauses = 14;
+constexpr Millis kSendWait = kSendPauses * kPauseLength;
 
-// How many unconfirmed numbers the report lists by name.
+// How many numbers, and how many lines without one, a message lists; how much of such a line.
 constexpr std::size_t kReportedNumbers = 10;
+constexpr std::size_t kReportedLines = 10;
+constexpr std::size_t kShownLineLength = 30;
+
+// What is read between a line's last character and its CR: at most this many bytes, so that
+// the read's time-out ends before the CR is due.
+constexpr std::size_t kBeforeCrRead = 97;
+static_assert(kReadTotalConstant + static_cast<int>(kBeforeCrRead) * kReadTotalPerByte <
+              static_cast<int>(kByteInterval));
 
 // The reply buffer of one broadcast. Every read writes from its first byte on and leaves the
 // bytes after what it brought as they were, so a short reply is judged together with what
 // earlier replies left behind it.
 class ReplyBuffer {
   public:
-    // One read of up to 100 bytes; false when it failed or brought nothing. `got`, when
-    // given, receives just the bytes of this read.
-    bool read(Port& port, std::string* got = nullptr) {
+    // One read of up to 100 bytes; false when it failed or brought nothing.
+    bool read(Port& port) {
         std::string bytes;
         if (!port.read(bytes_.size(), bytes) || bytes.empty()) {
             return false;
         }
-        const std::size_t n = std::min(bytes.size(), bytes_.size());
-        std::copy_n(bytes.begin(), n, bytes_.begin());
-        if (got) {
-            got->assign(bytes, 0, n);
-        }
+        std::copy_n(bytes.begin(), std::min(bytes.size(), bytes_.size()), bytes_.begin());
         return true;
     }
 
@@ -61,25 +65,143 @@ std::string quotedNumber(const Text& number) {
     return "\"" + ISCII_UNICODE(number) + "\"";
 }
 
+// One read of what the modem said, and whatever more is already there.
+std::string readAnswer(Port& port) {
+    std::string bytes;
+    if (!port.read(device::kReplyBuffer, bytes)) {
+        return bytes;
+    }
+    for (std::size_t before = 0; port.available() > 0 && before != bytes.size();) {
+        before = bytes.size();
+        if (!port.read(port.available(), bytes)) {
+            break;
+        }
+    }
+    return bytes;
+}
+
+// Sends a line as SendCommand does and returns what the modem said since the last read, taken
+// just before the line's CR: the modem takes a command only at its CR, so what it said before
+// still answers the command before.
+std::string sendReadingBeforeCr(const Text& line, Port& port, Clock& clock) {
+    sendPaced(line, port, clock);
+    const Millis lastByte = clock.now();
+    std::string earlier;
+    port.read(kBeforeCrRead, earlier);
+    waitSince(clock, lastByte, kByteInterval);
+    port.writeByte('\r');
+    return earlier;
+}
+
+bool confirmedIn(const std::string& answer) {
+    return answer.find(device::kSmsSentMark) != std::string::npos;
+}
+
+// A send is answered once the modem confirmed it or reported an error ("ERROR", "+CMS ERROR").
+bool answeredIn(const std::string& answer) {
+    return confirmedIn(answer) || answer.find("ERROR") != std::string::npos;
+}
+
+// "абоненту" after 1, 21, 31..., "абонентам" after every other number.
+Text recipientsWord(std::size_t count) {
+    const bool one = count % 10 == 1 && count % 100 != 11;
+    return cp1251::fromUtf8(one ? "абоненту" : "абонентам");
+}
+
+// The lines left out, one a line, the first ten of them.
+Text skippedLines(const std::vector<SkippedLine>& skipped) {
+    Text text;
+    const std::size_t listed = std::min(skipped.size(), kReportedLines);
+    for (std::size_t i = 0; i < listed; ++i) {
+        const SkippedLine& s = skipped[i];
+        text += cp1251::fromUtf8("\nСтрока ") + std::to_string(s.line) + ": ";
+        if (s.text.empty()) {
+            text += cp1251::fromUtf8("(пустая)");
+        } else if (s.text.size() > kShownLineLength) {
+            text += s.text.substr(0, kShownLineLength) + "...";
+        } else {
+            text += s.text;
+        }
+    }
+    if (skipped.size() > listed) {
+        text += cp1251::fromUtf8("\nи ещё ") + std::to_string(skipped.size() - listed);
+    }
+    return text;
+}
+
 }  // namespace
 
-Text unconfirmedReport(const BroadcastResult& result) {
-    if (result.unconfirmed.empty()) {
-        return Text();
+BroadcastPlan planBroadcast(const RecipientList& recipients) {
+    BroadcastPlan plan;
+    for (std::size_t i = 0; i < recipients.size(); ++i) {
+        Text number = recipientNumber(recipients[i]);
+        if (number.empty()) {
+            plan.skipped.push_back({i + 1, recipients[i]});
+        } else {
+            plan.numbers.push_back(std::move(number));
+        }
     }
-    Text text = cp1251::fromUtf8("Не отправлено SMS-сообщений: ") +
+    return plan;
+}
+
+Text broadcastQuestion(const std::vector<Text>& lines, const BroadcastPlan& plan) {
+    Text joined;
+    for (const Text& line : lines) {
+        joined += line;
+    }
+    const std::size_t count = plan.numbers.size();
+    Text text = cp1251::fromUtf8(joined.empty() ? "Разослать пустое SMS-сообщение "
+                                                : "Разослать SMS-сообщение ") +
+                std::to_string(count) + " " + recipientsWord(count) + "?";
+    if (!joined.empty()) {
+        text += cp1251::fromUtf8("\n\nТекст: «") + joined + cp1251::fromUtf8("»");
+    }
+    if (!plan.skipped.empty()) {
+        text += cp1251::fromUtf8("\n\nСтроки без номера абонента (") +
+                std::to_string(plan.skipped.size()) + cp1251::fromUtf8(") будут пропущены.");
+    }
+    return text;
+}
+
+Text noRecipientFileMessage() {
+    return cp1251::fromUtf8(
+        "Файл абонентов не загружен. Загрузите его кнопкой «Загрузить файл абонентов» и "
+        "повторите рассылку.");
+}
+
+Text noRecipientsMessage(const BroadcastPlan& plan) {
+    Text text =
+        cp1251::fromUtf8("В списке абонентов нет ни одного номера. Сообщение не отправлено.");
+    if (!plan.skipped.empty()) {
+        text += cp1251::fromUtf8("\n\nСтроки без номера абонента:") + skippedLines(plan.skipped);
+    }
+    return text;
+}
+
+Text broadcastReport(const BroadcastResult& result) {
+    Text text;
+    if (!result.unconfirmed.empty()) {
+        text += cp1251::fromUtf8("Не подтверждена отправка SMS-сообщений: ") +
                 std::to_string(result.unconfirmed.size()) + cp1251::fromUtf8(" из ") +
                 std::to_string(result.recipients) + cp1251::fromUtf8(".\nНомера: ");
-    const std::size_t listed = std::min(result.unconfirmed.size(), kReportedNumbers);
-    for (std::size_t i = 0; i < listed; ++i) {
-        if (i > 0) {
-            text += ", ";
+        const std::size_t listed = std::min(result.unconfirmed.size(), kReportedNumbers);
+        for (std::size_t i = 0; i < listed; ++i) {
+            if (i > 0) {
+                text += ", ";
+            }
+            text += result.unconfirmed[i];
         }
-        const Text& number = result.unconfirmed[i];
-        text += number.empty() ? cp1251::fromUtf8("(пусто)") : number;
+        if (result.unconfirmed.size() > listed) {
+            text +=
+                cp1251::fromUtf8(" и ещё ") + std::to_string(result.unconfirmed.size() - listed);
+        }
     }
-    if (result.unconfirmed.size() > listed) {
-        text += cp1251::fromUtf8(" и ещё ") + std::to_string(result.unconfirmed.size() - listed);
+    if (!result.skipped.empty()) {
+        if (!text.empty()) {
+            text += "\n\n";
+        }
+        text += cp1251::fromUtf8("Строки без номера абонента не разосланы: ") +
+                std::to_string(result.skipped.size()) + "." + skippedLines(result.skipped);
     }
     return text;
 }
@@ -90,13 +212,17 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     Clock& clock = ctx.clock;
     OperationUser& user = ctx.user;
     const std::string placeholder = quotedNumber(device::kSmsPlaceholderDestination);
+    const BroadcastPlan plan = planBroadcast(recipients);
+    if (plan.numbers.empty()) {
+        throw Failure(MessageKind::Warning, noRecipientsMessage(plan));
+    }
 
     ctx.reader.stopReader();
     port.setDtr();
 
     user.setCaption(cp1251::fromUtf8("Подготовка к отправке SMS-Сообщений"));
     user.showProgress();
-    const int maximum = static_cast<int>(recipients.size()) + 6;
+    const int maximum = static_cast<int>(plan.numbers.size()) + 6;
     user.setRange(0, maximum);
     int position = 0;
     user.setPosition(position);
@@ -158,35 +284,51 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     Pause(clock);
     user.setPosition(++position);
 
-    // The stored message to each recipient. The modem's answer to each send is read once its
-    // seven seconds have passed; a send it does not confirm with "+CMSS:" is reported at the end.
+    // The stored message to each recipient. Nothing is purged between the sends: what the
+    // modem says after a send's seven seconds, up to the CR of the next line, still counts.
     BroadcastResult result;
-    result.recipients = recipients.size();
-    for (std::size_t k = 0; k < recipients.size(); ++k) {
-        const Text number = recipientNumber(recipients[k]);
+    result.recipients = plan.numbers.size();
+    result.skipped = plan.skipped;
+    std::vector<bool> confirmed(plan.numbers.size(), false);
+    std::string answer;  // what the modem said since the CR of the last send
+    for (std::size_t k = 0; k < plan.numbers.size(); ++k) {
         user.setCaption(cp1251::fromUtf8("Отправка SMS-сообщения адрессату №  ") +
                         std::to_string(k + 1));
-        port.purgeInput();  // what is read afterwards is this send's answer alone
-        SendCommand(device::kSmsSendStored + quotedNumber(number), port, clock);
+        const std::string earlier = sendReadingBeforeCr(
+            device::kSmsSendStored + quotedNumber(plan.numbers[k]), port, clock);
+        if (k > 0) {
+            confirmed[k - 1] = confirmedIn(answer + earlier);
+        }
+        answer.clear();
         for (int i = 0; i < kSendPauses; ++i) {
             Pause(clock);
         }
-        std::string answer;
-        if (!reply.read(port, &answer) || answer.find(device::kSmsSentMark) == std::string::npos) {
-            result.unconfirmed.push_back(number);
-        }
+        answer += readAnswer(port);
         user.setPosition(++position);
+    }
+    // No send follows the last one: its answer is given as long again to come.
+    const Millis lastRead = clock.now();
+    while (!answeredIn(answer) && static_cast<Millis>(clock.now() - lastRead) < kSendWait) {
+        Pause(clock);
+        answer += readAnswer(port);
     }
 
     user.setCaption(cp1251::fromUtf8("Завершение отправки сообщений"));
     user.setPosition(maximum);
-    SendCommand(device::kSmsDeleteAll, port, clock);
+    confirmed.back() =
+        confirmedIn(answer + sendReadingBeforeCr(device::kSmsDeleteAll, port, clock));
+    for (std::size_t k = 0; k < plan.numbers.size(); ++k) {
+        if (!confirmed[k]) {
+            result.unconfirmed.push_back(plan.numbers[k]);
+        }
+    }
     ctx.reader.startReader();
     user.setCaption(cp1251::fromUtf8("Запись программирования"));
     user.closeProgress();
 
-    if (!result.unconfirmed.empty()) {
-        user.tell(MessageKind::Information, unconfirmedReport(result), MessageButtons::Ok);
+    const Text report = broadcastReport(result);
+    if (!report.empty()) {
+        user.tell(MessageKind::Information, report, MessageButtons::Ok);
     }
     return result;
 }

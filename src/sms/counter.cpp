@@ -28,4 +28,14 @@ CounterResult Memo2KeyPress(const std::vector<int>& lineLengths, bool backspace)
     return result;
 }
 
+PasteResult Memo2Paste(int used, int pasted) {
+    PasteResult result;
+    const int room = used < kSmsLimit ? kSmsLimit - used : 0;
+    result.kept = pasted < room ? pasted : room;
+    result.refused = result.kept < pasted;
+    result.counter.swallow = result.refused;
+    result.counter.used = used + result.kept;
+    return result;
+}
+
 }  // namespace orv

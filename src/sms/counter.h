@@ -18,6 +18,17 @@ struct CounterResult {
 // lengths of the lines the box shows (wrapped lines count separately), without line breaks.
 CounterResult Memo2KeyPress(const std::vector<int>& lineLengths, bool backspace);
 
+// Text put into the box other than by a key (pasted or dropped): `used` characters stay in the
+// box besides what the paste replaces, and `pasted` characters come in, line breaks not counted
+// in either. What fits goes in; the rest is refused, and the counter then shows the limit
+// reached.
+struct PasteResult {
+    int kept = 0;  // how many of the pasted characters go in, from the first
+    bool refused = false;
+    CounterResult counter;
+};
+PasteResult Memo2Paste(int used, int pasted);
+
 // The label before any key was pressed.
 constexpr const char* kCounterInitialLabel = "60/0";
 

@@ -11,7 +11,13 @@ RecipientList readRecipients(const std::string& path) {
 }
 
 Text recipientNumber(const Text& line) {
-    return line.substr(0, kRecipientNumberLength);
+    const std::size_t digitsFrom = !line.empty() && line[0] == '+' ? 1 : 0;
+    const std::size_t end = line.find_first_not_of("0123456789", digitsFrom);
+    const std::size_t length = end == Text::npos ? line.size() : end;
+    if (length == digitsFrom || length > kRecipientNumberMax) {
+        return Text();
+    }
+    return line.substr(0, length);
 }
 
 }  // namespace orv

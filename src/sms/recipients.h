@@ -1,6 +1,6 @@
 #pragma once
 // The recipient list of the SMS broadcast: one recipient per line of a text file in code page
-// 1251, the first 13 characters of each line being the number.
+// 1251, each line beginning with the number; a name or anything else may follow it.
 
 #include <string>
 #include <vector>
@@ -9,7 +9,8 @@
 
 namespace orv {
 
-constexpr std::size_t kRecipientNumberLength = 13;
+// The longest number a recipient line may begin with, its "+" included.
+constexpr std::size_t kRecipientNumberMax = 20;
 
 using RecipientList = std::vector<Text>;  // whole lines, as read
 
@@ -18,7 +19,10 @@ using RecipientList = std::vector<Text>;  // whole lines, as read
 // Throws the runtime's file error ("Cannot open file ...") when it cannot be read.
 RecipientList readRecipients(const std::string& path);
 
-// The number of a recipient line: its first 13 characters.
+// The number a recipient line begins with: its leading "+" and digits, up to the first other
+// character (a blank, a separator, a name). Empty when the line begins with neither a digit nor
+// "+" and a digit, or when its number is longer than 20 characters: such a line is nobody's
+// number, and a cut one could be somebody else's.
 Text recipientNumber(const Text& line);
 
 }  // namespace orv

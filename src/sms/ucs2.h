@@ -5,8 +5,8 @@
 
 namespace orv {
 
-// Each kept character as four upper-case hexadecimal digits of its UCS-2 code: ASCII, "Ё",
-// "ё" and "А".."я"; every other character of the code page is dropped.
+// Each character of code page 1251 as four upper-case hexadecimal digits of its UCS-2 code.
+// The one byte the code page leaves undefined (0x98) gives the replacement character FFFD.
 std::string ISCII_UNICODE(const Text& text);
 
 }  // namespace orv

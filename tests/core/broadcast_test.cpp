@@ -136,7 +136,7 @@ TEST_F(Broadcast, ThreeRecipientsWholeExchange) {
     EXPECT_EQ(user.events, events);
     EXPECT_GE(port.dtrRaised, 1);
     EXPECT_EQ(port.rtsRaised, 1);
-    EXPECT_EQ(port.purges, 3);  // once before each send command
+    EXPECT_EQ(port.purges, 0);  // nothing purged between the sends: late answers still count
     EXPECT_FALSE(user.readerStopped);
     EXPECT_EQ(user.readersStarted, 1);
     EXPECT_TRUE(user.messages.empty());
@@ -172,14 +172,12 @@ TEST_F(Broadcast, ThreeRecipientsWholeExchange) {
 
 TEST_F(Broadcast, MessageTextAndRecipientNumbersOnTheWire) {
     // An empty text still runs every step; its body line is the CR alone.
-    run({}, {"+3111111", "+79001234567 Ivanov", ""});
+    run({}, {"+3111111"});
     std::vector<std::string> lines = port.lines();
-    ASSERT_EQ(lines.size(), 11u);
+    ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[5], "");
     EXPECT_EQ(lines[6], "\x1A");
     EXPECT_EQ(lines[7], "AT+CMSS=1,\"002B0033003100310031003100310031\"");
-    EXPECT_EQ(lines[8], sendLine("+79001234567 "));  // cut to 13 characters, blank included
-    EXPECT_EQ(lines[9], "AT+CMSS=1,\"\"");
     EXPECT_NE(port.bytes().find(std::string("\r\x1A\r")), std::string::npos);
 
     // The shown lines are joined without their breaks.
@@ -190,12 +188,54 @@ TEST_F(Broadcast, MessageTextAndRecipientNumbersOnTheWire) {
     EXPECT_EQ(lines[5], ISCII_UNICODE(cp("Привет,мир")));
 }
 
-TEST_F(Broadcast, NoRecipientsAndTheTenthCaption) {
-    run({"x"}, {});
-    EXPECT_EQ(port.lines().size(), 8u);
-    EXPECT_EQ(port.lines().back(), kDeleteAll);
-    EXPECT_EQ(user.positions, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 6}));
-    EXPECT_EQ(user.maximum, 6);
+// A number is the line's leading "+" and digits, whole: an international number is not cut
+// into somebody else's, and a name after it is not sent. A line without a number is not sent
+// and is named in the report.
+TEST_F(Broadcast, NumbersAreWholeAndLinesWithoutOneAreNamed) {
+    const BroadcastResult result =
+        run({"x"}, {"+8613812345678", cp("79001234567; Иван"), "", cp("Иван")});
+
+    std::vector<std::string> lines = port.lines();
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[7], sendLine("+8613812345678"));
+    EXPECT_EQ(lines[8], sendLine("79001234567"));
+    EXPECT_EQ(lines[9], kDeleteAll);
+    EXPECT_EQ(user.maximum, 8);  // the two sends and the six steps before them
+    EXPECT_EQ(result.recipients, 2u);
+    EXPECT_TRUE(result.unconfirmed.empty());
+    ASSERT_EQ(result.skipped.size(), 2u);
+    EXPECT_EQ(result.skipped[0].line, 3u);
+    EXPECT_EQ(result.skipped[1].line, 4u);
+    ASSERT_EQ(user.messages.size(), 1u);
+    EXPECT_EQ(user.messages[0].kind, MessageKind::Information);
+    EXPECT_EQ(user.messages[0].text, cp("Строки без номера абонента не разосланы: 2.\n"
+                                        "Строка 3: (пустая)\nСтрока 4: Иван"));
+}
+
+// With no number to send to, the broadcast says so and sends nothing at all.
+TEST_F(Broadcast, NoNumberSendsNothingAndSaysSo) {
+    for (const RecipientList& list : {RecipientList{}, RecipientList{"", cp("Иван")}}) {
+        try {
+            run({"x"}, list);
+            FAIL() << "no warning";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.kind(), MessageKind::Warning);
+            EXPECT_EQ(f.text().rfind(cp("В списке абонентов нет ни одного номера. Сообщение не "
+                                        "отправлено."),
+                                     0),
+                      0u);
+        }
+    }
+    EXPECT_TRUE(port.written.empty());
+    EXPECT_TRUE(user.events.empty());  // no reader stopped, no progress window
+    EXPECT_EQ(noRecipientsMessage(planBroadcast({"", cp("Иван")})),
+              cp("В списке абонентов нет ни одного номера. Сообщение не отправлено.\n\n"
+                 "Строки без номера абонента:\nСтрока 1: (пустая)\nСтрока 2: Иван"));
+}
+
+TEST_F(Broadcast, TheTenthCaptionAndASecondRun) {
+    run({"x"}, {"5"});
+    EXPECT_EQ(port.lines().size(), 9u);
 
     // A second broadcast repeats the whole sequence, preparation included.
     port.written.clear();
@@ -266,25 +306,25 @@ TEST_F(Broadcast, UnconfirmedRecipientsAreReported) {
     const RecipientList recipients = {"+79001111111", "+79002222222", "+79003333333 X",
                                       "+79004444444"};
     custom[sendLine("+79002222222")] = "\r\n+CMS ERROR: 21\r\n";
-    custom[sendLine("+79003333333 ")] = "";  // no answer at all
+    custom[sendLine("+79003333333")] = "";  // no answer at all
     const BroadcastResult result = run({"x"}, recipients);
 
     // The same lines as a run in which every send is confirmed.
     EXPECT_EQ(port.lines().size(), 12u);
     EXPECT_EQ(user.positions.back(), 10);
     EXPECT_EQ(result.recipients, 4u);
-    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"+79002222222", "+79003333333 "}));
+    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"+79002222222", "+79003333333"}));
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].kind, MessageKind::Information);
-    EXPECT_EQ(user.messages[0].text,
-              cp("Не отправлено SMS-сообщений: 2 из 4.\nНомера: +79002222222, +79003333333 "));
+    EXPECT_EQ(user.messages[0].text, cp("Не подтверждена отправка SMS-сообщений: 2 из 4.\n"
+                                        "Номера: +79002222222, +79003333333"));
     EXPECT_EQ(user.events.back(), "tell " + user.messages[0].text);  // after the window closed
     EXPECT_FALSE(user.readerStopped);
 }
 
 TEST_F(Broadcast, StaleConfirmationDoesNotCount) {
-    // A "+CMSS:" that arrives after the last preparation read and before the send command is
-    // discarded; the recipient the silent modem never answered stays unconfirmed.
+    // A "+CMSS:" that arrives after the last preparation read and before the send command's
+    // CR answers no send; the recipient the silent modem never answered stays unconfirmed.
     custom["AT+CMSS="] = "";
     port.setResponder([this](const std::string& line) {
         if (line == "\x1A")
@@ -295,16 +335,122 @@ TEST_F(Broadcast, StaleConfirmationDoesNotCount) {
     EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"1"}));
 }
 
-TEST(BroadcastReport, ListsTheFirstTenNumbers) {
+// A slow network's confirmation counts as long as no other line has gone out: it arrives 9 s
+// after the send, past the read at 7 s, while the next send's line is still being sent or,
+// after the last send, while the broadcast waits for it.
+TEST_F(Broadcast, LateConfirmationCountsUntilTheNextLine) {
+    const std::string late = "\r\n+CMSS: 9\r\n" + kOk;
+    port.setResponder([&](const std::string& line) {
+        FakePort::Answer a = answer(line);
+        if (line == sendLine("+79001111111") || line == sendLine("+79003333333")) {
+            a = {late, 9000};
+        }
+        return a;
+    });
+    BroadcastResult result = run({"x"}, {"+79001111111", "+79002222222", "+79003333333"});
+    EXPECT_TRUE(result.unconfirmed.empty());
+    EXPECT_TRUE(user.messages.empty());
+    // The last send's answer was waited for; the closing line follows it.
+    const std::vector<std::uint64_t> ends = lineEnds();
+    const std::uint64_t lastSend = ends[ends.size() - 2];
+    const std::uint64_t closing = port.written.size() - std::string(kDeleteAll).size() - 1;
+    EXPECT_GT(port.written[closing].at, lastSend + 9000);
+    EXPECT_LT(port.written[closing].at, lastSend + 9000 + 700);
+
+    // An answer after the closing line's CR does not count, and the wait is over seven
+    // seconds after the read.
+    port.written.clear();
+    user.messages.clear();
+    port.setResponder([&](const std::string& line) {
+        FakePort::Answer a = answer(line);
+        if (line.rfind("AT+CMSS=", 0) == 0) {
+            a = {late, 17000};
+        }
+        return a;
+    });
+    result = run({"x"}, {"+79001111111"});
+    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"+79001111111"}));
+    const std::uint64_t sent = lineEnds()[7];
+    EXPECT_GE(port.written[port.written.size() - std::string(kDeleteAll).size() - 1].at,
+              sent + 14000);
+    EXPECT_LE(port.written[port.written.size() - std::string(kDeleteAll).size() - 1].at,
+              sent + 14000 + 800);
+}
+
+// What comes after the next line's CR is that line's answer, not the one before; and once
+// the last send is answered, even with an error, nothing more is waited for.
+TEST_F(Broadcast, AnswerAfterTheNextCrIsNotTheOneBefore) {
+    port.setResponder([&](const std::string& line) {
+        if (line == sendLine("1")) {
+            return FakePort::Answer{"", 0};
+        }
+        if (line == sendLine("2")) {
+            port.arrive("\r\n+CMSS: 4\r\n" + kOk, clock.elapsed() + 5);
+            return FakePort::Answer{"", 0};
+        }
+        if (line == sendLine("3")) {
+            return FakePort::Answer{"\r\n+CMS ERROR: 500\r\n", 1000};
+        }
+        return answer(line);
+    });
+    const BroadcastResult result = run({"x"}, {"1", "2", "3"});
+    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"1", "3"}));
+    const std::vector<std::uint64_t> ends = lineEnds();
+    EXPECT_EQ(ends.back() - ends[ends.size() - 2], 7110u + 100u * std::string(kDeleteAll).size());
+}
+
+TEST(BroadcastReport, ListsTheFirstTenOfEach) {
     BroadcastResult r;
     r.recipients = 20;
-    EXPECT_EQ(unconfirmedReport(r), "");
-    for (int i = 0; i < 12; ++i) {
-        r.unconfirmed.push_back(i == 0 ? Text() : std::to_string(i));
+    EXPECT_EQ(broadcastReport(r), "");
+    for (int i = 1; i <= 12; ++i) {
+        r.unconfirmed.push_back(std::to_string(i));
     }
-    EXPECT_EQ(unconfirmedReport(r),
-              cp("Не отправлено SMS-сообщений: 12 из 20.\nНомера: (пусто), 1, 2, 3, 4, 5, 6, 7, "
-                 "8, 9 и ещё 2"));
+    EXPECT_EQ(broadcastReport(r), cp("Не подтверждена отправка SMS-сообщений: 12 из 20.\n"
+                                     "Номера: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 и ещё 2"));
+    r.unconfirmed.resize(1);
+    for (std::size_t i = 1; i <= 11; ++i) {
+        r.skipped.push_back({i * 2, i == 1 ? std::string(40, 'a') : cp("Имя")});
+    }
+    EXPECT_EQ(broadcastReport(r),
+              cp("Не подтверждена отправка SMS-сообщений: 1 из 20.\nНомера: 1\n\n"
+                 "Строки без номера абонента не разосланы: 11.\n") +
+                  cp("Строка 2: ") + std::string(30, 'a') + "..." +
+                  cp("\nСтрока 4: Имя\nСтрока 6: Имя\nСтрока 8: Имя\nСтрока 10: Имя\n"
+                     "Строка 12: Имя\nСтрока 14: Имя\nСтрока 16: Имя\nСтрока 18: Имя\n"
+                     "Строка 20: Имя\nи ещё 1"));
+}
+
+// The question before a broadcast names how many recipients get which text.
+TEST(BroadcastQuestion, NamesTheRecipientsAndTheText) {
+    const BroadcastPlan three = planBroadcast({"1", "2", "3"});
+    EXPECT_EQ(broadcastQuestion({cp("Привет,"), cp(" мир")}, three),
+              cp("Разослать SMS-сообщение 3 абонентам?\n\nТекст: «Привет, мир»"));
+    EXPECT_EQ(broadcastQuestion({}, planBroadcast({"1"})),
+              cp("Разослать пустое SMS-сообщение 1 абоненту?"));
+    EXPECT_EQ(broadcastQuestion({"x"}, planBroadcast(RecipientList(21, "1"))),
+              cp("Разослать SMS-сообщение 21 абоненту?\n\nТекст: «x»"));
+    EXPECT_EQ(broadcastQuestion({"x"}, planBroadcast(RecipientList(11, "1"))),
+              cp("Разослать SMS-сообщение 11 абонентам?\n\nТекст: «x»"));
+    EXPECT_EQ(broadcastQuestion({"x"}, planBroadcast({"1", "", "a"})),
+              cp("Разослать SMS-сообщение 1 абоненту?\n\nТекст: «x»\n\n"
+                 "Строки без номера абонента (2) будут пропущены."));
+}
+
+TEST(RecipientNumber, LeadingPlusAndDigitsUpToTwenty) {
+    EXPECT_EQ(recipientNumber("+8613812345678"), "+8613812345678");
+    EXPECT_EQ(recipientNumber(cp("79001234567; Иван")), "79001234567");
+    EXPECT_EQ(recipientNumber("+79002222222 Petrov"), "+79002222222");
+    EXPECT_EQ(recipientNumber("112"), "112");
+    EXPECT_EQ(recipientNumber("+7"), "+7");
+    EXPECT_EQ(recipientNumber(std::string(20, '9')), std::string(20, '9'));
+    EXPECT_EQ(recipientNumber("+" + std::string(19, '9') + ";x"), "+" + std::string(19, '9'));
+    // Nobody's number.
+    for (const Text& line :
+         {Text(), cp("Иван"), Text(" 79001234567"), Text("+"), Text("++7"), Text("+ 7"),
+          Text(std::string(21, '9')), Text("+" + std::string(20, '9'))}) {
+        EXPECT_EQ(recipientNumber(line), "") << line;
+    }
 }
 
 TEST(RecipientFile, LinesAsTheFileHoldsThem) {
@@ -314,8 +460,6 @@ TEST(RecipientFile, LinesAsTheFileHoldsThem) {
                     "+79001111111\r\n+79002222222 Петров\r\r\n\n+3111111\n" + cp("Имя") + "\rlast");
     EXPECT_EQ(readRecipients(path), (RecipientList{"+79001111111", "+79002222222 Петров", "", "",
                                                    "+3111111", cp("Имя"), "last"}));
-    EXPECT_EQ(recipientNumber("+79002222222 Петров"), "+79002222222 ");
-    EXPECT_EQ(recipientNumber("12"), "12");
 
     test::writeFile(path, std::string("a\r\nb\r\n\0c\r\n", 11));
     EXPECT_EQ(readRecipients(path), (RecipientList{"a", "b"}));

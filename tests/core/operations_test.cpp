@@ -432,8 +432,17 @@ INSTANTIATE_TEST_SUITE_P(
                  MessageKind::Information, "CLIR - предоставляется на постоянной основе"},
         ClirCase{"Unknown", "\r\r\n+CLIR: 0,2\r\n\r\nOK\r\n", 1500, true, MessageKind::Information,
                  "Не известно о предоставлении услуги CLIR. Уточните у оператора."},
-        ClirCase{"UnknownStatus", "\r\r\n+CLIR: 0,7\r\n\r\nOK\r\n", 1500, false,
-                 MessageKind::Information, ""},
+        // A status the table does not know, or none at all, is not passed over in silence.
+        ClirCase{"UnknownStatus", "\r\r\n+CLIR: 0,7\r\n\r\nOK\r\n", 1500, true,
+                 MessageKind::Warning,
+                 "Ответ сети на запрос услуги CLIR не удалось разобрать: состояние услуги «7». "
+                 "Повторите попытку через несколько минут"},
+        ClirCase{"NoStatus", "\r\r\n+CLIR: 0,", 1500, true, MessageKind::Warning,
+                 "Ответ сети на запрос услуги CLIR не удалось разобрать: состояние услуги в нём "
+                 "отсутствует. Повторите попытку через несколько минут"},
+        ClirCase{"UnprintableStatus", "\r\r\n+CLIR: 0,\x7F", 1500, true, MessageKind::Warning,
+                 "Ответ сети на запрос услуги CLIR не удалось разобрать: состояние услуги с кодом "
+                 "7F. Повторите попытку через несколько минут"},
         ClirCase{"HeaderOneByteLate", "\r\r\r\n+CLIR: 0,1\r\n", 1500, true, MessageKind::Error,
                  kClirFallback},
         ClirCase{"Nothing", "", 1500, true, MessageKind::Error, kClirFallback},
@@ -487,9 +496,51 @@ TEST_F(Operations, DataModeSendsATK1AndTellsHowToLeave) {
     EXPECT_EQ(m.buttons, MessageButtons::Yes);
     EXPECT_EQ(m.text, cp("Переход в режим передачи данных выполнен. Для выхода из режима "
                          "перезапустите питание устройства"));
-    EXPECT_EQ(m.at - 5000, 800u + 510u + 500u);  // about 1.9 s after the command
-    EXPECT_EQ(port.written.back().at, m.at);     // nothing after "ATK1"
-    EXPECT_EQ(user.events.size(), 1u);           // no reader stop, no progress window
+    // About 2.4 s after the command: the pause after "ATK1" in which a line that went away
+    // with it is noticed.
+    EXPECT_EQ(m.at - 5000, 800u + 510u + 500u + 500u);
+    EXPECT_EQ(port.written.back().at + 500, m.at);  // nothing after "ATK1"
+    EXPECT_EQ(user.events.size(), 1u);              // no reader stop, no progress window
+}
+
+// The line goes away with "ATK1": the loss is reported, not the switch. The port may know it
+// at once, or only when the line is next touched.
+class LineGoneOnTouchPort : public FakePort {
+  public:
+    using FakePort::FakePort;
+    void setDtr() override {
+        FakePort::setDtr();
+        if (lines().size() >= 2) {
+            setOpen(false);
+        }
+    }
+};
+
+TEST_F(Operations, DataModeOnAVanishedLineReportsTheLoss) {
+    const Text lost =
+        cp("Связь с GSM-Тарк Орвелин-9 потеряна. Проверьте подключение и повторите операцию");
+    port.setResponder([&](const std::string& line) {
+        if (line == "ATK1") {
+            port.setOpen(false);
+        }
+        return FakePort::Answer{line == "ATR2301" ? "\r01 " : "", 20};
+    });
+    LineGoneOnTouchPort lookPort(clock);
+    lookPort.setResponder([](const std::string& line) {
+        return FakePort::Answer{line == "ATR2301" ? "\r01 " : "", 20};
+    });
+    for (FakePort* p : {static_cast<FakePort*>(&port), static_cast<FakePort*>(&lookPort)}) {
+        OperationContext context{*p, clock, user, user, dir.dir()};
+        try {
+            switchToDataMode(context);
+            FAIL() << "passed";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.kind(), MessageKind::Error);
+            EXPECT_EQ(f.text(), lost);
+        }
+        EXPECT_EQ(p->lines(), (std::vector<std::string>{"ATR2301", "ATK1"}));
+    }
+    EXPECT_TRUE(user.messages.empty());
 }
 
 TEST_F(Operations, DataModeStopsAtAFailedPresenceCheck) {

@@ -356,6 +356,24 @@ TEST(Sms, RejectedNumberGetsAnErrorAndIsNotRecorded) {
     EXPECT_EQ(d.sentMessages()[0].text, "Hi");
 }
 
+// A slow network answers each send past the program's read at 7 s: the first answer turns up
+// while the next send's line is still coming in, and the message counts as sent when it does.
+TEST(Sms, SlowNetworkAnswersWhileTheNextLineComesIn) {
+    Options o;
+    o.smsDelayUs = 9'000'000;
+    DeviceModel d(o);
+    Program p(d);
+    Broadcast b;
+    b.run(p, ucs2("Hi"), {"+79001234567", "+79007654321"});
+    ASSERT_EQ(b.afterCmss.size(), 2u);
+    EXPECT_EQ(b.afterCmss[0], "");
+    EXPECT_EQ(b.afterCmss[1], "\r\n+CMSS: 1\r\n\r\nOK\r\n");
+    EXPECT_EQ(d.sentMessages().size(), 1u);
+    p.wait(2000);
+    ASSERT_EQ(d.sentMessages().size(), 2u);
+    EXPECT_EQ(d.sentMessages()[1].number, "+79007654321");
+}
+
 TEST(Sms, EmptyRecipientIsRefused) {
     DeviceModel d;
     Program p(d);

@@ -58,6 +58,9 @@ const char kLineLost[] =
     "Связь с GSM-Тарк Орвелин-9 потеряна. Проверьте подключение и повторите операцию";
 const char kClirFallback[] =
     "Возникла непредвиденная ошибка. Повторите попытку через несколько минут";
+const char kClirNoStatus[] =
+    "Ответ сети на запрос услуги CLIR не удалось разобрать: состояние услуги в нём отсутствует. "
+    "Повторите попытку через несколько минут";
 const char kDataMode[] =
     "Переход в режим передачи данных выполнен. Для выхода из режима перезапустите питание "
     "устройства";
@@ -445,7 +448,8 @@ std::vector<Case> cases() {
         {Op::kClir, Fault::kAbsent, Expect::kFailure, kNotConnected, false},
         {Op::kClir, Fault::kBusy, Expect::kFailure, kBusy, false},
         {Op::kClir, Fault::kGarbage, Expect::kTold, kClirFallback, false},
-        {Op::kClir, Fault::kHalf, Expect::kQuiet, "", false},
+        // The header is there, the status byte is not.
+        {Op::kClir, Fault::kHalf, Expect::kTold, kClirNoStatus, false},
         {Op::kClir, Fault::kLate, Expect::kTold, kClirFallback, false},
         {Op::kClir, Fault::kVanish, Expect::kTold, kClirFallback, false, false, 2},
 
@@ -454,7 +458,7 @@ std::vector<Case> cases() {
         {Op::kDataMode, Fault::kGarbage, Expect::kTold, kDataMode, false},
         {Op::kDataMode, Fault::kHalf, Expect::kTold, kDataMode, false},
         {Op::kDataMode, Fault::kLate, Expect::kTold, kDataMode, false},
-        {Op::kDataMode, Fault::kVanish, Expect::kTold, kDataMode, false, false, 2},
+        {Op::kDataMode, Fault::kVanish, Expect::kFailure, kLineLost, false, false, 2},
 
         // The broadcast has no presence check.
         {Op::kSms, Fault::kAbsent, Expect::kFailure, sms1, false},

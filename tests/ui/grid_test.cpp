@@ -1,5 +1,6 @@
 // Editing the phone tables in their grids, and the SMS length counter of the SMS tab.
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -218,6 +219,33 @@ TEST_F(SmsCounterTest, KeysWithoutACharacterAreNotCounted) {
     key(memo, Qt::Key_Delete);
     EXPECT_EQ(label(), "2/58");
     EXPECT_EQ(memo->toPlainText(), "a");
+}
+
+// Pasted text is held to the limit as typed text is: what does not fit is refused, and the
+// counter shows the limit reached.
+TEST_F(SmsCounterTest, PasteTakesOnlyWhatFits) {
+    QApplication::clipboard()->setText(QString(70, 'p'));
+    key(memo, Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
+    EXPECT_EQ(memo->toPlainText(), QString(60, 'p'));
+    EXPECT_EQ(label(), "60/0");
+    memo->paste();  // the context menu's paste
+    EXPECT_EQ(memo->toPlainText().size(), 60);
+    EXPECT_EQ(label(), "60/0");
+
+    // A paste over a selection counts what it replaces as gone; line breaks do not count.
+    memo->setPlainText(QString(50, 'a'));
+    QTextCursor cursor = memo->textCursor();
+    cursor.setPosition(40);
+    cursor.setPosition(50, QTextCursor::KeepAnchor);
+    memo->setTextCursor(cursor);
+    QApplication::clipboard()->setText(QStringLiteral("12\r\n345678901234567890"));
+    memo->paste();
+    EXPECT_EQ(memo->toPlainText(), QString(40, 'a') + QStringLiteral("12\n345678901234567890"));
+    EXPECT_EQ(label(), "60/0");
+    memo->selectAll();
+    QApplication::clipboard()->setText(QStringLiteral("Ёлка\nёж"));
+    memo->paste();
+    EXPECT_EQ(label(), "6/54");
 }
 
 }  // namespace

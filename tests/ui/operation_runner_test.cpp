@@ -255,13 +255,45 @@ TEST_F(OperationRunnerTest, WriteRefusesARecordItCannotEncodeBeforeTheQuestion) 
     EXPECT_FALSE(QFile::exists(dir.path("1.txt")));
 }
 
-TEST_F(OperationRunnerTest, BroadcastBeforeAnyRecipientFileDoesNothingAtAll) {
-    MessageRecorder messages;
+// A broadcast with nobody to send to says so, and nothing runs.
+TEST_F(OperationRunnerTest, BroadcastWithoutRecipientsSaysSoAndRunsNothing) {
+    MessageRecorder messages(QMessageBox::Yes);
+    form.Button2Click();
+    std::ofstream(dir.path("names.txt").toStdString(), std::ios::binary) << "Ivan\r\n\r\n";
+    form.loadRecipients(dir.path("names.txt").toStdString());
     form.Button2Click();
     processEventsFor(50);
     EXPECT_EQ(busyChanges, 0);
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_FALSE(form.recipientsLoaded());
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Файл абонентов не загружен. Загрузите его кнопкой «Загрузить файл "
+                             "абонентов» и повторите рассылку."));
+    EXPECT_EQ(messages.shown[1].text,
+              QStringLiteral("В списке абонентов нет ни одного номера. Сообщение не отправлено.\n\n"
+                             "Строки без номера абонента:\nСтрока 1: Ivan\nСтрока 2: (пустая)"));
+    for (const ShownMessage& m : messages.shown) {
+        EXPECT_EQ(m.icon, QMessageBox::Warning);
+        EXPECT_EQ(m.buttons, QMessageBox::Ok);
+    }
+}
+
+// Nothing is sent before the user has seen how many recipients get which text, and agreed.
+TEST_F(OperationRunnerTest, BroadcastAsksFirstWithYesAsTheDefault) {
+    std::ofstream(dir.path("list.txt").toStdString(), std::ios::binary)
+        << "+79001234567 Ivan\r\n89001234567\r\nIvan\r\n";
+    form.loadRecipients(dir.path("list.txt").toStdString());
+    child<QPlainTextEdit>(&form, "Memo2")->setPlainText(QStringLiteral("Ёлка"));
+    MessageRecorder messages(QMessageBox::No);
+    form.Button2Click();
+    processEventsFor(50);
+    EXPECT_EQ(busyChanges, 0);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Разослать SMS-сообщение 2 абонентам?\n\nТекст: «Ёлка»\n\n"
+                             "Строки без номера абонента (1) будут пропущены."));
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::Question);
+    EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(messages.shown[0].defaultButton, QMessageBox::Yes);
 }
 
 TEST_F(OperationRunnerTest, RecipientFileFromTheDialogReplacesTheList) {

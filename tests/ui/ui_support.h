@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <vector>
 
@@ -32,6 +33,7 @@ struct ShownMessage {
     QString text;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 // Records the message boxes shown while it lives and answers each with `answer`.
@@ -39,7 +41,8 @@ class MessageRecorder {
   public:
     explicit MessageRecorder(QMessageBox::StandardButton answer = QMessageBox::Ok) {
         previous_ = setMessageBoxHook([this, answer](QMessageBox& box) {
-            shown.push_back({box.windowTitle(), box.text(), box.icon(), box.standardButtons()});
+            shown.push_back({box.windowTitle(), box.text(), box.icon(), box.standardButtons(),
+                             box.standardButton(box.defaultButton())});
             return int(answer);
         });
     }

@@ -1,0 +1,24 @@
+#pragma once
+// The SMS text box (Memo2). Keys go through the main window's counter; text that comes in any
+// other way (pasted from the menu or by key, dropped) is held to the same limit here: what
+// does not fit is refused, and the counter shows the limit reached.
+
+#include <QPlainTextEdit>
+
+namespace orv::ui {
+
+class SmsTextBox : public QPlainTextEdit {
+    Q_OBJECT
+  public:
+    explicit SmsTextBox(QWidget* parent = nullptr) : QPlainTextEdit(parent) {}
+
+  signals:
+    // The counter's text after a paste ("used/remaining").
+    void counted(const QString& label);
+
+  protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override;
+    void insertFromMimeData(const QMimeData* source) override;
+};
+
+}  // namespace orv::ui
