@@ -1,15 +1,12 @@
-// The port list as the settings window shows it, the reasons of a refused opening, the guard
-// that ends jobs at a line boundary, and the line the terminal leaves open.
+// The port list as the settings window shows it, the guard that ends jobs at a line boundary,
+// and the line the terminal leaves open.
 
 #include <gtest/gtest.h>
-
-#include <cerrno>
 
 #include "fake_port.h"
 #include "link/com_create.h"
 #include "link/line_guard.h"
 #include "link/port_list.h"
-#include "link/port_problems.h"
 #include "link/typed_line.h"
 #include "settings/errors.h"
 #include "test_support.h"
@@ -58,24 +55,6 @@ TEST(PortList, UsbAdaptersFirstInNaturalOrderEachFollowedByItsStableNames) {
     EXPECT_EQ(list[1].device, "/dev/ttyUSB0");
     EXPECT_EQ(list[6].description, "");
     EXPECT_TRUE(arrangePorts({}).empty());
-}
-
-TEST(PortProblems, TheSystemsReasonDecidesTheMessage) {
-    for (int e : {ENOENT, ENOTDIR, ENODEV, ENXIO, ELOOP}) {
-        EXPECT_EQ(problemOfErrno(e), PortProblem::Missing) << e;
-    }
-    for (int e : {EACCES, EPERM, EROFS}) {
-        EXPECT_EQ(problemOfErrno(e), PortProblem::NoAccess) << e;
-    }
-    for (int e : {EBUSY, EIO, EAGAIN, 0}) {
-        EXPECT_EQ(problemOfErrno(e), PortProblem::Busy) << e;
-    }
-    EXPECT_EQ(portBusyMessage("/dev/ttyUSB0"),
-              test::cp("/dev/ttyUSB0 занят другим приложением. Попробуйте подключить к другому "
-                       "порту"));
-    // The program's name for the device and the window to choose the port in.
-    EXPECT_NE(noPortsMessage().find(test::cp("\"Настройки программирования\"")), Text::npos);
-    EXPECT_NE(noPortsMessage().find(test::cp("GSM-Тарк Орвелин-9")), Text::npos);
 }
 
 // A job's lines through the guard, in virtual time.

@@ -62,13 +62,6 @@ TEST(CommandLine, TheDataFolderIsMadeAtTheFirstStartAndBecomesTheWorkingFolder) 
     EXPECT_TRUE(QFileInfo::exists("config.bak"));
 }
 
-TEST(CommandLine, WithoutXdgDataHomeTheFolderLiesUnderTheHomeFolder) {
-    ScopedWorkDir dir;
-    ScopedEnv data("XDG_DATA_HOME", QByteArray());
-    ScopedEnv home("HOME", dir.path("home").toUtf8());
-    EXPECT_EQ(orv::ui::dataFolder(), dir.path("home/.local/share/orvelin9"));
-}
-
 TEST(CommandLine, AFolderThatCannotBeMadeIsToldAndEndsTheProgram) {
     ScopedWorkDir dir;
     QFile blocker(dir.path("file"));
