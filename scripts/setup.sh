@@ -10,6 +10,7 @@ packages=(
   qt6-translations-l10n
   xvfb xauth fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev dpkg-dev file
+  appstream man-db
 )
 
 missing=()

@@ -181,6 +181,9 @@ void OperationRunner::runOperation(Operation operation, Done finish) {
     run(
         [runner = QPointer<OperationRunner>(this), gate = gate_, &link, dir = workDir_,
          operation = std::move(operation)](LinkContext& ctx) {
+            // Characters the terminal left in the device's line buffer would run into the
+            // operation's first command: that line is ended first, its answer discarded.
+            ctx.typedLine().end(ctx.port(), ctx.clock());
             User user(runner, gate, link);
             OperationContext context{ctx.port(), ctx.clock(), ctx, user, dir};
             operation(context);

@@ -46,7 +46,8 @@ class OperationRunner : public QObject {
     // this thread, once the busy state has ended, with the exception the job ended with.
     void run(Job job, Done done = {});
 
-    // Runs a device operation as a job. Afterwards `finish`, if given, runs with how the
+    // Runs a device operation as a job, after ending the line the terminal left open in the
+    // device's line buffer, if any. Afterwards `finish`, if given, runs with how the
     // operation ended; then a Failure is shown in a box of its kind, a SilentAbort shows
     // nothing, and any other exception is shown as an error.
     void runOperation(Operation operation, Done finish = {});

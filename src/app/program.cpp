@@ -1,11 +1,16 @@
 #include "app/program.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTranslator>
+#include <cstdio>
 
+#include "app/messages.h"
 #include "app/window_font.h"
 
 namespace orv::ui {
@@ -13,6 +18,7 @@ namespace orv::ui {
 void setUpApplication() {
     // The title of the program as the desktop lists it; window captions stay as they are.
     QApplication::setApplicationName(QStringLiteral("Орвелин-9"));
+    QApplication::setApplicationVersion(QStringLiteral(ORV_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("orvelin9"));
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256}) {
@@ -26,6 +32,38 @@ void setUpApplication() {
                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(toolkitTexts);
     }
+}
+
+QString dataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/orvelin9");
+}
+
+int takeCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Программирование GSM-Тарк Орвелин-9 через последовательный порт.\n"
+        "Рабочие файлы (config.bak, 1.txt, \"Dalvorn Terminal.ini\") лежат в текущей папке."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption data(
+        QStringLiteral("data-folder"),
+        QStringLiteral("Работать в своей папке %1 (создаётся при первом запуске), как при "
+                       "запуске из меню.")
+            .arg(QDir::toNativeSeparators(dataFolder())));
+    parser.addOption(data);
+    parser.process(arguments);  // --help, --version and errors end the program here
+    if (!parser.isSet(data)) {
+        return -1;
+    }
+    const QString folder = dataFolder();
+    if (!QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
+        const QString text = QStringLiteral("Не удалось создать рабочую папку %1").arg(folder);
+        std::fprintf(stderr, "orvelin9: %s\n", text.toLocal8Bit().constData());
+        showMessage(nullptr, QMessageBox::Critical, text);
+        return 1;
+    }
+    return -1;
 }
 
 ProgramWindows::ProgramWindows() : form3(form1.portFlags()), form4(&form1) {

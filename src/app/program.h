@@ -2,6 +2,9 @@
 // The program's start-up as its entry point performs it: the application's title, icon, font
 // and the toolkit's Russian texts, then the four windows in their creation order.
 
+#include <QString>
+#include <QStringList>
+
 #include "app/tark.h"
 #include "app/tark2.h"
 #include "app/tark3.h"
@@ -9,9 +12,19 @@
 
 namespace orv::ui {
 
-// Sets up the application object: title, desktop entry name, the program icon (from the
-// program's resources), the windows' font, and the toolkit's own texts in Russian.
+// Sets up the application object: title, version, desktop entry name, the program icon (from
+// the program's resources), the windows' font, and the toolkit's own texts in Russian.
 void setUpApplication();
+
+// The folder of the program's own under the user's data folder: $XDG_DATA_HOME/orvelin9, or
+// ~/.local/share/orvelin9 without it.
+QString dataFolder();
+
+// Takes the command line: --help and --version print and end the program, an unknown option is
+// an error; --data-folder makes the data folder (created when it is not there) the working
+// folder, as the desktop menu starts the program. Returns the exit status when the program is
+// to end now, or -1 to go on.
+int takeCommandLine(const QStringList& arguments);
 
 // The main, about, port settings and progress windows, created in this order and joined up.
 struct ProgramWindows {

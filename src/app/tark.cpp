@@ -1,6 +1,7 @@
 #include "app/tark.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -20,6 +22,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <future>
@@ -31,6 +34,7 @@
 #include "app/messages.h"
 #include "app/phone_grid.h"
 #include "app/phone_table.h"
+#include "app/port_keeper.h"
 #include "app/sms_text_box.h"
 #include "app/tark2.h"
 #include "app/tark3.h"
@@ -204,6 +208,7 @@ TForm1::TForm1(QWidget* parent)
     OpenDialog1 = makeFileDialog("OpenDialog1", false);
     SaveDialog1 = makeFileDialog("SaveDialog1", true);
 
+    portKeeper_ = new orv::ui::PortKeeper(*this, orv::ui::defaultPortList());
     activation_ = new orv::ui::ActivationTracker(this);
     connect(activation_, &orv::ui::ActivationTracker::activated, this, &TForm1::onActivated);
 
@@ -615,6 +620,50 @@ bool TForm1::formClose() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     event->setAccepted(formClose());
+    if (event->isAccepted()) {
+        // The windows go: no job that may still be queued writes to the device.
+        link_->stopAtLineEnd();
+    }
+}
+
+void TForm1::closeBySignal() {
+    if (inSignalClose_) {
+        // Asked again while the close shows why its save failed: end without writing.
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+        QCoreApplication::exit(0);
+        return;
+    }
+    if (closingBySignal_) {
+        return;  // under way
+    }
+    closingBySignal_ = true;
+    link_->stopAtLineEnd();
+    continueSignalClose();
+}
+
+void TForm1::continueSignalClose() {
+    if (inSignalClose_) {
+        return;
+    }
+    // Dialogs and message boxes are closed as their close box would: a question is answered
+    // No, a message is taken as read.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+    }
+    if (runner_->busy() || portKeeper_->activating() || QApplication::activeModalWidget()) {
+        // The operation ends at its next line boundary; then the close goes on.
+        QTimer::singleShot(20, this, &TForm1::continueSignalClose);
+        return;
+    }
+    inSignalClose_ = true;
+    const bool closed = close();
+    inSignalClose_ = false;
+    if (!closed) {
+        // The save failed and its message was shown: the program ends all the same.
+        QCoreApplication::exit(0);
+    }
 }
 
 void TForm1::setAboutWindow(TForm2* about) {
@@ -650,13 +699,20 @@ void TForm1::closePortAndWait() {
     // that never ends.
     done.wait_for(std::chrono::seconds(10));
     // A window that stays open (its save failed) opens the port again at its next activation.
-    portFlags_.portOpen = 0;
-    portFlags_.firstActivation = 0;
+    portKeeper_->closed();
 }
 
 void TForm1::portLost() {
-    portFlags_.portOpen = 0;
-    portFlags_.firstActivation = 0;
+    portKeeper_->lost();
+}
+
+void TForm1::setPortSettingsWindow(TForm3* settings) {
+    portSettings_ = settings;
+    portKeeper_->setSettingsWindow(settings);
+}
+
+void TForm1::setPortList(orv::PortList& ports) {
+    portKeeper_->setPortList(ports);
 }
 
 void TForm1::N8Click() {
@@ -667,42 +723,9 @@ void TForm1::N8Click() {
 }
 
 void TForm1::onActivated() {
-    if (activating_) {
+    if (closingBySignal_ || !portKeeper_->activate()) {
         return;
     }
-    if (!(portFlags_.firstActivation && !portFlags_.portChanged)) {
-        // The port is opened or reopened: the name is read here, the opening with its pauses
-        // runs on the link thread while the windows take no input but keep painting.
-        std::optional<orv::Text> name;
-        if (!orv::ui::runCommand(this, [&] { name = orv::readPortName(orv::kPortSettingsFile); })) {
-            return;
-        }
-        if (!name && portSettings_) {
-            portSettings_->selectFirstPort();
-        }
-        activating_ = true;
-        auto flags = std::make_shared<orv::PortFlags>(portFlags_);
-        std::exception_ptr failure;
-        QEventLoop wait;
-        runner_->run(
-            [flags, name](orv::LinkContext& link) {
-                orv::LinkPortOpening opening(link);
-                orv::activatePort(*flags, opening, name);
-            },
-            [&](std::exception_ptr error) {
-                failure = error;
-                wait.quit();
-            });
-        wait.exec();
-        activating_ = false;
-        portFlags_ = *flags;
-        if (failure) {
-            orv::ui::OperationRunner::showOutcome(this, failure);
-            return;
-        }
-    }
-    portFlags_.firstActivation = 1;
-    portFlags_.portChanged = 0;
     for (QWidget* page : {TabSheet4, TabSheet3, TabSheet2, TabSheet1}) {
         PageControl1->setCurrentWidget(page);
     }
@@ -740,6 +763,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Memo1 && event->type() == QEvent::KeyPress) {
         return memo1KeyPress(static_cast<QKeyEvent*>(event));
     }
+    if (watched == Memo1 && event->type() == QEvent::InputMethod) {
+        // Text from an input method (dead keys, compose, a layout engine) goes to the device
+        // like typed keys, never into the text; what is still being composed is not shown.
+        sendTyped(
+            orv::ui::Terminal::typedBytes(static_cast<QInputMethodEvent*>(event)->commitString()));
+        return true;
+    }
     if (watched == Memo2 && event->type() == QEvent::KeyPress) {
         return memo2KeyPress(static_cast<QKeyEvent*>(event));
     }
@@ -765,14 +795,22 @@ bool TForm1::memo1KeyPress(QKeyEvent* key) {
     if (!byte) {
         return false;
     }
-    link_->post([b = *byte](orv::LinkContext& link) {
-        link.stopReader();
-        // What came while no reader ran is discarded before the byte goes out, not after it:
-        // the device echoes the byte within milliseconds, and a purge after the write could
-        // take the echo too, so that the typed character would never appear.
-        link.port().purgeInput();
-        link.port().writeByte(b);
-        link.resumeReader();
-    });
+    sendTyped({*byte});
     return true;
+}
+
+void TForm1::sendTyped(const std::vector<unsigned char>& bytes) {
+    for (unsigned char b : bytes) {
+        link_->post([b](orv::LinkContext& link) {
+            link.stopReader();
+            // What came while no reader ran is discarded before the byte goes out, not after
+            // it: the device echoes the byte within milliseconds, and a purge after the write
+            // could take the echo too, so that the typed character would never appear.
+            link.port().purgeInput();
+            const bool sent = link.port().isOpen();
+            link.port().writeByte(b);
+            link.typedLine().typed(b, sent);
+            link.resumeReader();
+        });
+    }
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/operation_runner.h"
 #include "link/port_settings.h"
@@ -24,7 +25,8 @@ class TForm4;
 
 namespace orv {
 class Link;
-}
+class PortList;
+}  // namespace orv
 
 namespace orv::ui {
 class ActivationTracker;
@@ -32,6 +34,7 @@ class ChoiceBox;
 class LimitedEdit;
 class PhoneGrid;
 class PhoneTableModel;
+class PortKeeper;
 class Terminal;
 class UpDown;
 }  // namespace orv::ui
@@ -69,7 +72,11 @@ class TForm1 : public QMainWindow {
     TForm2* aboutWindow() const { return about_; }
     TForm4* progressWindow() const { return progress_; }
     // The port settings window, whose list the activation falls back on without a port file.
-    void setPortSettingsWindow(TForm3* settings) { portSettings_ = settings; }
+    void setPortSettingsWindow(TForm3* settings);
+    // The system's serial ports as the activation and the watch for a vanished port see them.
+    void setPortList(orv::PortList& ports);
+    // Opens, reopens and watches for the serial port.
+    orv::ui::PortKeeper& portKeeper() { return *portKeeper_; }
 
     // The first-activation, port-changed and port-open flags of the serial port.
     orv::PortFlags& portFlags() { return portFlags_; }
@@ -93,6 +100,11 @@ class TForm1 : public QMainWindow {
     void revealTerminal();
     // Runs each time the window becomes the program's active window again: ends on the first tab.
     void onActivated();
+    // A close that is not the user's (the session ends, the program is told to stop): message
+    // boxes and dialogs open now are closed, a running operation ends at its next line
+    // boundary, then the window closes as its close box does; when its save fails, the program
+    // ends all the same once the message has been read, or at a second request meanwhile.
+    void closeBySignal();
 
     void N4Click();   // "Открыть"
     void N5Click();   // "Сохранить"
@@ -131,6 +143,10 @@ class TForm1 : public QMainWindow {
     bool memo2KeyPress(QKeyEvent* key);
     // The terminal's key press: the character goes to the device, not into the text.
     bool memo1KeyPress(QKeyEvent* key);
+    // Sends what the terminal typed, byte by byte, as key presses do.
+    void sendTyped(const std::vector<unsigned char>& bytes);
+    // One step of closeBySignal; comes back until nothing runs and no dialog is open.
+    void continueSignalClose();
     // The open port went away: the next activation opens it again.
     void portLost();
     // Closes the port on the link thread and returns once it is closed.
@@ -175,8 +191,10 @@ class TForm1 : public QMainWindow {
     unsigned char recipientsLoaded_ = 0;  // the recipient-list-loaded flag
     orv::ui::ActivationTracker* activation_ = nullptr;
     orv::PortFlags portFlags_;
-    bool activating_ = false;    // an activation waits for its port opening
     bool closeRefused_ = false;  // a close failed to save the working state
+    orv::ui::PortKeeper* portKeeper_ = nullptr;
+    bool closingBySignal_ = false;  // closeBySignal was asked
+    bool inSignalClose_ = false;    // its close runs now
     std::unique_ptr<orv::ui::Terminal> terminal_;
     TForm3* portSettings_ = nullptr;
     TForm2* about_ = nullptr;

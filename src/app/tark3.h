@@ -1,9 +1,13 @@
 #pragma once
 // The port settings window "Настройки программирования": the port name, kept in the port
-// settings file, and the line speed, fixed at 2400.
+// settings file, chosen from the system's serial ports; whether that port is open; and the line
+// speed, fixed at 2400.
 
 #include <QWidget>
+#include <optional>
 
+#include "app/port_keeper.h"
+#include "link/port_list.h"
 #include "link/port_settings.h"
 
 class QComboBox;
@@ -12,16 +16,31 @@ class QLabel;
 class TForm3 : public QWidget {
     Q_OBJECT
   public:
-    // Runs the creation handler: the port name from the port settings file and, when the file
-    // could be read, the system's serial ports in the list. `flags` holds the port-changed
-    // flag that every change of the port box sets.
-    explicit TForm3(orv::PortFlags& flags, QWidget* parent = nullptr);
+    // The popup line of a list entry: its name with the device it leads to and the adapter's
+    // description.
+    static constexpr int kShownRole = Qt::UserRole + 1;
 
-    // Shows the window without blocking, centred on the screen, or brings it forward.
+    // Runs the creation handler: the system's serial ports in the list, and the port name from
+    // the port settings file, or without one the first port of the list. `flags` holds the
+    // port-changed flag that every change of the port box sets.
+    explicit TForm3(orv::PortFlags& flags, orv::PortList& ports = orv::ui::defaultPortList(),
+                    QWidget* parent = nullptr);
+
+    // Shows the window without blocking, centred on the screen, or brings it forward. The list
+    // is read afresh each time, so that an adapter plugged in meanwhile is there.
     void showSettings();
 
-    // Selects the first entry of the port list, if there is one, without touching the file.
-    void selectFirstPort();
+    // Reads the system's ports into the list afresh; the box keeps its text.
+    void refreshPorts();
+
+    // Reads the list afresh and puts its first entry into the box, without touching the file.
+    // The entry's name, or nothing when there is no port.
+    std::optional<orv::Text> selectFirstPort();
+
+    // Whether the chosen port is open: `open` is the name of the port open now, `waiting` that
+    // of a port which went away and is opened again once it is back.
+    void showPortState(const std::optional<orv::Text>& open,
+                       const std::optional<orv::Text>& waiting);
 
     QComboBox* portBox() const { return ComboBox1; }
 
@@ -30,10 +49,15 @@ class TForm3 : public QWidget {
     // the port-changed flag set. A failed rewrite is shown and leaves the flag as it was.
     void comboBox1Change(const QString& text);
     void formCreate();
+    void updateState();
 
     orv::PortFlags& flags_;
+    orv::PortList& ports_;
+    std::optional<orv::Text> open_;
+    std::optional<orv::Text> waiting_;
     QLabel* Label1 = nullptr;
     QComboBox* ComboBox1 = nullptr;
+    QLabel* Label3 = nullptr;  // whether the chosen port is open
     QLabel* Label2 = nullptr;
     QComboBox* ComboBox2 = nullptr;
 };

@@ -81,7 +81,10 @@ std::optional<unsigned char> Terminal::typedByte(const QKeyEvent& key) {
     if (text.isEmpty()) {
         return std::nullopt;
     }
-    const QChar c = text.front();
+    return characterByte(text.front());
+}
+
+std::optional<unsigned char> Terminal::characterByte(QChar c) {
     if (c.unicode() == 0x7F) {
         return std::nullopt;
     }
@@ -93,6 +96,19 @@ std::optional<unsigned char> Terminal::typedByte(const QKeyEvent& key) {
         return std::nullopt;  // not in the code page
     }
     return static_cast<unsigned char>(byte[0]);
+}
+
+std::vector<unsigned char> Terminal::typedBytes(const QString& text) {
+    std::vector<unsigned char> bytes;
+    for (QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            c = QLatin1Char('\r');
+        }
+        if (const std::optional<unsigned char> byte = characterByte(c)) {
+            bytes.push_back(*byte);
+        }
+    }
+    return bytes;
 }
 
 }  // namespace orv::ui

@@ -3,7 +3,9 @@
 // it comes, in code page 1251, and each character typed goes to the device as one byte.
 
 #include <QPointer>
+#include <QString>
 #include <optional>
+#include <vector>
 
 class QByteArray;
 class QKeyEvent;
@@ -31,7 +33,14 @@ class Terminal {
     // arrows, Tab, which moves the focus, Delete) or characters the code page lacks.
     static std::optional<unsigned char> typedByte(const QKeyEvent& key);
 
+    // The bytes of text an input method commits, as typing it key by key gives: a line break is
+    // CR, a character its code page 1251 byte; characters the code page lacks are left out.
+    static std::vector<unsigned char> typedBytes(const QString& text);
+
   private:
+    // The byte of one typed character, or nothing.
+    static std::optional<unsigned char> characterByte(QChar c);
+
     QPointer<QPlainTextEdit> memo_;
     // Where the next byte goes while a selection is kept: after the last byte shown, as long
     // as the selection is still the one it followed.

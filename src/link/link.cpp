@@ -1,5 +1,6 @@
 #include "link/link.h"
 
+#include "link/line_guard.h"
 #include "link/serial_port.h"
 
 namespace orv {
@@ -26,7 +27,10 @@ class Link::Worker : public QObject, public LinkContext {
     Worker(Link& link, std::unique_ptr<Clock> clock) : link_(link), clock_(std::move(clock)) {}
     ~Worker() override { closePort(); }
 
-    Port& port() override { return port_ ? *port_ : noPort_; }
+    // The port in use behind the guard that ends jobs at a line boundary when told to.
+    Port& port() override { return guard_; }
+    void stopAtLineEnd() { guard_.stop(); }
+    TypedLine& typedLine() override { return typedLine_; }
     Clock& clock() override { return *clock_; }
 
     void openPort(const Text& name) override {
@@ -51,15 +55,15 @@ class Link::Worker : public QObject, public LinkContext {
 
     void startReader() override {
         readerStop_ = 0;
-        port().purgeInput();
-        port().setDtr();
+        current().purgeInput();
+        current().setDtr();
     }
 
     bool readerStopped() const override { return readerStop_ != 0; }
 
     void resumeReader() override {
         readerStop_ = 0;
-        port().setDtr();
+        current().setDtr();
     }
 
     // The reader: whatever arrived while the flag is clear goes to the terminal. It runs from
@@ -82,6 +86,7 @@ class Link::Worker : public QObject, public LinkContext {
 
     // Runs one job; afterwards the reader shows what the job left unread, if it runs.
     void runJob(const Job& job) {
+        guard_.beginJob();
         inJob_ = true;
         try {
             job(*this);
@@ -95,11 +100,15 @@ class Link::Worker : public QObject, public LinkContext {
     }
 
   private:
+    Port& current() { return port_ ? *port_ : noPort_; }
+
     Link& link_;
     bool inJob_ = false;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<Port> port_;
     NoPort noPort_;
+    LineGuard guard_{[this]() -> Port& { return current(); }};
+    TypedLine typedLine_;
     unsigned char readerStop_ = 0;  // the reader-stop flag
 };
 
@@ -114,6 +123,10 @@ Link::Link(std::unique_ptr<Clock> clock, QObject* parent)
 Link::~Link() {
     thread_.quit();
     thread_.wait();
+}
+
+void Link::stopAtLineEnd() {
+    worker_->stopAtLineEnd();
 }
 
 void Link::post(Job job, Done done) {

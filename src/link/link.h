@@ -15,6 +15,7 @@
 #include "link/com_create.h"
 #include "link/port.h"
 #include "link/port_settings.h"
+#include "link/typed_line.h"
 #include "operations/operation.h"
 #include "settings/text.h"
 
@@ -42,6 +43,9 @@ class LinkContext : public ReaderControl {
     // Clears the flag and raises DTR without discarding what has arrived: for a job that
     // discarded the backlog itself before it wrote, so that a quick answer is not lost.
     virtual void resumeReader() = 0;
+
+    // What the terminal typed into the device's line buffer since its last CR.
+    virtual TypedLine& typedLine() = 0;
 };
 
 // The main window's port opening as a job on the link thread: the closing, the three pauses
@@ -71,6 +75,11 @@ class Link : public QObject {
     // Runs `job` on the link thread after the jobs posted before it. `done`, if given, runs
     // afterwards on the thread that owns this object, with the exception the job ended with.
     void post(Job job, Done done = {});
+
+    // For the program's end, from the thread that owns this object: the job that runs now
+    // finishes the line it is sending and ends (SilentAbort) before the first byte of its next
+    // line; no job writes to the device afterwards.
+    void stopAtLineEnd();
 
   signals:
     // Bytes the reader took from the port, in the order they came.

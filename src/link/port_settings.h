@@ -10,7 +10,6 @@
 namespace orv {
 
 constexpr const char* kPortSettingsFile = "Dalvorn Terminal.ini";
-constexpr const char* kDefaultPortName = "Com1";  // the port box's text before any file
 
 // The first line of the port settings file, or nothing when it cannot be opened. A failure
 // while reading an opened file throws the runtime's input/output error.

@@ -1,11 +1,23 @@
 #include "link/serial_port.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <vector>
 
+#include "link/port_problems.h"
 #include "settings/errors.h"
 
 namespace orv {
@@ -13,6 +25,10 @@ namespace {
 
 QString toQt(const Text& text) {
     return QString::fromStdString(cp1251::toUtf8(text));
+}
+
+Text toText(const QString& text) {
+    return cp1251::fromUtf8(text.toStdString());
 }
 
 class SerialPort : public Port {
@@ -155,24 +171,147 @@ class SerialPort : public Port {
     std::function<void()> lost_;
 };
 
+// Group and user names are looked up with buffers that grow until the entry fits.
+template <typename Entry, typename Lookup>
+bool lookUp(Lookup lookup, Entry& entry, std::vector<char>& buffer) {
+    buffer.resize(1024);
+    for (;;) {
+        Entry* found = nullptr;
+        const int error = lookup(&entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (1u << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        return error == 0 && found != nullptr;
+    }
+}
+
+class SystemPortAccess : public PortAccess {
+  public:
+    int check(const std::string& path) const override {
+        struct stat node {};
+        if (::stat(path.c_str(), &node) != 0) {
+            return errno;
+        }
+        if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) != 0) {
+            return errno;
+        }
+        return 0;
+    }
+
+    std::string group(const std::string& path) const override {
+        struct stat node {};
+        if (::stat(path.c_str(), &node) != 0 || node.st_gid == 0 ||
+            (node.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+            return {};
+        }
+        struct group entry {};
+        std::vector<char> buffer;
+        const bool found =
+            lookUp([gid = node.st_gid](struct group* e, char* b, std::size_t n,
+                                       struct group** r) { return ::getgrgid_r(gid, e, b, n, r); },
+                   entry, buffer);
+        return found && entry.gr_name ? std::string(entry.gr_name) : std::string();
+    }
+
+    std::string user() const override {
+        struct passwd entry {};
+        std::vector<char> buffer;
+        const bool found =
+            lookUp([uid = ::geteuid()](struct passwd* e, char* b, std::size_t n,
+                                       struct passwd** r) { return ::getpwuid_r(uid, e, b, n, r); },
+                   entry, buffer);
+        if (found && entry.pw_name) {
+            return entry.pw_name;
+        }
+        const char* name = std::getenv("USER");
+        return name ? name : "$USER";
+    }
+};
+
+class SystemPortList : public PortList {
+  public:
+    std::vector<PortEntry> ports() override {
+        // The stable names of USB adapters: links under /dev/serial/by-id to the kernel's device.
+        std::map<QString, std::vector<Text>> stable;
+        const QDir byId(QStringLiteral("/dev/serial/by-id"));
+        for (const QString& link :
+             byId.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+            const QFileInfo info(byId.filePath(link));
+            const QString device = info.canonicalFilePath();
+            if (!device.isEmpty()) {
+                stable[device].push_back(toText(info.absoluteFilePath()));
+            }
+        }
+        std::vector<SystemPort> found;
+        for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+            SystemPort port;
+            port.device = toText(info.systemLocation());
+            port.description = toText(info.description());
+            port.usb = info.hasVendorIdentifier();
+            const QString device = QFileInfo(info.systemLocation()).canonicalFilePath();
+            if (auto it = stable.find(device); it != stable.end()) {
+                port.stableNames = it->second;
+                port.usb = true;
+            }
+            found.push_back(std::move(port));
+        }
+        return arrangePorts(std::move(found));
+    }
+
+    bool present(const Text& name) override {
+        return !name.empty() && QFileInfo::exists(toQt(name));
+    }
+};
+
 }  // namespace
 
-std::unique_ptr<Port> OpenPort(const Text& name, int baudRate) {
+const PortAccess& systemPortAccess() {
+    static const SystemPortAccess access;
+    return access;
+}
+
+PortList& systemPortList() {
+    static SystemPortList list;
+    return list;
+}
+
+std::unique_ptr<Port> OpenPort(const Text& name, int baudRate, const PortAccess& access) {
     const QString qname = toQt(name);
-    auto port = std::make_unique<QSerialPort>();
-    // An absolute path is taken as it is; anything else is relative to the current folder.
-    port->setPortName(qname.isEmpty() ? QString() : QFileInfo(qname).absoluteFilePath());
-    if (!qname.isEmpty() && !port->open(QIODevice::ReadWrite) &&
-        port->error() == QSerialPort::UnsupportedOperationError) {
-        // Opened, but its line parameters could not be read: not a serial line at all.
-        throw Failure(MessageKind::Plain,
-                      cp1251::fromUtf8("COM порт не поддерживает необходимые настройки. "
-                                       "Выбирете другой порт"));
+    if (qname.isEmpty()) {
+        throw PortFailure(PortProblem::Missing, portMissingMessage(name));
     }
-    if (!port->isOpen()) {
-        throw Failure(MessageKind::Plain,
-                      name + cp1251::fromUtf8(" занят другим приложением. Попробуйте подключить "
-                                              "к другому порту"));
+    // An absolute path is taken as it is; anything else is relative to the current folder.
+    const QString path = QFileInfo(qname).absoluteFilePath();
+    const std::string native = QFile::encodeName(path).toStdString();
+    // The system's own reason for a refusal, before the serial port module, which reports a port
+    // the user may not open and one that another program holds alike.
+    if (const int error = access.check(native); error != 0) {
+        switch (problemOfErrno(error)) {
+            case PortProblem::Missing:
+                throw PortFailure(PortProblem::Missing, portMissingMessage(name));
+            case PortProblem::NoAccess:
+                throw PortFailure(PortProblem::NoAccess,
+                                  portNoAccessMessage(name, access.group(native), access.user()));
+            default:
+                throw PortFailure(PortProblem::Busy, portBusyMessage(name));
+        }
+    }
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(path);
+    if (!port->open(QIODevice::ReadWrite)) {
+        switch (port->error()) {
+            case QSerialPort::UnsupportedOperationError:
+                // Opened, but its line parameters could not be read: not a serial line at all.
+                throw PortFailure(PortProblem::Unsupported,
+                                  cp1251::fromUtf8("COM порт не поддерживает необходимые "
+                                                   "настройки. Выбирете другой порт"));
+            case QSerialPort::DeviceNotFoundError:
+                throw PortFailure(PortProblem::Missing, portMissingMessage(name));
+            default:
+                // Locked or held exclusively by another program.
+                throw PortFailure(PortProblem::Busy, portBusyMessage(name));
+        }
     }
     const bool set = port->setBaudRate(baudRate) && port->setDataBits(QSerialPort::Data8) &&
                      port->setParity(QSerialPort::NoParity) &&
@@ -180,9 +319,9 @@ std::unique_ptr<Port> OpenPort(const Text& name, int baudRate) {
                      port->setFlowControl(QSerialPort::NoFlowControl);
     if (!set) {
         port->close();
-        throw Failure(MessageKind::Plain,
-                      cp1251::fromUtf8("COM порт не поддерживает текущие установки. Переключите "
-                                       "устройство на другой COM-порт."));
+        throw PortFailure(PortProblem::Unsupported,
+                          cp1251::fromUtf8("COM порт не поддерживает текущие установки. "
+                                           "Переключите устройство на другой COM-порт."));
     }
     // DTR and RTS stay low until raised; a line without them ignores this.
     port->setDataTerminalReady(false);
@@ -191,14 +330,6 @@ std::unique_ptr<Port> OpenPort(const Text& name, int baudRate) {
     // What arrives while nobody reads is kept up to this much, then the driver holds it.
     port->setReadBufferSize(1 << 16);
     return std::make_unique<SerialPort>(std::move(port));
-}
-
-std::vector<Text> availablePorts() {
-    std::vector<Text> names;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        names.push_back(cp1251::fromUtf8(info.systemLocation().toStdString()));
-    }
-    return names;
 }
 
 }  // namespace orv

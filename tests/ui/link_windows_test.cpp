@@ -12,7 +12,7 @@
 #include "app/tark3.h"
 #include "app/terminal.h"
 #include "app/text_bridge.h"
-#include "link/serial_port.h"
+#include "fake_port_list.h"
 #include "ui_support.h"
 
 using namespace orv::ui::test;
@@ -126,7 +126,8 @@ void writeFile(const QString& path, const QByteArray& content) {
 TEST(PortSettingsWindow, MakeUp) {
     ScopedWorkDir dir;
     orv::PortFlags flags;
-    TForm3 form(flags);
+    orv::test::FakePortList ports;
+    TForm3 form(flags, ports);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Настройки программирования"));
     const Qt::WindowFlags frame = form.windowFlags();
     EXPECT_TRUE(frame & Qt::WindowCloseButtonHint);
@@ -134,6 +135,7 @@ TEST(PortSettingsWindow, MakeUp) {
     EXPECT_FALSE(frame & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(child<QLabel>(&form, "Label1")->text(), QStringLiteral("Номер порта"));
     EXPECT_EQ(child<QLabel>(&form, "Label2")->text(), QStringLiteral("Скорость обмена"));
+    EXPECT_EQ(child<QLabel>(&form, "Label3")->text(), QStringLiteral("Порт не открыт"));
     auto* speed = child<QComboBox>(&form, "ComboBox2");
     EXPECT_FALSE(speed->isEnabled());
     EXPECT_EQ(speed->currentText(), "2400");
@@ -141,19 +143,18 @@ TEST(PortSettingsWindow, MakeUp) {
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
 }
 
-TEST(PortSettingsWindow, WithoutAFileTheListStaysEmptyAndEveryKeystrokeRewritesIt) {
+TEST(PortSettingsWindow, EveryKeystrokeRewritesTheFile) {
     ScopedWorkDir dir;
     orv::PortFlags flags;
-    TForm3 form(flags);
+    orv::test::FakePortList ports;  // no port at all: the box is empty
+    TForm3 form(flags, ports);
     auto* port = child<QComboBox>(&form, "ComboBox1");
     EXPECT_TRUE(port->isEditable());
-    EXPECT_EQ(port->currentText(), "Com1");
+    EXPECT_EQ(port->currentText(), "");
     EXPECT_EQ(port->count(), 0);
     EXPECT_FALSE(QFile::exists(dir.path("Dalvorn Terminal.ini")));
     EXPECT_EQ(flags.portChanged, 0);
 
-    port->lineEdit()->clear();
-    flags.portChanged = 0;
     port->lineEdit()->setFocus();
     type(port->lineEdit(), "COM");
     EXPECT_EQ(readFile(dir.path("Dalvorn Terminal.ini")), "COM\r\n");
@@ -172,25 +173,23 @@ TEST(PortSettingsWindow, TheFileGivesTheNameAndTheSystemTheList) {
     ScopedWorkDir dir;
     writeFile(dir.path("Dalvorn Terminal.ini"), "/dev/ttyS7\r\nsecond line\r\n");
     orv::PortFlags flags;
-    TForm3 form(flags);
+    orv::test::FakePortList ports;
+    ports.add("/dev/ttyUSB0", "FT232R USB UART");
+    ports.add("/dev/ttyS0");
+    TForm3 form(flags, ports);
     auto* port = child<QComboBox>(&form, "ComboBox1");
     EXPECT_EQ(port->currentText(), "/dev/ttyS7");
-    QStringList expected;
-    for (const orv::Text& name : orv::availablePorts()) {
-        expected << orv::ui::toQString(name);
-    }
-    QStringList listed;
-    for (int i = 0; i < port->count(); ++i) {
-        listed << port->itemText(i);
-    }
-    EXPECT_EQ(listed, expected);
+    ASSERT_EQ(port->count(), 2);
+    EXPECT_EQ(port->itemText(0), "/dev/ttyUSB0");
+    EXPECT_EQ(port->itemText(1), "/dev/ttyS0");
     EXPECT_EQ(flags.portChanged, 0);
     EXPECT_EQ(readFile(dir.path("Dalvorn Terminal.ini")), "/dev/ttyS7\r\nsecond line\r\n");
 
     // Picking an entry writes the file once; selecting the first one for a missing file does not.
-    port->addItem("/dev/ttyACM3");
-    form.selectFirstPort();
+    ports.add("/dev/ttyACM3");
+    EXPECT_EQ(form.selectFirstPort(), orv::Text("/dev/ttyUSB0"));
     EXPECT_EQ(flags.portChanged, 0);
+    EXPECT_EQ(readFile(dir.path("Dalvorn Terminal.ini")), "/dev/ttyS7\r\nsecond line\r\n");
     port->setCurrentIndex(port->count() - 1);
     EXPECT_EQ(readFile(dir.path("Dalvorn Terminal.ini")), "/dev/ttyACM3\r\n");
     EXPECT_EQ(flags.portChanged, 1);
@@ -199,7 +198,8 @@ TEST(PortSettingsWindow, TheFileGivesTheNameAndTheSystemTheList) {
 TEST(PortSettingsWindow, AFailedRewriteIsShownAndLeavesTheFlag) {
     ScopedWorkDir dir;
     orv::PortFlags flags;
-    TForm3 form(flags);
+    orv::test::FakePortList ports;
+    TForm3 form(flags, ports);
     ASSERT_TRUE(QDir(dir.path("")).mkdir("Dalvorn Terminal.ini"));
     MessageRecorder messages;
     child<QComboBox>(&form, "ComboBox1")->setEditText("COM2");
@@ -211,7 +211,8 @@ TEST(PortSettingsWindow, AFailedRewriteIsShownAndLeavesTheFlag) {
 TEST(PortSettingsWindow, MenuCommandClearsTheFlagAndShowsTheSameWindow) {
     ScopedWorkDir dir;
     TForm1 main;
-    TForm3 settings(main.portFlags());
+    orv::test::FakePortList ports;
+    TForm3 settings(main.portFlags(), ports);
     main.setPortSettingsWindow(&settings);
     for (int i = 0; i < 2; ++i) {
         main.portFlags().portChanged = 1;
@@ -224,18 +225,26 @@ TEST(PortSettingsWindow, MenuCommandClearsTheFlagAndShowsTheSameWindow) {
 
 TEST(PortActivation, AFailedOpeningShowsItsMessageAndKeepsTheTab) {
     ScopedWorkDir dir;
+    writeFile(dir.path("Dalvorn Terminal.ini"), "plain.txt\r\n");
+    writeFile(dir.path("plain.txt"), "not a serial line");
     TForm1 form;
+    orv::test::FakePortList ports;
+    form.setPortList(ports);
     auto* tabs = child<QTabWidget>(&form, "PageControl1");
     tabs->setCurrentIndex(4);
     MessageRecorder messages;
-    form.onActivated();  // no port settings file: an empty name
+    form.onActivated();
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].text,
-              QStringLiteral(" занят другим приложением. Попробуйте подключить к другому порту"));
+    EXPECT_EQ(
+        messages.shown[0].text,
+        QStringLiteral("COM порт не поддерживает необходимые настройки. Выбирете другой порт"));
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::NoIcon);
     EXPECT_EQ(tabs->currentIndex(), 4);
     EXPECT_EQ(form.portFlags().firstActivation, 0);
     EXPECT_EQ(form.portFlags().portOpen, 0);
+    // Such a failure is tried again at the next activation.
+    form.onActivated();
+    EXPECT_EQ(messages.shown.size(), 2u);
 }
 
 }  // namespace

@@ -1,0 +1,15 @@
+#include "link/line_guard.h"
+
+#include "settings/errors.h"
+
+namespace orv {
+
+void LineGuard::writeByte(std::uint8_t byte) {
+    if (atLineStart_ && stop_) {
+        throw SilentAbort();
+    }
+    target_().writeByte(byte);
+    atLineStart_ = byte == '\r';
+}
+
+}  // namespace orv

@@ -1,0 +1,293 @@
+// The port settings window and the main window's port over a port list the test sets and real
+// pseudo-terminals: the list at first start and afresh, the first port opened without a
+// settings file, one message when there is no port, a vanished port opened again by itself,
+// the terminal's input-method text and open line, and a close asked for by a signal.
+
+#include <csignal>
+
+#include <QComboBox>
+#include <QFile>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <memory>
+
+#include "app/port_keeper.h"
+#include "app/signal_close.h"
+#include "app/tark.h"
+#include "app/tark3.h"
+#include "app/text_bridge.h"
+#include "fake_port_list.h"
+#include "link/port_problems.h"
+#include "pty_device.h"
+#include "ui_support.h"
+
+using namespace orv::ui::test;
+using orv::ui::toQString;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition, int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!condition() && waited.elapsed() < ms) {
+        processEventsFor(10);
+    }
+    return condition();
+}
+
+class PortWindows : public ::testing::Test {
+  protected:
+    ScopedWorkDir dir;
+    orv::test::FakePortList ports;
+    MessageRecorder messages;
+    std::unique_ptr<TForm1> form;
+    std::unique_ptr<TForm3> settings;
+
+    std::string path(const char* name) const { return dir.path(name).toStdString(); }
+
+    void startProgram() {
+        form = std::make_unique<TForm1>();
+        form->setPortList(ports);
+        form->portKeeper().setWatchInterval(50);
+        settings = std::make_unique<TForm3>(form->portFlags(), ports);
+        form->setPortSettingsWindow(settings.get());
+        form->revealTerminal();
+    }
+    void TearDown() override {
+        settings.reset();
+        form.reset();
+    }
+
+    void choosePort(const std::string& name) {
+        QFile file(dir.path("Dalvorn Terminal.ini"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray::fromStdString(name) + "\r\n");
+    }
+    QComboBox* box() { return child<QComboBox>(settings.get(), "ComboBox1"); }
+    QString state() { return child<QLabel>(settings.get(), "Label3")->text(); }
+    QPlainTextEdit* memo() { return child<QPlainTextEdit>(form.get(), "Memo1"); }
+    bool isOpen() { return form->portFlags().portOpen == 1; }
+
+    // Types into the terminal and waits until the device has all it was sent.
+    bool typedReaches(orv::test::PtyDevice& device, const QString& text) {
+        const std::string before = device.received();
+        for (QChar c : text) {
+            key(memo(), c.toUpper().unicode(), Qt::NoModifier, QString(c));
+        }
+        return waitFor([&] { return device.received() == before + text.toStdString(); }, 3000);
+    }
+};
+
+const QString kOpen = QStringLiteral("Порт открыт");
+const QString kNotOpen = QStringLiteral("Порт не открыт");
+const QString kWaiting = QStringLiteral("Порт отключен: он будет открыт, как только появится");
+
+TEST_F(PortWindows, TheListShowsThePortsAtFirstStartAndOnesPluggedInLater) {
+    const orv::Text byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    ports.entries = {{"/dev/ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART"},
+                     {byId, "/dev/ttyUSB0", "FT232R USB UART"},
+                     {"/dev/ttyS0", "/dev/ttyS0", ""}};
+    startProgram();
+    ASSERT_EQ(box()->count(), 3);
+    EXPECT_EQ(box()->itemText(0), "/dev/ttyUSB0");
+    EXPECT_EQ(box()->itemText(1), toQString(byId));
+    // The popup shows the device a stable name leads to and the adapter's description.
+    EXPECT_EQ(box()->itemData(0, TForm3::kShownRole).toString(),
+              QStringLiteral("/dev/ttyUSB0 — FT232R USB UART"));
+    EXPECT_EQ(box()->itemData(1, TForm3::kShownRole).toString(),
+              toQString(byId) + QStringLiteral(" → /dev/ttyUSB0 — FT232R USB UART"));
+    EXPECT_EQ(box()->itemData(2, TForm3::kShownRole).toString(), "/dev/ttyS0");
+    // Without a settings file the box shows the first port, and nothing is written.
+    EXPECT_EQ(box()->currentText(), "/dev/ttyUSB0");
+    EXPECT_FALSE(QFile::exists(dir.path("Dalvorn Terminal.ini")));
+    EXPECT_EQ(form->portFlags().portChanged, 0);
+
+    // An adapter plugged in afterwards is there the next time the window is shown...
+    ports.add("/dev/ttyACM0", "USB Modem");
+    form->N8Click();
+    ASSERT_EQ(box()->count(), 4);
+    EXPECT_EQ(box()->itemText(3), "/dev/ttyACM0");
+    EXPECT_EQ(box()->currentText(), "/dev/ttyUSB0");
+    // ...and when the list drops down while the window is open.
+    ports.add("/dev/ttyACM1");
+    box()->showPopup();
+    EXPECT_EQ(box()->count(), 5);
+    box()->hidePopup();
+    EXPECT_EQ(box()->currentText(), "/dev/ttyUSB0");
+    EXPECT_FALSE(QFile::exists(dir.path("Dalvorn Terminal.ini")));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(PortWindows, WithoutASettingsFileTheFirstPortFoundIsOpened) {
+    orv::test::PtyDevice device(path("adapter"));
+    ASSERT_TRUE(device.start());
+    ports.add(device.link(), "USB Serial");
+    ports.add("/dev/ttyS0");
+    startProgram();
+    EXPECT_EQ(state(), kNotOpen);
+    form->onActivated();
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(isOpen());
+    EXPECT_EQ(form->portKeeper().openName(), device.link());
+    EXPECT_EQ(state(), kOpen);
+    EXPECT_FALSE(QFile::exists(dir.path("Dalvorn Terminal.ini")));
+    EXPECT_TRUE(typedReaches(device, "at"));
+
+    // Another name in the box is not the open port until the main window opens it.
+    box()->setEditText("/dev/ttyS0");
+    EXPECT_EQ(state(), kNotOpen);
+    box()->setEditText(toQString(device.link()));
+    EXPECT_EQ(state(), kOpen);
+}
+
+TEST_F(PortWindows, WithNoPortAtAllTheUserIsToldOnceNotAtEveryActivation) {
+    startProgram();
+    EXPECT_EQ(box()->currentText(), "");
+    for (int i = 0; i < 3; ++i) {
+        form->onActivated();
+    }
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, toQString(orv::noPortsMessage()));
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::Information);
+    EXPECT_FALSE(isOpen());
+    EXPECT_EQ(form->portFlags().firstActivation, 0);
+
+    // The adapter plugged in: the next activation opens it, without a word.
+    orv::test::PtyDevice device(path("adapter"));
+    ASSERT_TRUE(device.start());
+    ports.add(device.link());
+    form->onActivated();
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(isOpen());
+    EXPECT_EQ(box()->currentText(), toQString(device.link()));
+}
+
+TEST_F(PortWindows, APortBackAfterALossIsOpenedAgainWithoutAMessage) {
+    orv::test::PtyDevice device(path("adapter"));
+    ASSERT_TRUE(device.start());
+    ports.add(device.link());
+    choosePort(device.link());
+    startProgram();
+    form->onActivated();
+    ASSERT_TRUE(isOpen());
+
+    // Pulled out.
+    device.stop();
+    ports.there.clear();
+    ASSERT_TRUE(waitFor([&] { return !isOpen(); }, 3000));
+    EXPECT_EQ(state(), kWaiting);
+    // The vanished name is not tried at activations.
+    form->onActivated();
+    form->onActivated();
+    processEventsFor(200);
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_FALSE(isOpen());
+
+    // Plugged back: opened by itself.
+    ASSERT_TRUE(device.start());
+    ports.there.insert(device.link());
+    ASSERT_TRUE(waitFor([&] { return isOpen(); }, 3000));
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(state(), kOpen);
+    EXPECT_EQ(form->portFlags().firstActivation, 1);
+    EXPECT_TRUE(typedReaches(device, "x"));
+    form->onActivated();
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(PortWindows, AChosenPortThatIsNotThereIsToldOnceAndOpenedWhenItComes) {
+    orv::test::PtyDevice device(path("later"));
+    choosePort(device.link());
+    startProgram();
+    for (int i = 0; i < 3; ++i) {
+        form->onActivated();
+    }
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, toQString(orv::portMissingMessage(device.link())));
+    EXPECT_EQ(state(), kWaiting);
+
+    ASSERT_TRUE(device.start());
+    ports.there.insert(device.link());
+    ASSERT_TRUE(waitFor([&] { return isOpen(); }, 3000));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(state(), kOpen);
+}
+
+TEST_F(PortWindows, InputMethodTextGoesToTheDeviceLikeTypedKeys) {
+    orv::test::PtyDevice device(path("adapter"));
+    ASSERT_TRUE(device.start());
+    choosePort(device.link());
+    startProgram();
+    form->onActivated();
+    ASSERT_TRUE(isOpen());
+
+    // Still being composed: nothing is sent and nothing shown.
+    QInputMethodEvent composing(QStringLiteral("´"), {});
+    QApplication::sendEvent(memo(), &composing);
+    // Committed: characters the code page has, and two it lacks.
+    QInputMethodEvent committed;
+    committed.setCommitString(QStringLiteral("жé中A"));
+    QApplication::sendEvent(memo(), &committed);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return device.received() ==
+                   "\xE6"
+                   "A";
+        },
+        3000))
+        << device.received();
+    EXPECT_EQ(memo()->toPlainText(), "");
+}
+
+TEST_F(PortWindows, CharactersLeftInTheDevicesLineAreEndedBeforeTheNextOperation) {
+    orv::test::PtyDevice device(path("adapter"));
+    ASSERT_TRUE(device.start());
+    choosePort(device.link());
+    startProgram();
+    form->onActivated();
+    ASSERT_TRUE(typedReaches(device, "abc"));
+
+    form->N11Click();  // the data-mode switch: presence check, then "ATK1"
+    ASSERT_TRUE(waitFor([&] { return !messages.shown.empty(); }, 8000));
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Переход в режим передачи данных выполнен. Для выхода из режима "
+                             "перезапустите питание устройства"));
+    EXPECT_EQ(device.received(), "abc\rATR2301\rATK1\r");
+
+    // A line ended with Enter needs nothing more.
+    ASSERT_TRUE(waitFor([&] { return !form->runner().busy(); }, 3000));
+    ASSERT_TRUE(typedReaches(device, "d\r"));
+    form->N11Click();
+    ASSERT_TRUE(waitFor([&] { return messages.shown.size() == 2; }, 8000));
+    EXPECT_EQ(device.received(), "abc\rATR2301\rATK1\rd\rATR2301\rATK1\r");
+}
+
+TEST_F(PortWindows, ASignalDuringAnOperationEndsItAtALineBoundaryThenClosesAndSaves) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    orv::test::PtyDevice device(path("adapter"));
+    ASSERT_TRUE(device.start());
+    choosePort(device.link());
+    startProgram();
+    ASSERT_TRUE(showActive(form.get()));
+    ASSERT_TRUE(waitFor([&] { return isOpen(); }, 3000));
+    orv::ui::SignalClose closeOnSignal([this] { form->closeBySignal(); });
+
+    MessageRecorder yes(QMessageBox::Yes);
+    form->Sim1Click();  // SIM clearing: a long run of lines
+    const std::string firstLines = "ATR2301\rATK1\rAT+CPBW=1\rAT+C";
+    ASSERT_TRUE(waitFor([&] { return device.received().size() >= firstLines.size(); }, 10000));
+    ASSERT_EQ(device.received().substr(0, firstLines.size()), firstLines);
+    ::raise(SIGTERM);  // in the middle of "AT+CPBW=2"
+
+    ASSERT_TRUE(waitFor([&] { return !form->isVisible(); }, 5000));
+    const std::string sent = device.received();
+    EXPECT_EQ(sent, "ATR2301\rATK1\rAT+CPBW=1\rAT+CPBW=2\r");
+    processEventsFor(700);
+    EXPECT_EQ(device.received(), sent);  // nothing after the windows are gone
+    EXPECT_TRUE(QFile::exists(dir.path("config.bak")));
+    EXPECT_FALSE(form->runner().busy());
+    QApplication::setQuitOnLastWindowClosed(true);
+}
+
+}  // namespace
