@@ -37,6 +37,7 @@
 #include "app/window_font.h"
 #include "link/link.h"
 #include "settings/config_file.h"
+#include "settings/regular_file.h"
 #include "sms/counter.h"
 
 using orv::ui::ChoiceBox;
@@ -489,7 +490,9 @@ void TForm1::formCreate() {
             [this](const QByteArray& bytes) { terminal_->show(bytes); });
     connect(link_.get(), &orv::Link::portLost, this, &TForm1::portLost);
     Memo1->installEventFilter(this);
-    if (orv::canOpenForReadWrite(orv::kWorkingStateFile)) {
+    // Something other than a file under that name is not loaded, but the user is told why.
+    if (orv::canOpenForReadWrite(orv::kWorkingStateFile) ||
+        orv::isOtherThanRegularFile(orv::kWorkingStateFile)) {
         orv::ui::runCommand(
             this, [this] { loadFile(orv::kWorkingStateFile, orv::kWorkingStateShownName); });
     }
