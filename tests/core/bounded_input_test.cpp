@@ -1,7 +1,8 @@
-// Files the program reads, when they are not what they should be: a link to a device that never
-// ends, a named pipe nobody writes to, a folder, a file far larger than any real one. Each
-// reader refuses them at once, with a message (or, for the port settings file, as if there were
-// no file), and changes nothing. And whatever the configuration loader takes can be saved again.
+// The one reader of the files the program takes in: a regular file (a link to one counts) up to
+// its bound, and at once a message for a link to a device that never ends, a named pipe nobody
+// writes to, a folder, a socket, a file larger than any real one. (The readers built on it are
+// tried with each of these in the window tests.) And whatever the configuration loader takes
+// can be saved again.
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -21,7 +22,6 @@
 #include "settings/config_file.h"
 #include "settings/encoding.h"
 #include "settings/regular_file.h"
-#include "sms/recipients.h"
 #include "test_support.h"
 
 namespace orv {
@@ -40,7 +40,7 @@ void withinASecond(const std::function<void()>& read) {
     done.get();
 }
 
-enum class Hostile { kDevZero, kNamedPipe, kFolder, kPastBound };
+enum class Hostile { kDevZero, kNamedPipe, kFolder };
 
 const char* name(Hostile h) {
     switch (h) {
@@ -50,18 +50,11 @@ const char* name(Hostile h) {
             return "a named pipe";
         case Hostile::kFolder:
             return "a folder";
-        case Hostile::kPastBound:
-            return "a file past its bound";
     }
     return "";
 }
 
-constexpr Hostile kAllHostile[] = {Hostile::kDevZero, Hostile::kNamedPipe, Hostile::kFolder,
-                                   Hostile::kPastBound};
-
-// Makes `path` the hostile thing; a file past the bound holds plausible lines up to one byte
-// more than `bound` allows.
-void make(Hostile h, const std::string& path, const FileBound& bound) {
+void make(Hostile h, const std::string& path) {
     switch (h) {
         case Hostile::kDevZero:
             ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
@@ -72,15 +65,6 @@ void make(Hostile h, const std::string& path, const FileBound& bound) {
         case Hostile::kFolder:
             ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
             break;
-        case Hostile::kPastBound: {
-            std::string bytes;
-            while (bytes.size() <= bound.bytes) {
-                bytes += "AT+CPBW=1,\"+79001234567\",129,\"W+79001234567\"\r\n";
-            }
-            bytes.resize(bound.bytes + 1);
-            test::writeFile(path, bytes);
-            break;
-        }
     }
 }
 
@@ -91,6 +75,11 @@ TEST(RegularFile, ReadsARegularFileAndOneReachedByALink) {
     EXPECT_EQ(readRegularFile(path, kConfigFileBound), std::string("one\r\ntwo\0three", 14));
     ASSERT_EQ(::symlink(path.c_str(), dir.path("link.cfg").c_str()), 0);
     EXPECT_EQ(readRegularFile(dir.path("link.cfg"), kConfigFileBound).size(), 14u);
+
+    // A port name as long as a path can be is within its file's bound.
+    const Text longest = "/dev/" + std::string(4000, 'x');
+    writePortName(dir.path(kPortSettingsFile), longest);
+    EXPECT_EQ(readPortName(dir.path(kPortSettingsFile)), longest);
 
     // Exactly the bound is read; one byte more is refused.
     const FileBound small{16, "файл настроек"};
@@ -119,7 +108,7 @@ TEST(RegularFile, RefusesWhatIsNotARegularFileAtOnceAndSaysWhatItIs) {
     for (const auto& [hostile, what] : cases) {
         SCOPED_TRACE(name(hostile));
         const std::string path = dir.path(std::string("x") + std::to_string(int(hostile)));
-        make(hostile, path, kConfigFileBound);
+        make(hostile, path);
         withinASecond([&, what = what] {
             try {
                 readRegularFile(path, kConfigFileBound);
@@ -158,75 +147,6 @@ TEST(RegularFile, RefusesWhatIsNotARegularFileAtOnceAndSaysWhatItIs) {
     EXPECT_FALSE(isOtherThanRegularFile(dir.path("missing")));
     test::writeFile(dir.path("plain"), "x");
     EXPECT_FALSE(isOtherThanRegularFile(dir.path("plain")));
-}
-
-TEST(BoundedInput, ConfigurationFileRefusedWithAMessageAndTheRecordUnchanged) {
-    for (Hostile hostile : kAllHostile) {
-        SCOPED_TRACE(name(hostile));
-        test::TempDir dir;
-        const std::string path = dir.path("config.bak");
-        make(hostile, path, kConfigFileBound);
-        SettingsRecord record;
-        record.password = "123";
-        record.tables[kCallBackTable] = {{"+7900", ""}, {"", ""}};
-        const SettingsRecord before = record;
-        withinASecond([&] {
-            try {
-                LoadFromFile(path, record, kWorkingStateShownName);
-                ADD_FAILURE() << "loaded";
-            } catch (const Failure& failure) {
-                EXPECT_EQ(failure.kind(), MessageKind::Error);
-                EXPECT_NE(failure.text().find(cp(" не прочитан: ")), std::string::npos)
-                    << failure.text();
-            }
-        });
-        EXPECT_EQ(record, before);
-        EXPECT_EQ(isOtherThanRegularFile(path), hostile != Hostile::kPastBound);
-    }
-}
-
-TEST(BoundedInput, RecipientFileRefusedWithAMessage) {
-    for (Hostile hostile : kAllHostile) {
-        SCOPED_TRACE(name(hostile));
-        test::TempDir dir;
-        const std::string path = dir.path("list.txt");
-        make(hostile, path, kRecipientFileBound);
-        withinASecond([&] {
-            try {
-                readRecipients(path);
-                ADD_FAILURE() << "loaded";
-            } catch (const Failure& failure) {
-                EXPECT_EQ(failure.kind(), MessageKind::Error);
-                EXPECT_NE(failure.text().find(cp(" не прочитан: ")), std::string::npos)
-                    << failure.text();
-            }
-        });
-    }
-    // The largest list the bound allows is read whole.
-    test::TempDir dir;
-    const std::string line = "+79001234567 " + cp("Иванов") + "\n";
-    std::string lines;
-    while (lines.size() + line.size() <= kRecipientFileBound.bytes) {
-        lines += line;
-    }
-    test::writeFile(dir.path("big.txt"), lines);
-    EXPECT_EQ(readRecipients(dir.path("big.txt")).size(), lines.size() / line.size());
-}
-
-TEST(BoundedInput, PortSettingsFileThatIsNoFileCountsAsMissing) {
-    for (Hostile hostile : kAllHostile) {
-        SCOPED_TRACE(name(hostile));
-        test::TempDir dir;
-        const std::string path = dir.path(kPortSettingsFile);
-        make(hostile, path, kPortSettingsFileBound);
-        withinASecond([&] { EXPECT_EQ(readPortName(path), std::nullopt); });
-    }
-    // A name as long as a path can be is still read.
-    test::TempDir dir;
-    const std::string path = dir.path(kPortSettingsFile);
-    const Text longest = "/dev/" + std::string(4000, 'x');
-    writePortName(path, longest);
-    EXPECT_EQ(readPortName(path), longest);
 }
 
 // ---- What loads can be saved again ----

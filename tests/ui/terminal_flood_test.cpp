@@ -110,29 +110,6 @@ TEST_F(BoundedTerminal, ASelectionStaysWhileBytesWithoutALineEndFollowIt) {
     EXPECT_EQ(memo.document()->blockCount(), 2);
 }
 
-TEST_F(BoundedTerminal, TenMegabytesOfNoiseLeaveABoundedText) {
-    memo.resize(500, 300);
-    memo.show();
-    std::uint32_t state = 7;
-    QElapsedTimer timer;
-    qint64 slowest = 0;
-    for (int batch = 0; batch < 250; ++batch) {
-        const std::string bytes = noise(40'000, state);
-        timer.start();
-        terminal.show(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-        QApplication::processEvents();
-        slowest = std::max(slowest, timer.elapsed());
-    }
-    EXPECT_LE(memo.document()->blockCount(), kLines);
-    EXPECT_LE(longestBlock(memo), kLineLength);
-    EXPECT_LE(memo.document()->characterCount(), kLines * (kLineLength + 1));
-    // A batch of what 40 ms of a 1 MB/s flood bring is shown well within the time a click may
-    // wait (generous for a loaded machine or a sanitizer build).
-    EXPECT_LT(slowest, 1000);
-    std::printf("[terminal] slowest 40 kB batch of noise: %lld ms\n",
-                static_cast<long long>(slowest));
-}
-
 // ---- The link's reader under a flood, on a pseudo-terminal ----
 
 class FloodingLine {
