@@ -5,10 +5,12 @@
 #     device emulator in real time (bench/exchange_bench.cpp),
 #   - the same exchanges in virtual time against a scripted device (bench/core_bench.cpp),
 #   - the start-up to the first painted main window (bench/startup_bench.cpp),
-#   - the idle CPU with the port open and the peak memory (bench/idle_cpu.sh).
+#   - the idle CPU with the port open and the peak memory (bench/idle_cpu.sh),
+#   - a device that floods the line at 1 MB/s with the terminal shown (bench/flood_bench.cpp):
+#     peak memory, CPU, and the longest time the window took to answer a click.
 # Nothing here fails on a figure; the exit status only tells whether every run went through.
 #
-# Usage: bench/run.sh [idle seconds] [build folder]   (defaults: 60, build-bench)
+# Usage: bench/run.sh [idle and flood seconds] [build folder]   (defaults: 60, build-bench)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
@@ -18,7 +20,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORV_BUILD_TESTS=OFF >/dev/null
 fi
 cmake --build "$build" --target orvelin9 orvelin9-emulator exchange_bench core_bench startup_bench \
-  >/dev/null
+  flood_bench >/dev/null
 
 # The windows are drawn offscreen, so the figures do not depend on a display.
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
@@ -44,6 +46,7 @@ rule
 printf 'The program (%s)\n' "$QT_QPA_PLATFORM"
 "$build/bin/startup_bench" 5 "$build/bin/orvelin9-emulator" || status=1
 "$root/bench/idle_cpu.sh" "$seconds" "$build" || status=1
+"$build/bin/flood_bench" "$seconds" "$build/bin/orvelin9-emulator" || status=1
 rule
 printf 'load average after: %s\n' "$(cut -d' ' -f1-3 /proc/loadavg)"
 exit "$status"

@@ -178,8 +178,9 @@ bool DeviceModel::echoOn() const {
 }
 
 void DeviceModel::echo(std::uint8_t byte, Micros now) {
-    const char c = static_cast<char>(byte);
-    emit(std::string_view(&c, 1), now + options_.echoDelayUs - kByteTimeUs);
+    const char twice[2] = {static_cast<char>(byte), static_cast<char>(byte)};
+    emit(std::string_view(twice, options_.echoTwice ? 2 : 1),
+         now + options_.echoDelayUs - kByteTimeUs);
 }
 
 void DeviceModel::emit(std::string_view bytes, Micros earliestStart) {

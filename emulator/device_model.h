@@ -58,6 +58,11 @@
 // - A mute modem echoes nothing and answers no SMS command; everything else works as above, so
 //   the program's first SMS read finds nothing.
 //
+// Line faults, of the line rather than of the replies: with echoTwice every byte that is echoed
+// comes back twice (the second copy a byte-time after the first), the presence check's included.
+// A device that floods the line with noise is the emulator program's own (--fault flood): the
+// model knows nothing of it.
+//
 // Reply faults, for trying the program against a device that misbehaves. They touch every reply
 // except the one to "ATR2301", so the presence check still passes and the operation meets the
 // fault afterwards; echoes are never touched:
@@ -108,6 +113,8 @@ constexpr Micros kLateDelayUs = 2'400'000;
 struct Options {
     Presence presence = Presence::kNormal;
     ReplyFault replyFault = ReplyFault::kNone;
+    // Every echo comes twice, as when a terminal adapter echoes locally too.
+    bool echoTwice = false;
     int clirStatus = 1;  // the provisioning status m of "+CLIR: n,m"
     Micros echoDelayUs = 2 * kByteTimeUs;
     std::set<std::string> rejectedNumbers;  // "AT+CMSS" to these fails

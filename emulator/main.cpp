@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "device_model.h"
@@ -44,7 +45,11 @@ const char kUsage[] =
     "  --mute-modem       the GSM modem echoes nothing and answers no SMS command\n"
     "  --echo-delay MS    how long after a byte its echo has arrived (default 40)\n"
     "  --fault FAULT      every reply but the presence check's: garbage (noise instead),\n"
-    "                     half (cut after half its bytes) or late (2.4 s later)\n"
+    "                     half (cut after half its bytes) or late (2.4 s later); or the\n"
+    "                     line's: echo-twice (every echo twice) or flood (random bytes\n"
+    "                     all the time besides the replies, at --flood-rate)\n"
+    "  --flood-rate N     bytes per second of the flood (default 1000000, as a USB modem\n"
+    "                     that ignores the line speed sends them)\n"
     "  --vanish-after N   exit, closing the terminal, as soon as N lines have come in, as a\n"
     "                     device pulled out in the middle of a run\n"
     "  --help             this text\n"
@@ -68,6 +73,8 @@ struct Config {
     std::string logFile;
     std::string smsFile;
     std::size_t vanishAfter = 0;  // 0: never
+    bool flood = false;
+    long floodRate = 1'000'000;  // bytes per second of the flood's noise
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -77,7 +84,7 @@ struct Config {
 }
 
 bool parseNumber(const std::string& s, long low, long high, long& value) {
-    if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
+    if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos)
         return false;
     value = std::stol(s);
     return value >= low && value <= high;
@@ -132,8 +139,17 @@ Config parseArguments(int argc, char** argv) {
                 c.options.replyFault = ReplyFault::kHalf;
             else if (value == "late")
                 c.options.replyFault = ReplyFault::kLate;
+            else if (value == "echo-twice")
+                c.options.echoTwice = true;
+            else if (value == "flood")
+                c.flood = true;
             else
-                usageError("--fault takes garbage, half or late, not '" + value + "'");
+                usageError("--fault takes garbage, half, late, echo-twice or flood, not '" + value +
+                           "'");
+        } else if (arg == "--flood-rate") {
+            if (!parseNumber(value, 1, 100'000'000, n))
+                usageError("--flood-rate takes 1..100000000 bytes per second, not '" + value + "'");
+            c.floodRate = n;
         } else if (arg == "--vanish-after") {
             if (!parseNumber(value, 1, 999999, n))
                 usageError("--vanish-after takes a number of lines from 1, not '" + value + "'");
@@ -219,6 +235,41 @@ std::ofstream openOutput(const std::string& path) {
     return out;
 }
 
+// The noise of a device that floods the line: random bytes at a steady rate besides whatever it
+// answers. What the line does not take at once is dropped, as by a device that does not wait.
+class Flood {
+  public:
+    explicit Flood(long rate) : rate_(static_cast<std::uint64_t>(rate)) {}
+
+    // Sends what is due `elapsedUs` after the start.
+    void pump(PtyLine& line, std::uint64_t elapsedUs) {
+        const std::uint64_t due = elapsedUs * rate_ / 1'000'000;
+        // After a stall the backlog is not made up in one burst beyond a chunk.
+        if (due > sent_ + kChunk)
+            sent_ = due - kChunk;
+        if (due <= sent_)
+            return;
+        std::string bytes(static_cast<std::size_t>(due - sent_), '\0');
+        for (char& b : bytes) {
+            state_ ^= state_ << 13;
+            state_ ^= state_ >> 17;
+            state_ ^= state_ << 5;
+            b = static_cast<char>(state_ >> 24);
+        }
+        line.write(bytes);
+        sent_ = due;
+    }
+
+    // How long the loop may sleep before more is due.
+    static constexpr int kPeriodMs = 5;
+
+  private:
+    static constexpr std::uint64_t kChunk = 1 << 16;
+    std::uint64_t rate_;
+    std::uint64_t sent_ = 0;
+    std::uint32_t state_ = 0x9E3779B9u;
+};
+
 int run(const Config& config) {
     DeviceModel model(config.options);
     if (!config.stateFile.empty()) {
@@ -261,6 +312,9 @@ int run(const Config& config) {
     std::size_t linesLogged = 0;
     std::size_t messagesRecorded = 0;
     Millis quietUntil = 0;  // after a hang-up, the master is left alone for a moment
+    std::optional<Flood> flood;
+    if (config.flood)
+        flood.emplace(config.floodRate);
 
     while (!stopRequested) {
         int timeout = -1;
@@ -268,6 +322,8 @@ int run(const Config& config) {
             const Millis t = now();
             timeout = *next > t ? static_cast<int>(std::min<Millis>(*next - t, 60'000)) : 0;
         }
+        if (flood)
+            timeout = timeout < 0 ? Flood::kPeriodMs : std::min(timeout, Flood::kPeriodMs);
         const bool watchLine = now() >= quietUntil;
         if (!watchLine)
             timeout = timeout < 0 ? 50 : std::min(timeout, 50);
@@ -300,6 +356,11 @@ int run(const Config& config) {
         const std::string out = model.takeOutput(now());
         if (!out.empty())
             line.write(out);
+        if (flood)
+            flood->pump(line, static_cast<std::uint64_t>(
+                                  std::chrono::duration_cast<std::chrono::microseconds>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count()));
 
         const auto& lines = model.receivedLines();
         for (; linesLogged < lines.size(); ++linesLogged)

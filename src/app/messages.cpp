@@ -1,5 +1,7 @@
 #include "app/messages.h"
 
+#include <new>
+
 #include "app/text_bridge.h"
 
 namespace orv::ui {
@@ -57,6 +59,20 @@ void showFailure(QWidget* parent, const Failure& failure) {
     showMessage(parent, iconFor(failure.kind()), toQString(failure.text()));
 }
 
+QString unexpectedErrorText(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::bad_alloc&) {
+        return QStringLiteral(
+            "Недостаточно памяти: команда не выполнена. Закройте другие программы и повторите "
+            "попытку.");
+    } catch (const std::exception& e) {
+        return QStringLiteral("Непредвиденная ошибка: ") + toQString(e.what());
+    } catch (...) {
+    }
+    return QStringLiteral("Непредвиденная ошибка.");
+}
+
 bool runCommand(QWidget* parent, const std::function<void()>& command) {
     try {
         command();
@@ -64,6 +80,9 @@ bool runCommand(QWidget* parent, const std::function<void()>& command) {
     } catch (const Failure& failure) {
         showFailure(parent, failure);
     } catch (const SilentAbort&) {
+    } catch (...) {
+        // What was taken for the command is given back by now, so the message can be shown.
+        showMessage(parent, QMessageBox::Critical, unexpectedErrorText(std::current_exception()));
     }
     return false;
 }

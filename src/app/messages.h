@@ -2,6 +2,7 @@
 // Message boxes: how a core Failure reaches the user, and how a command ends after one.
 
 #include <QMessageBox>
+#include <exception>
 #include <functional>
 
 #include "settings/errors.h"
@@ -27,8 +28,13 @@ QMessageBox::StandardButton showMessage(
 // Shows the failure's text in a box of its kind, with an OK button.
 void showFailure(QWidget* parent, const Failure& failure);
 
+// The error message for an exception that is neither a Failure nor a SilentAbort: running out
+// of memory, or any other error the command did not expect.
+QString unexpectedErrorText(std::exception_ptr error);
+
 // Runs one command to its end. A Failure is shown and ends it; a SilentAbort ends it with nothing
-// more shown. True when the command ran through.
+// more shown; anything else (running out of memory included) is shown as an error and ends it,
+// and the program goes on. True when the command ran through.
 bool runCommand(QWidget* parent, const std::function<void()>& command);
 
 }  // namespace orv::ui

@@ -62,16 +62,6 @@ bool isProgramWindow(const QWidget* window, const TForm1& form) {
            window->inherits("TForm4");
 }
 
-QString exceptionText(std::exception_ptr error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return toQString(e.what());
-    } catch (...) {
-    }
-    return QStringLiteral("Unknown error");
-}
-
 }  // namespace
 
 // The user's side of one job, called on the link thread. Progress goes to the progress window
@@ -206,7 +196,7 @@ void OperationRunner::showOutcome(QWidget* parent, std::exception_ptr error) {
         showFailure(parent, failure);
     } catch (const SilentAbort&) {
     } catch (...) {
-        showMessage(parent, QMessageBox::Critical, exceptionText(std::current_exception()));
+        showMessage(parent, QMessageBox::Critical, unexpectedErrorText(std::current_exception()));
     }
 }
 

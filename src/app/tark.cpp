@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -44,6 +45,7 @@
 #include "app/window_font.h"
 #include "link/link.h"
 #include "settings/config_file.h"
+#include "settings/regular_file.h"
 #include "sms/counter.h"
 
 using orv::ui::ChoiceBox;
@@ -507,23 +509,26 @@ void TForm1::formCreate() {
             [this](const QByteArray& bytes) { terminal_->show(bytes); });
     connect(link_.get(), &orv::Link::portLost, this, &TForm1::portLost);
     Memo1->installEventFilter(this);
-    if (orv::canOpenForReadWrite(orv::kWorkingStateFile)) {
+    // Something other than a file under that name is not loaded, but the user is told why.
+    if (orv::canOpenForReadWrite(orv::kWorkingStateFile) ||
+        orv::isOtherThanRegularFile(orv::kWorkingStateFile)) {
         const bool loaded = orv::ui::runCommand(
             this, [this] { loadFile(orv::kWorkingStateFile, orv::kWorkingStateShownName); });
-        if (!loaded) {
+        if (!loaded && QFileInfo(QString::fromLatin1(orv::kWorkingStateFile)).isFile()) {
             keepUnloadedWorkingState();
         }
     }
 }
 
 // A working-state file that did not load would be replaced at close by the window's settings:
-// its bytes are kept beside it first, under a name that says so, and the user is told where.
+// it is moved aside first, under a name that says so, and the user is told where. A move keeps
+// the bytes whatever their size and takes no room.
 void TForm1::keepUnloadedWorkingState() {
     const QString kept = QStringLiteral("%1.damaged-%2")
                              .arg(QString::fromLatin1(orv::kWorkingStateFile),
                                   QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
     const QString where = QDir::current().absoluteFilePath(kept);
-    if (QFile::copy(QString::fromLatin1(orv::kWorkingStateFile), kept)) {
+    if (QFile::rename(QString::fromLatin1(orv::kWorkingStateFile), kept)) {
         orv::ui::showMessage(
             this, QMessageBox::Information,
             QStringLiteral("Настройки из файла Config.bak не загружены, окно показывает "

@@ -3,60 +3,107 @@
 #include <QByteArray>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <string_view>
+#include <vector>
 
 #include "app/text_bridge.h"
 
 namespace orv::ui {
 
-Terminal::Terminal(QPlainTextEdit* memo) : memo_(memo) {}
-
-void Terminal::show(const QByteArray& bytes) {
-    for (char byte : bytes) {
-        showByte(static_cast<unsigned char>(byte));
+Terminal::Terminal(QPlainTextEdit* memo) : memo_(memo) {
+    if (memo_) {
+        // The text keeps no undo history: what is dropped is gone.
+        memo_->document()->setUndoRedoEnabled(false);
     }
 }
 
-void Terminal::showByte(unsigned char byte) {
-    if (!memo_) {
+void Terminal::show(const QByteArray& bytes) {
+    if (!memo_ || bytes.isEmpty()) {
         return;
     }
+    const std::vector<TerminalPiece> pieces =
+        terminalPieces(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     QTextDocument* document = memo_->document();
-    if (byte == '\r') {
-        QTextCursor end(document);
-        end.movePosition(QTextCursor::End);
-        end.insertBlock();
-        memo_->setTextCursor(end);
-        memo_->ensureCursorVisible();
-        keptAnchor_ = -1;
-        return;
-    }
-    const QString shown =
-        byte == '\n' ? QString(QChar(kShownLineFeed)) : toQString(Text(1, static_cast<char>(byte)));
     QTextCursor caret = memo_->textCursor();
-    if (!caret.hasSelection()) {
-        caret.insertText(shown);
-        memo_->setTextCursor(caret);
-        memo_->ensureCursorVisible();
-        keptAnchor_ = -1;
+
+    // While text is selected, the bytes go after the selection, or after the bytes that
+    // followed it last time when it is still the same selection; the selection itself stays.
+    bool selected = caret.hasSelection();
+    QTextCursor anchor(document);
+    QTextCursor position(document);
+    QTextCursor at(document);
+    if (selected) {
+        const bool same = !insertAt_.isNull() && keptAnchor_.position() == caret.anchor() &&
+                          keptPosition_.position() == caret.position();
+        anchor.setPosition(caret.anchor());
+        position.setPosition(caret.position());
+        anchor.setKeepPositionOnInsert(true);
+        position.setKeepPositionOnInsert(true);
+        at.setPosition(same ? insertAt_.position() : caret.selectionEnd());
+    }
+
+    QTextCursor edit(document);
+    edit.beginEditBlock();
+    for (const TerminalPiece& piece : pieces) {
+        if (piece.lineBreak) {
+            lineBreak(caret);
+            selected = false;
+            continue;
+        }
+        QString text(reinterpret_cast<const QChar*>(piece.text.data()),
+                     static_cast<qsizetype>(piece.text.size()));
+        while (!text.isEmpty()) {
+            QTextCursor& target = selected ? at : caret;
+            const int room = static_cast<int>(kTerminalLineLength) - (target.block().length() - 1);
+            if (room <= 0) {
+                lineBreak(caret);
+                selected = false;
+                continue;
+            }
+            target.insertText(text.left(room));
+            text.remove(0, room);
+        }
+    }
+    // The oldest lines go. Cut here, inside the edit, where nothing is laid out: the text
+    // box's own block limit lays out every line it drops.
+    const int excess = document->blockCount() - static_cast<int>(kTerminalLines);
+    if (excess > 0) {
+        QTextCursor cut(document);
+        cut.setPosition(document->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+        cut.removeSelectedText();
+    }
+    edit.endEditBlock();
+
+    if (selected) {
+        // The selection as it was, whichever way it was made.
+        QTextCursor kept(document);
+        kept.setPosition(anchor.position());
+        kept.setPosition(position.position(), QTextCursor::KeepAnchor);
+        memo_->setTextCursor(kept);
+        keptAnchor_ = anchor;
+        keptPosition_ = position;
+        insertAt_ = at;
         return;
     }
-    const int anchor = caret.anchor();
-    const int position = caret.position();
-    const bool same = anchor == keptAnchor_ && position == keptPosition_ && insertAt_ >= 0 &&
-                      insertAt_ <= document->characterCount() - 1;
-    const int at = same ? insertAt_ : caret.selectionEnd();
-    QTextCursor insert(document);
-    insert.setPosition(at);
-    insert.insertText(shown);
-    // The selection as it was, whichever way it was made.
-    QTextCursor kept(document);
-    kept.setPosition(anchor);
-    kept.setPosition(position, QTextCursor::KeepAnchor);
-    memo_->setTextCursor(kept);
-    keptAnchor_ = anchor;
-    keptPosition_ = position;
-    insertAt_ = at + static_cast<int>(shown.size());
+    memo_->setTextCursor(caret);
+    memo_->ensureCursorVisible();
+    keptAnchor_ = QTextCursor();
+    keptPosition_ = QTextCursor();
+    insertAt_ = QTextCursor();
+}
+
+void Terminal::showByte(unsigned char byte) {
+    show(QByteArray(1, static_cast<char>(byte)));
+}
+
+void Terminal::lineBreak(QTextCursor& caret) {
+    QTextCursor end(memo_->document());
+    end.movePosition(QTextCursor::End);
+    end.insertBlock();
+    caret = end;
 }
 
 std::optional<unsigned char> Terminal::typedByte(const QKeyEvent& key) {

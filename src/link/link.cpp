@@ -66,9 +66,10 @@ class Link::Worker : public QObject, public LinkContext {
         current().setDtr();
     }
 
-    // The reader: whatever arrived while the flag is clear goes to the terminal. It runs from
-    // the link thread's event loop, and the port also reports arrivals from inside a job's own
-    // read; while a job runs it takes nothing, so the job's replies stay the job's.
+    // The reader: whatever arrived while the flag is clear goes to the terminal, through the
+    // backlog, which the window takes in batches. It runs from the link thread's event loop,
+    // and the port also reports arrivals from inside a job's own read; while a job runs it
+    // takes nothing, so the job's replies stay the job's.
     void readArrived() {
         if (readerStop_ || inJob_ || !port_) {
             return;
@@ -79,8 +80,9 @@ class Link::Worker : public QObject, public LinkContext {
                 break;
             }
         }
-        if (!bytes.empty()) {
-            emit link_.received(QByteArray(bytes.data(), static_cast<int>(bytes.size())));
+        if (link_.backlog_.add(bytes)) {
+            QMetaObject::invokeMethod(
+                &link_, [link = &link_] { link->deliver(); }, Qt::QueuedConnection);
         }
     }
 
@@ -114,6 +116,8 @@ class Link::Worker : public QObject, public LinkContext {
 
 Link::Link(std::unique_ptr<Clock> clock, QObject* parent)
     : QObject(parent), worker_(new Worker(*this, std::move(clock))) {
+    deliveryTimer_.setSingleShot(true);
+    connect(&deliveryTimer_, &QTimer::timeout, this, &Link::deliver);
     thread_.setObjectName("link");
     worker_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
@@ -127,6 +131,18 @@ Link::~Link() {
 
 void Link::stopAtLineEnd() {
     worker_->stopAtLineEnd();
+}
+
+void Link::deliver() {
+    if (sinceDelivery_.isValid() && sinceDelivery_.elapsed() < kDeliveryIntervalMs) {
+        deliveryTimer_.start(static_cast<int>(kDeliveryIntervalMs - sinceDelivery_.elapsed()));
+        return;
+    }
+    const std::string bytes = backlog_.take().bytes;
+    if (!bytes.empty()) {
+        emit received(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    }
+    sinceDelivery_.start();
 }
 
 void Link::post(Job job, Done done) {

@@ -4,8 +4,10 @@
 // job on the link thread, one after the other, so the user-interface thread never blocks on
 // the port and no reader ever takes bytes that an operation reads for itself.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QThread>
+#include <QTimer>
 
 #include <exception>
 #include <functional>
@@ -16,6 +18,7 @@
 #include "link/port.h"
 #include "link/port_settings.h"
 #include "link/typed_line.h"
+#include "link/terminal_text.h"
 #include "operations/operation.h"
 #include "settings/text.h"
 
@@ -80,15 +83,27 @@ class Link : public QObject {
     // finishes the line it is sending and ends (SilentAbort) before the first byte of its next
     // line; no job writes to the device afterwards.
     void stopAtLineEnd();
+    // At most this often the window is handed what the reader took, counted from the end of
+    // the last hand-over, so that the window has time for the user between two batches.
+    static constexpr int kDeliveryIntervalMs = 50;
 
   signals:
-    // Bytes the reader took from the port, in the order they came.
+    // Bytes the reader took from the port, in the order they came, in batches: what came within
+    // one delivery interval comes at once. Of a flood, only what the terminal keeps comes
+    // (TerminalBacklog).
     void received(const QByteArray& bytes);
     // The open port went away (its device vanished); it has been closed.
     void portLost();
 
   private:
     class Worker;
+    // On this object's thread: hands what waits in the backlog to the window, or sets the timer
+    // for when the delivery interval has passed.
+    void deliver();
+
+    TerminalBacklog backlog_;
+    QElapsedTimer sinceDelivery_;
+    QTimer deliveryTimer_;
     QThread thread_;
     Worker* worker_;
 };

@@ -1,32 +1,26 @@
 #include "link/port_settings.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "settings/config_file.h"
 #include "settings/errors.h"
+#include "settings/regular_file.h"
 
 namespace orv {
 
 std::optional<Text> readPortName(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        return std::nullopt;
+    std::string content;
+    try {
+        content = readRegularFile(path, kPortSettingsFileBound);
+    } catch (const FileRefused& refused) {
+        // Missing, not a regular file, or longer than any port name: as if there were none.
+        if (refused.reason() != FileRefused::Reason::ReadFailed) {
+            return std::nullopt;
+        }
+        throw runtimeError("I/O error " + std::to_string(refused.error()) + ": " +
+                           cp1251::fromUtf8(std::strerror(refused.error())));
     }
-    Text line;
-    int c;
-    while ((c = std::fgetc(f)) != EOF && c != '\r' && c != '\n') {
-        line += static_cast<char>(c);
-    }
-    const bool failed = std::ferror(f) != 0;
-    const int error = errno;
-    std::fclose(f);
-    if (failed) {
-        throw runtimeError("I/O error " + std::to_string(error) + ": " +
-                           cp1251::fromUtf8(std::strerror(error)));
-    }
-    return line;
+    return content.substr(0, content.find_first_of("\r\n"));
 }
 
 void writePortName(const std::string& path, const Text& name) {

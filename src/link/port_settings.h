@@ -11,8 +11,9 @@ namespace orv {
 
 constexpr const char* kPortSettingsFile = "Dalvorn Terminal.ini";
 
-// The first line of the port settings file, or nothing when it cannot be opened. A failure
-// while reading an opened file throws the runtime's input/output error.
+// The first line of the port settings file, or nothing when it cannot be opened, is not a
+// regular file or is longer than any port name (readRegularFile): the first start's behaviour.
+// A failure while reading an opened file throws the runtime's input/output error.
 std::optional<Text> readPortName(const std::string& path);
 
 // Rewrites the file whole with one line, the name as given, ended by CR LF. Throws the

@@ -75,10 +75,13 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
 // The file's lines. A phone-book entry keeps the line breaks of the device's reply; each of
 // them (CR, LF or CR LF) ends a line of its own, and every line of the file is then ended by
 // CR LF, so the file has one kind of line end throughout. A break at the very end of an entry
-// ends its last line and adds no empty one. Every other byte, a zero byte included, is kept.
+// ends its last line and adds no empty one. A zero byte, which no reply means and which would
+// end the text for the loader (dropping every line after it unseen), is left out; every other
+// byte is kept.
 CommandList fileLines(const CommandList& entries) {
     CommandList lines;
-    for (const Text& entry : entries) {
+    for (Text entry : entries) {
+        entry.erase(std::remove(entry.begin(), entry.end(), '\0'), entry.end());
         std::size_t i = 0;
         do {
             std::size_t j = entry.find_first_of("\r\n", i);

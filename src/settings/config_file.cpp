@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "settings/regular_file.h"
+
 namespace orv {
 namespace {
 
@@ -26,6 +28,45 @@ Failure formatError(const Text& shownName) {
     return Failure(MessageKind::Plain, cp1251::fromUtf8("Файл ") + shownName +
                                            cp1251::fromUtf8(" имеет не правильный формат"));
 }
+
+// The loader takes nothing that the save would refuse, so that whatever loads can always be
+// saved again: the two-digit fields up to 99, password digits only, and no more numbers than
+// the phone book has indices for (checkEncodable). A file that holds more is refused with the
+// format message before the record takes the line.
+class SaveableCheck {
+  public:
+    explicit SaveableCheck(const Text& shownName) : shownName_(shownName) {}
+
+    // Lines 2 to 4 (number length, call duration, control time) carry up to 255.
+    void headerLine(std::size_t k, const Text& line) const {
+        if (k >= 1 && k <= 3 && StrToHex(line) > 99) {
+            throw formatError(shownName_);
+        }
+    }
+
+    void passwordCharacter(char c) const {
+        if (c < '0' || c > '9') {
+            throw formatError(shownName_);
+        }
+    }
+
+    void numberAdded(TableId id, const Text& number) {
+        if (!Check_StrOnInt(number.substr(0, kNumberFieldSize))) {
+            return;  // takes no index: the encoding passes it over
+        }
+        const bool fits = id == kSpeedDialTable
+                              ? ++speedDial_ <= kLastSpeedDialIndex - kForwardIndex
+                              : ++tagged_ <= kLastTaggedIndex;
+        if (!fits) {
+            throw formatError(shownName_);
+        }
+    }
+
+  private:
+    const Text& shownName_;
+    int tagged_ = 0;
+    int speedDial_ = 0;
+};
 
 bool writeAll(int fd, const std::string& data) {
     const char* p = data.data();
@@ -164,6 +205,8 @@ void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& 
         return lines[k];
     };
 
+    SaveableCheck saveable(shownName);
+
     // The header, decoded line by line.
     int passwordCount = 0;
     for (std::size_t k = 0; k < kHeaderPrefixes.size(); ++k) {
@@ -171,6 +214,7 @@ void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& 
         if (line.size() != 9 || line.compare(0, 7, kHeaderPrefixes[k]) != 0) {
             throw formatError(shownName);
         }
+        saveable.headerLine(k, line);
         passwordCount = decodeHeaderLine(static_cast<int>(k), line, record);
     }
 
@@ -179,10 +223,7 @@ void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& 
     for (int i = 0; i < passwordCount; ++i, ++k) {
         const Text& line = lineAt(k);
         if (line.size() >= 9) {
-            // A password is digits; any other character could not be written back.
-            if (line[8] < '0' || line[8] > '9') {
-                throw formatError(shownName);
-            }
+            saveable.passwordCharacter(line[8]);
             record.password += line[8];
         }
     }
@@ -202,6 +243,7 @@ void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& 
         if (!storableNumber(id, number)) {
             throw formatError(shownName);
         }
+        saveable.numberAdded(id, number);
         PhoneTable& table = record.tables[id];
         table.insert(table.begin() + static_cast<std::ptrdiff_t>(added[id]),
                      PhoneRecord{number, Text()});
@@ -265,30 +307,7 @@ void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& 
 }
 
 std::string readWholeFile(const std::string& path) {
-    auto cannotOpen = [&](int error) {
-        return runtimeError("Cannot open file \"" + shownPath(path) + "\". " + systemReason(error));
-    };
-    int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0) {
-        throw cannotOpen(errno);
-    }
-    std::string content;
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            int error = errno;
-            ::close(fd);
-            throw cannotOpen(error);
-        }
-        if (n == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return content;
+    return readRegularFile(path, kConfigFileBound);
 }
 
 void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& shownName) {

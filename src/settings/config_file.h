@@ -34,8 +34,10 @@ CommandList splitLines(const std::string& bytes);
 // come with the error icon.
 void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& shownName = Text());
 
-// The whole content of a file. Throws the runtime's file error ("Cannot open file ...", with
-// the path and the system's reason) when it cannot be opened or read.
+// The whole content of a configuration file, read as readRegularFile reads it, up to the bound
+// of configuration files. Throws the runtime's file error ("Cannot open file ...", with the
+// path and the system's reason) when it cannot be opened or read, and a message of its own for
+// anything but a regular file and for a file past the bound.
 std::string readWholeFile(const std::string& path);
 
 // The same, from text already read.

@@ -2,12 +2,13 @@
 
 #include "settings/config_file.h"
 #include "settings/errors.h"
+#include "settings/regular_file.h"
 
 namespace orv {
 
 RecipientList readRecipients(const std::string& path) {
     // The same line rules as the configuration files: CR LF, CR or LF, a NUL ends the text.
-    return splitLines(readWholeFile(path));
+    return splitLines(readRegularFile(path, kRecipientFileBound));
 }
 
 Text recipientNumber(const Text& line) {

@@ -16,7 +16,9 @@ using RecipientList = std::vector<Text>;  // whole lines, as read
 
 // Reads the recipient file: lines ended by CR LF, CR or LF, the last without an ending counts,
 // a final ending adds no empty line, empty lines stay as empty recipients, a NUL ends the text.
-// Throws the runtime's file error ("Cannot open file ...") when it cannot be read.
+// Throws the runtime's file error ("Cannot open file ...") when it cannot be read, and a
+// message of its own for anything but a regular file and for a file past the recipient files'
+// bound (readRegularFile).
 RecipientList readRecipients(const std::string& path);
 
 // The number a recipient line begins with: its leading "+" and digits, up to the first other

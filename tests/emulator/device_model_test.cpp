@@ -481,6 +481,21 @@ TEST(ReplyFaults, LateReplyMissesItsReadAndTheNextAndComesBeforeTheThird) {
     EXPECT_EQ(clir.find("+CLIR: 0,1"), 6u);
 }
 
+TEST(LineFaults, EveryEchoComesTwiceAndTheRepliesOnce) {
+    Options o;
+    o.echoTwice = true;
+    DeviceModel d(o);
+    Program p(d);
+    EXPECT_EQ(p.ask("ATR2301"), "\r\r01 ");
+    p.send("AT");
+    p.wait(100);
+    EXPECT_EQ(p.read(), "AATT\r\r\r\nOK\r\n");
+    // Bytes typed into the terminal come back twice too.
+    p.type('x');
+    p.wait(100);
+    EXPECT_EQ(p.read(), "xx");
+}
+
 TEST(Log, EveryLineIsKeptWithTheTimeOfItsCr) {
     DeviceModel d;
     Program p(d);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdlib>
@@ -197,6 +198,41 @@ TEST_F(EmulatorProgram, AnswersOnAPtyAcrossReopeningAndDumpsItsState) {
     EXPECT_NE(state.find("register 8601 47\n"), std::string::npos) << state;
     EXPECT_NE(state.find("slot 7 \"8900\" 129 \"W8900\"\n"), std::string::npos) << state;
     EXPECT_FALSE(fs::is_symlink(link));
+}
+
+TEST_F(EmulatorProgram, AFloodingDeviceSendsNoiseAtItsRateAndStillTakesCommands) {
+    const fs::path link = dir_ / "port";
+    const fs::path log = dir_ / "log.txt";
+    EmulatorProcess emulator;
+    emulator.start({"--link", link.string(), "--fault", "flood", "--flood-rate", "200000", "--log",
+                    log.string()});
+    emulator.firstLine();
+    const int fd = openRaw(link);
+    ASSERT_GE(fd, 0);
+    ::tcflush(fd, TCIFLUSH);
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t got = 0;
+    std::size_t lineBreaks = 0;
+    pollfd p{fd, POLLIN, 0};
+    while (std::chrono::steady_clock::now() - start < 1s && ::poll(&p, 1, 100) > 0) {
+        char buf[4096];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) {
+            got += static_cast<std::size_t>(n);
+            lineBreaks += static_cast<std::size_t>(std::count(buf, buf + n, '\r'));
+        }
+    }
+    // About 200 000 random bytes in the second, CRs among them.
+    EXPECT_GT(got, 120'000u);
+    EXPECT_LT(got, 280'000u);
+    EXPECT_GT(lineBreaks, 300u);
+    // The device under the noise still takes its commands.
+    sendLine(fd, "ATW8001FF");
+    std::this_thread::sleep_for(200ms);
+    ::close(fd);
+    emulator.signal(SIGTERM);
+    EXPECT_EQ(emulator.wait(), 0);
+    EXPECT_NE(readFile(log).find(" ATW8001FF\n"), std::string::npos) << readFile(log);
 }
 
 TEST_F(EmulatorProgram, BadStateFileStopsItWithTheLineNamed) {

@@ -1,9 +1,10 @@
 // Every device operation, run whole over a real pseudo-terminal against the emulator program
 // while the device misbehaves: absent, busy, answering noise, answering half a reply, answering
-// late, or pulled out in the middle of the run. Each case checks that the operation ends within
-// its time, with the message the user must see, without touching the settings it was given
-// before their load or the program's files, and that the next presence check succeeds once a
-// working device is back on the same port.
+// late, pulled out in the middle of the run, on a line that echoes every byte twice, or
+// flooding the line with random bytes. Each case checks that the operation ends within its
+// time, with the message the user must see, within bounded memory, without touching the
+// settings it was given before their load or the program's files, and that the next presence
+// check succeeds once a working device is back on the same port.
 //
 // Write programming and SIM clearing read nothing after the presence check, so noise, half and
 // late replies cannot reach them; they run only against the faults that stop them early.
@@ -148,7 +149,7 @@ class Emulator {
 // ---- Running one operation with a watchdog ----
 
 enum class Op { kWrite, kRead, kClearSim, kClir, kDataMode, kSms };
-enum class Fault { kAbsent, kBusy, kGarbage, kHalf, kLate, kVanish };
+enum class Fault { kAbsent, kBusy, kGarbage, kHalf, kLate, kVanish, kEchoTwice, kFlood };
 
 const char* name(Op op) {
     switch (op) {
@@ -181,6 +182,10 @@ const char* name(Fault f) {
             return "LateReply";
         case Fault::kVanish:
             return "Vanishes";
+        case Fault::kEchoTwice:
+            return "EchoTwice";
+        case Fault::kFlood:
+            return "Flood";
     }
     return "";
 }
@@ -274,6 +279,21 @@ int limitMs(Op op) {
     return 0;
 }
 
+// A figure of this process's memory from /proc/self/status, in KiB.
+long memoryKiB(const std::string& key) {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    long value = 0;
+    while (status >> word) {
+        if (word == key) {
+            status >> value;
+            return value;
+        }
+        status.ignore(1 << 10, '\n');
+    }
+    return 0;
+}
+
 std::string readAll(const QString& path) {
     std::ifstream in(path.toStdString(), std::ios::binary);
     std::ostringstream s;
@@ -331,7 +351,14 @@ TEST_P(DeviceFault, EndsWithItsMessageKeepsTheFilesAndWorksOnceTheDeviceIsBack) 
         case Fault::kVanish:
             args = {"--vanish-after", QString::number(c.vanishAfter)};
             break;
+        case Fault::kEchoTwice:
+            args = {"--fault", "echo-twice"};
+            break;
+        case Fault::kFlood:
+            args = {"--fault", "flood"};
+            break;
     }
+    const long residentBefore = memoryKiB("VmRSS:");
     auto faulty = std::make_unique<Emulator>(link, args);
     ASSERT_TRUE(faulty->started());
 
@@ -390,6 +417,8 @@ TEST_P(DeviceFault, EndsWithItsMessageKeepsTheFilesAndWorksOnceTheDeviceIsBack) 
     }
     // Waiting is sleeping: a vanished line must not turn any wait into a busy loop.
     EXPECT_LT(out.cpuMs, out.wallMs / 5 + 200) << "CPU ms over " << out.wallMs << " ms";
+    // Whatever the line brings, the program holds a bounded amount of it.
+    EXPECT_LT(memoryKiB("VmHWM:") - residentBefore, 64 * 1024) << "KiB more at the peak";
 
     if (!c.recordMayChange) {
         EXPECT_TRUE(record == given) << "the settings were changed";
@@ -467,6 +496,24 @@ std::vector<Case> cases() {
         {Op::kSms, Fault::kHalf, Expect::kFailure, smsError("4/1"), false},
         {Op::kSms, Fault::kLate, Expect::kFailure, smsError("4/1"), false},
         {Op::kSms, Fault::kVanish, Expect::kFailure, smsError("2"), false, false, 2},
+
+        // A line that echoes every byte twice: the presence check reads "\r\r01 ", not the
+        // four bytes of a free device. The broadcast, which has no presence check and reads
+        // the modem with its echo off, goes through, every send confirmed.
+        {Op::kWrite, Fault::kEchoTwice, Expect::kFailure, kBusy, false},
+        {Op::kRead, Fault::kEchoTwice, Expect::kFailure, kBusy, false},
+        {Op::kClearSim, Fault::kEchoTwice, Expect::kFailure, kBusy, false},
+        {Op::kClir, Fault::kEchoTwice, Expect::kFailure, kBusy, false},
+        {Op::kDataMode, Fault::kEchoTwice, Expect::kFailure, kBusy, false},
+        {Op::kSms, Fault::kEchoTwice, Expect::kQuiet, "", false},
+
+        // Random bytes at 1 MB/s besides the replies: every read is full of noise.
+        {Op::kWrite, Fault::kFlood, Expect::kFailure, kBusy, false},
+        {Op::kRead, Fault::kFlood, Expect::kFailure, kBusy, false},
+        {Op::kClearSim, Fault::kFlood, Expect::kFailure, kBusy, false},
+        {Op::kClir, Fault::kFlood, Expect::kFailure, kBusy, false},
+        {Op::kDataMode, Fault::kFlood, Expect::kFailure, kBusy, false},
+        {Op::kSms, Fault::kFlood, Expect::kFailure, smsError("4/1"), false},
     };
 }
 

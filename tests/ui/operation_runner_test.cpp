@@ -200,7 +200,7 @@ TEST_F(OperationRunnerTest, HowAJobEndedIsShownAfterItsFinish) {
     runner().runOperation([](orv::OperationContext&) { throw orv::SilentAbort(); });
     runner().runOperation([](orv::OperationContext&) { throw std::logic_error("not built yet"); });
     ASSERT_TRUE(waitUntil([&] { return messages.shown.size() == 2 && !runner().busy(); }));
-    EXPECT_EQ(messages.shown[1].text, QStringLiteral("not built yet"));
+    EXPECT_EQ(messages.shown[1].text, QStringLiteral("Непредвиденная ошибка: not built yet"));
     EXPECT_EQ(messages.shown[1].icon, QMessageBox::Critical);
 }
 

@@ -1,0 +1,130 @@
+#include "link/terminal_text.h"
+
+#include <algorithm>
+#include <array>
+
+#include "settings/text.h"
+
+namespace orv {
+namespace {
+
+// The one character a UTF-8 sequence of the code page's characters holds (all lie in the
+// Basic Multilingual Plane).
+char16_t decodeOne(const std::string& utf8) {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
+    if (utf8.size() == 1) {
+        return b(0);
+    }
+    if (utf8.size() == 2) {
+        return static_cast<char16_t>(((b(0) & 0x1F) << 6) | (b(1) & 0x3F));
+    }
+    if (utf8.size() == 3) {
+        return static_cast<char16_t>(((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F));
+    }
+    return 0xFFFD;
+}
+
+// Every byte's character, made once through the code page converter.
+const std::array<char16_t, 256>& characters() {
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (int b = 0; b < 256; ++b) {
+            t[static_cast<std::size_t>(b)] =
+                decodeOne(cp1251::toUtf8(Text(1, static_cast<char>(b))));
+        }
+        t['\n'] = kShownLineFeed;
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+char16_t terminalCharacter(std::uint8_t byte) {
+    return characters()[byte];
+}
+
+std::vector<TerminalPiece> terminalPieces(std::string_view bytes) {
+    const std::array<char16_t, 256>& table = characters();
+    std::vector<TerminalPiece> pieces;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        if (bytes[i] == '\r') {
+            pieces.push_back(TerminalPiece{true, {}});
+            ++i;
+            continue;
+        }
+        const std::size_t end = std::min(bytes.find('\r', i), bytes.size());
+        TerminalPiece run;
+        run.text.resize(end - i);
+        for (std::size_t k = i; k < end; ++k) {
+            run.text[k - i] = table[static_cast<unsigned char>(bytes[k])];
+        }
+        pieces.push_back(std::move(run));
+        i = end;
+    }
+    return pieces;
+}
+
+TerminalBacklog::TerminalBacklog(std::size_t lines, std::size_t bytes)
+    : maxLines_(std::max<std::size_t>(lines, 1)), maxBytes_(std::max<std::size_t>(bytes, 1)) {}
+
+bool TerminalBacklog::add(std::string_view bytes) {
+    if (bytes.empty()) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    bytes_.append(bytes.data(), bytes.size());
+    lineBreaks_ += static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r'));
+    trim();
+    const bool tell = !told_;
+    told_ = true;
+    return tell;
+}
+
+void TerminalBacklog::trim() {
+    if (lineBreaks_ > maxLines_) {
+        // Keep from the first of the last maxLines_ CRs.
+        std::size_t skip = lineBreaks_ - maxLines_;
+        std::size_t at = start_;
+        for (;; ++at) {
+            if (bytes_[at] == '\r' && skip-- == 0) {
+                break;
+            }
+        }
+        droppedBeforeLines_ += at - start_;
+        start_ = at;
+        lineBreaks_ = maxLines_;
+    }
+    const std::size_t size = bytes_.size() - start_;
+    if (size > maxBytes_) {
+        const std::size_t drop = size - maxBytes_;
+        lineBreaks_ -= static_cast<std::size_t>(
+            std::count(bytes_.begin() + static_cast<std::ptrdiff_t>(start_),
+                       bytes_.begin() + static_cast<std::ptrdiff_t>(start_ + drop), '\r'));
+        droppedPastBound_ += drop;
+        start_ += drop;
+    }
+    // The dropped front is given back once it is the larger part.
+    if (start_ > bytes_.size() / 2) {
+        bytes_.erase(0, start_);
+        start_ = 0;
+    }
+}
+
+TerminalBacklog::Taken TerminalBacklog::take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Taken taken;
+    taken.bytes = bytes_.substr(start_);
+    taken.droppedBeforeLines = droppedBeforeLines_;
+    taken.droppedPastBound = droppedPastBound_;
+    bytes_.clear();
+    start_ = 0;
+    lineBreaks_ = 0;
+    told_ = false;
+    droppedBeforeLines_ = 0;
+    droppedPastBound_ = 0;
+    return taken;
+}
+
+}  // namespace orv
