@@ -7,6 +7,7 @@
 
 #include "link/com_create.h"
 #include "link/device.h"
+#include "operations/schedule.h"
 #include "sms/ucs2.h"
 
 namespace orv {
@@ -61,6 +62,73 @@ std::string quotedNumber(const Text& number) {
     return "\"" + ISCII_UNICODE(number) + "\"";
 }
 
+// Up to ten numbers of `numbers` from `first` on, and how many more there are.
+Text numberList(const std::vector<Text>& numbers, std::size_t first = 0) {
+    Text text;
+    const std::size_t end = std::min(numbers.size(), first + kReportedNumbers);
+    for (std::size_t i = first; i < end; ++i) {
+        if (i > first) {
+            text += ", ";
+        }
+        text += numbers[i].empty() ? cp1251::fromUtf8("(пусто)") : numbers[i];
+    }
+    if (numbers.size() > end) {
+        text += cp1251::fromUtf8(" и ещё ") + std::to_string(numbers.size() - end);
+    }
+    return text;
+}
+
+// The planned time of the broadcast after its progress window is shown: the preparation, the
+// text, one send with its seven seconds and its read per recipient, and the closing line.
+Millis plannedTime(const std::string& placeholder, const std::vector<Text>& lines,
+                   const RecipientList& recipients) {
+    std::string body;
+    for (const Text& line : lines) {
+        body += ISCII_UNICODE(line);
+    }
+    Millis total = lineTime(device::kSmsDeleteAll) + kPauseLength;
+    total += lineTime(device::kSmsTextMode) + kReplyReadTime;
+    total += lineTime(device::kSmsCharsetUcs2) + kReplyReadTime + kPauseLength;
+    total += lineTime(device::kSmsParameters) + kPauseLength + kReplyReadTime;
+    total += lineTime(device::kSmsWrite + placeholder) + 4 * kPauseLength + kReplyReadTime;
+    total += lineTime(body) + kPauseLength;
+    total += lineTime(std::string(1, device::kSmsEndOfText)) + 2 * kPauseLength + kReplyReadTime;
+    for (const Text& recipient : recipients) {
+        total += lineTime(device::kSmsSendStored + quotedNumber(recipientNumber(recipient))) +
+                 kSendPauses * kPauseLength + kReplyReadTime;
+    }
+    return total + lineTime(device::kSmsDeleteAll);
+}
+
+// The report of a broadcast the user stopped: who was sent the message and who was not, by
+// their place in the list and their numbers.
+Text stoppedReport(const RecipientList& recipients, std::size_t sent,
+                   const std::vector<Text>& unconfirmed) {
+    std::vector<Text> numbers;
+    for (const Text& recipient : recipients) {
+        numbers.push_back(recipientNumber(recipient));
+    }
+    const std::string total = std::to_string(numbers.size());
+    if (sent == 0) {
+        return cp1251::fromUtf8("Рассылка остановлена: сообщение не отправлено ни одному из " +
+                                total + " абонентов.");
+    }
+    const std::vector<Text> sentTo(numbers.begin(), numbers.begin() + static_cast<long>(sent));
+    Text text = cp1251::fromUtf8("Рассылка остановлена. Сообщение отправлено абонентам с 1 по " +
+                                 std::to_string(sent) + " из " + total + ": ") +
+                numberList(sentTo) + ".";
+    if (!unconfirmed.empty()) {
+        text +=
+            cp1251::fromUtf8("\nИз них не подтверждена отправка: ") + numberList(unconfirmed) + ".";
+    }
+    if (sent < numbers.size()) {
+        text += cp1251::fromUtf8("\nНе отправлено абонентам с " + std::to_string(sent + 1) +
+                                 " по " + total + ": ") +
+                numberList(numbers, sent) + ".";
+    }
+    return text;
+}
+
 }  // namespace
 
 Text unconfirmedReport(const BroadcastResult& result) {
@@ -100,12 +168,33 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     user.setRange(0, maximum);
     int position = 0;
     user.setPosition(position);
+    TimeLeft timeLeft(user);
+    timeLeft.set(plannedTime(placeholder, lines, recipients));
+
+    // A stop is taken before each line. A line's pauses and the read of its answer belong to
+    // it, so that a send is always followed by its seven seconds and the read of its
+    // confirmation. The stopped run closes as a finished one does.
+    BroadcastResult result;
+    result.recipients = recipients.size();
+    std::size_t sent = 0;
+    auto lineBoundary = [&] {
+        if (ctx.stopRequested()) {
+            SendCommand(device::kSmsDeleteAll, port, clock);
+            ctx.reader.startReader();
+            user.setCaption(cp1251::fromUtf8("Запись программирования"));
+            user.closeProgress();
+            throw Stopped(stoppedReport(recipients, sent, result.unconfirmed));
+        }
+    };
 
     // Preparation: empty the message memory, text mode, UCS2, message parameters.
+    lineBoundary();
     SendCommand(device::kSmsDeleteAll, port, clock);
     Pause(clock);
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsDeleteAll) + kPauseLength);
 
+    lineBoundary();
     SendCommand(device::kSmsTextMode, port, clock);
     ReplyBuffer reply;
     port.setRts();
@@ -113,22 +202,30 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
         stopWithError("1");
     }
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsTextMode) + kReplyReadTime);
 
+    lineBoundary();
     SendCommand(device::kSmsCharsetUcs2, port, clock);
     if (!reply.read(port)) {
         stopWithError("2");
     }
     Pause(clock);
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsCharsetUcs2) + kReplyReadTime + kPauseLength);
 
+    lineBoundary();
     SendCommand(device::kSmsParameters, port, clock);
     Pause(clock);
     if (!reply.read(port)) {
         stopWithError("3");
     }
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsParameters) + kPauseLength + kReplyReadTime);
 
     // The message is written once into the modem's memory, with the placeholder destination.
+    // Once the modem shows its prompt it waits for the text: the text and its end follow with
+    // no boundary between them.
+    lineBoundary();
     SendCommand(device::kSmsWrite + placeholder, port, clock);
     Pause(clock);
     Pause(clock);
@@ -142,6 +239,7 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     Pause(clock);
     Pause(clock);
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsWrite + placeholder) + 4 * kPauseLength + kReplyReadTime);
 
     // The text as one line: the shown lines converted and joined without their breaks.
     std::string body;
@@ -150,6 +248,7 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     }
     SendCommand(body, port, clock);
     Pause(clock);
+    timeLeft.done(lineTime(body) + kPauseLength);
     SendCommand(std::string(1, device::kSmsEndOfText), port, clock);
     Pause(clock);
     if (!reply.read(port)) {
@@ -157,17 +256,20 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     }
     Pause(clock);
     user.setPosition(++position);
+    timeLeft.done(lineTime(std::string(1, device::kSmsEndOfText)) + 2 * kPauseLength +
+                  kReplyReadTime);
 
     // The stored message to each recipient. The modem's answer to each send is read once its
     // seven seconds have passed; a send it does not confirm with "+CMSS:" is reported at the end.
-    BroadcastResult result;
-    result.recipients = recipients.size();
     for (std::size_t k = 0; k < recipients.size(); ++k) {
+        lineBoundary();
         const Text number = recipientNumber(recipients[k]);
         user.setCaption(cp1251::fromUtf8("Отправка SMS-сообщения адрессату №  ") +
                         std::to_string(k + 1));
         port.purgeInput();  // what is read afterwards is this send's answer alone
-        SendCommand(device::kSmsSendStored + quotedNumber(number), port, clock);
+        const std::string send = device::kSmsSendStored + quotedNumber(number);
+        SendCommand(send, port, clock);
+        sent = k + 1;
         for (int i = 0; i < kSendPauses; ++i) {
             Pause(clock);
         }
@@ -176,11 +278,13 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
             result.unconfirmed.push_back(number);
         }
         user.setPosition(++position);
+        timeLeft.done(lineTime(send) + kSendPauses * kPauseLength + kReplyReadTime);
     }
 
     user.setCaption(cp1251::fromUtf8("Завершение отправки сообщений"));
     user.setPosition(maximum);
     SendCommand(device::kSmsDeleteAll, port, clock);
+    timeLeft.done(lineTime(device::kSmsDeleteAll));
     ctx.reader.startReader();
     user.setCaption(cp1251::fromUtf8("Запись программирования"));
     user.closeProgress();
