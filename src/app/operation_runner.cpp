@@ -228,14 +228,22 @@ void OperationRunner::askToStop() {
         return;
     }
     const std::shared_ptr<StopRequest> stop = stop_;
+    TForm4* progress = form_.progressWindow();
     QMessageBox box(QMessageBox::Question, messageTitle(),
                     QStringLiteral("Остановить выполнение операции? Она будет остановлена "
                                    "после передачи текущей строки."),
-                    QMessageBox::Yes | QMessageBox::No, &form_);
+                    QMessageBox::Yes | QMessageBox::No,
+                    progress ? static_cast<QWidget*>(progress) : &form_);
     box.setDefaultButton(QMessageBox::No);
     stopQuestion_ = &box;
     const int answer = execMessageBox(box);
     stopQuestion_ = nullptr;
+    // The window system hands the focus back to the main window, which would cover the
+    // progress window: it comes to the front again, where Escape reaches it.
+    if (progress && progress->isVisible()) {
+        progress->raise();
+        progress->activateWindow();
+    }
     // The operation may have ended meanwhile; a later one is not stopped by this answer.
     if (answer == QMessageBox::Yes && stop_ == stop) {
         requestStop();
