@@ -56,6 +56,28 @@ void TForm1::N2Click() {
         });
 }
 
+void TForm1::N12Click() {
+    // A record that could not be written is refused first, as before write programming: the
+    // device could never hold it.
+    const orv::SettingsRecord settings = record();
+    if (!orv::ui::runCommand(this, [&] { orv::checkEncodable(settings); })) {
+        return;
+    }
+    auto differences = std::make_shared<orv::Differences>();
+    runner_->runOperation(
+        [settings, differences](orv::OperationContext& ctx) {
+            *differences = orv::compareWithDevice(ctx, settings);
+        },
+        [this, differences](std::exception_ptr error) {
+            if (error) {
+                return;
+            }
+            orv::ui::showMessage(
+                this, differences->none() ? QMessageBox::Information : QMessageBox::Warning,
+                toQString(orv::describeDifferences(*differences, windowWords())));
+        });
+}
+
 void TForm1::Sim1Click() {
     if (!confirmed(this, orv::clearSimQuestion())) {
         return;

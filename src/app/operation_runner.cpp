@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -76,7 +77,10 @@ class OperationRunner::User : public OperationUser {
         progress([text = toQString(caption)](TForm4& window) { window.setCaption(text); });
     }
     void showProgress() override {
-        progress([](TForm4& window) { window.show(); });
+        progress([](TForm4& window) {
+            window.setStopOffered(true);
+            window.show();
+        });
     }
     void closeProgress() override {
         progress([](TForm4& window) { window.hide(); });
@@ -89,6 +93,9 @@ class OperationRunner::User : public OperationUser {
     }
     void setPosition(int position) override {
         progress([position](TForm4& window) { window.setPosition(position); });
+    }
+    void setTimeLeft(Millis left, bool upperBound) override {
+        progress([left, upperBound](TForm4& window) { window.setTimeLeft(left, upperBound); });
     }
 
     void tell(MessageKind kind, const Text& text, MessageButtons buttons) override {
@@ -168,22 +175,78 @@ void OperationRunner::run(Job job, Done done) {
 
 void OperationRunner::runOperation(Operation operation, Done finish) {
     Link& link = form_.link();
+    auto stop = std::make_shared<StopRequest>();
+    stop_ = stop;
     run(
-        [runner = QPointer<OperationRunner>(this), gate = gate_, &link, dir = workDir_,
+        [runner = QPointer<OperationRunner>(this), gate = gate_, &link, dir = workDir_, stop,
          operation = std::move(operation)](LinkContext& ctx) {
             // Characters the terminal left in the device's line buffer would run into the
             // operation's first command: that line is ended first, its answer discarded.
             ctx.typedLine().end(ctx.port(), ctx.clock());
             User user(runner, gate, link);
-            OperationContext context{ctx.port(), ctx.clock(), ctx, user, dir};
+            OperationContext context{ctx.port(), ctx.clock(), ctx, user, dir, stop.get()};
             operation(context);
         },
-        [this, finish = std::move(finish)](std::exception_ptr error) {
+        [this, stop, finish = std::move(finish)](std::exception_ptr error) {
+            if (stop_ == stop) {
+                stop_.reset();
+            }
+            closeStopQuestion();
+            // A progress window that stays after a failure says nothing more.
+            if (form_.progressWindow()) {
+                form_.progressWindow()->clearStatus();
+            }
             if (finish) {
                 finish(error);
             }
             showOutcome(&form_, error);
         });
+}
+
+bool OperationRunner::requestStop() {
+    if (!stop_) {
+        return false;
+    }
+    stop_->request();
+    closeStopQuestion();
+    if (form_.progressWindow()) {
+        form_.progressWindow()->setStopping();
+    }
+    return true;
+}
+
+void OperationRunner::askToStop() {
+    // One question at a time, none over a message of the operation, none once asked.
+    if (!stop_ || stop_->requested() || stopQuestion_ || QApplication::activeModalWidget()) {
+        return;
+    }
+    const std::shared_ptr<StopRequest> stop = stop_;
+    TForm4* progress = form_.progressWindow();
+    QMessageBox box(QMessageBox::Question, messageTitle(),
+                    QStringLiteral("Остановить выполнение операции? Она будет остановлена "
+                                   "после передачи текущей строки."),
+                    QMessageBox::Yes | QMessageBox::No,
+                    progress ? static_cast<QWidget*>(progress) : &form_);
+    box.setDefaultButton(QMessageBox::No);
+    stopQuestion_ = &box;
+    const int answer = execMessageBox(box);
+    stopQuestion_ = nullptr;
+    // The window system hands the focus back to the main window, which would cover the
+    // progress window: it comes to the front again, where Escape reaches it.
+    if (progress && progress->isVisible()) {
+        progress->raise();
+        progress->activateWindow();
+    }
+    // The operation may have ended meanwhile; a later one is not stopped by this answer.
+    if (answer == QMessageBox::Yes && stop_ == stop) {
+        requestStop();
+    }
+}
+
+void OperationRunner::closeStopQuestion() {
+    if (stopQuestion_) {
+        stopQuestion_->done(QMessageBox::No);
+    }
 }
 
 void OperationRunner::showOutcome(QWidget* parent, std::exception_ptr error) {
@@ -241,11 +304,21 @@ bool OperationRunner::eventFilter(QObject* watched, QEvent* event) {
         // A window hands its input on to its widgets, which are judged themselves.
         return false;
     }
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && stop_ &&
+        form_.progressWindow() && form_.progressWindow()->isVisible() &&
+        form_.progressWindow()->stopOffered() && !QApplication::activeModalWidget()) {
+        // Asked once the key has been dealt with, not from inside the event's delivery.
+        QMetaObject::invokeMethod(this, &OperationRunner::askToStop, Qt::QueuedConnection);
+    }
     event->accept();
     return true;
 }
 
 void OperationRunner::showTold(MessageKind kind, const QString& text, MessageButtons buttons) {
+    // The operation's own message takes the place of a stop question still open: no stop is
+    // offered while a message of the operation is open.
+    closeStopQuestion();
     const QMessageBox::StandardButton button =
         buttons == MessageButtons::Yes ? QMessageBox::Yes : QMessageBox::Ok;
     showMessage(&form_, iconFor(kind), text, button, button);

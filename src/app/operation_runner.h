@@ -6,7 +6,12 @@
 // progress window moves as the job reports. A message box that the job shows (tell) is the one
 // window that takes input then. The job's calls to the progress window and its messages are
 // handed over to the user-interface thread; a message holds the job until the user closes it.
+//
+// A device operation can be stopped: Escape in a program window while the operation's progress
+// window shows asks whether to stop (not while a message box is open), and Yes asks the
+// operation to stop at its next line boundary, as requestStop() does.
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -55,6 +60,14 @@ class OperationRunner : public QObject {
     // True while a job runs.
     bool busy() const { return running_ > 0; }
 
+    // Asks the running device operation to stop at its next line boundary: it ends the line it
+    // sends, closes its run and ends with its Stopped message (shown like any Failure). Any stop
+    // question open is closed. False when no operation runs. The operation has ended when
+    // busy() turns false.
+    bool requestStop();
+    // True while a device operation runs that a stop may be asked of.
+    bool stoppable() const { return stop_ != nullptr; }
+
     // The folder of "1.txt" and the other fixed files.
     const std::string& workDir() const { return workDir_; }
     void setWorkDir(const std::string& dir) { workDir_ = dir; }
@@ -77,6 +90,9 @@ class OperationRunner : public QObject {
     bool takesInput(QObject* receiver) const;
     // On the user-interface thread: the message box of a tell.
     void showTold(MessageKind kind, const QString& text, MessageButtons buttons);
+    // Escape was pressed in a program window: asks whether to stop the operation.
+    void askToStop();
+    void closeStopQuestion();
 
     TForm1& form_;
     std::string workDir_;
@@ -90,6 +106,10 @@ class OperationRunner : public QObject {
         bool abandoned = false;
     };
     std::shared_ptr<Gate> gate_;
+
+    // The stop request of the device operation that runs, and the question open about it.
+    std::shared_ptr<StopRequest> stop_;
+    QPointer<QMessageBox> stopQuestion_;
 };
 
 // The lines of a text box as it shows them: each wrapped line on its own, without line breaks.

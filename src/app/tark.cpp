@@ -251,6 +251,8 @@ void TForm1::buildMenu() {
          &TForm1::Sim1Click);
     item(programming, "N2", QStringLiteral("Чтение программирования"), QKeySequence(Qt::Key_F7),
          &TForm1::N2Click);
+    item(programming, "N12", QStringLiteral("Сверить с устройством"), QKeySequence(Qt::Key_F8),
+         &TForm1::N12Click);
     item(programming, "N8", QStringLiteral("Настройки программирования"), QKeySequence(),
          &TForm1::N8Click);
 
@@ -588,6 +590,36 @@ void TForm1::setRecord(const orv::SettingsRecord& record) {
         grids_[t]->cancelEditing();
         tables_[t]->setTable(record.tables[t]);
     }
+}
+
+orv::WindowWords TForm1::windowWords() const {
+    orv::WindowWords words;
+    auto text = [this](const char* name) {
+        const auto* label = findChild<const QLabel*>(QString::fromLatin1(name));
+        return label ? toText(label->text()) : orv::Text();
+    };
+    for (const QLabel* label : findChildren<const QLabel*>()) {
+        for (std::size_t n = 0; n < choices_.size(); ++n) {
+            if (label->buddy() == choices_[n]) {
+                words.choiceLabels[n] = toText(label->text());
+            }
+        }
+    }
+    for (std::size_t n = 0; n < choices_.size(); ++n) {
+        words.choiceItems[n] = {toText(choices_[n]->itemText(0)), toText(choices_[n]->itemText(1))};
+    }
+    words.volume = text("Label12");
+    words.password = text("Label15");
+    words.callDuration = text("Label16");
+    words.numberLength = text("Label17");
+    words.forwardNumber = text("Label19");
+    words.controlTime = text("Label20");
+    const char* boxes[] = {"GroupBox2", "GroupBox4", "GroupBox5", "GroupBox7"};
+    for (std::size_t t = 0; t < words.tableCaptions.size(); ++t) {
+        const auto* box = findChild<const QGroupBox*>(QString::fromLatin1(boxes[t]));
+        words.tableCaptions[t] = box ? toText(box->title()) : orv::Text();
+    }
+    return words;
 }
 
 void TForm1::loadFile(const std::string& path, const orv::Text& shownName) {

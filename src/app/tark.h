@@ -10,6 +10,7 @@
 
 #include "app/operation_runner.h"
 #include "link/port_settings.h"
+#include "settings/comparison.h"
 #include "settings/settings_record.h"
 #include "sms/recipients.h"
 
@@ -52,6 +53,8 @@ class TForm1 : public QMainWindow {
     orv::SettingsRecord record();
     // Puts a settings record into the controls and the phone tables.
     void setRecord(const orv::SettingsRecord& record);
+    // The labels, choice items and table captions the window shows the settings with.
+    orv::WindowWords windowWords() const;
 
     // LoadFromFile into the window. The settings the file changed before a failure stay changed,
     // as the loader left them; the failure goes on to the caller.
@@ -116,6 +119,7 @@ class TForm1 : public QMainWindow {
     virtual void N7Click();       // "Записать программирование"
     virtual void Sim1Click();     // "Очистка Sim-карты"
     virtual void N2Click();       // "Чтение программирования"
+    virtual void N12Click();      // "Сверить с устройством"
     virtual void N8Click();       // "Настройки программирования"
     virtual void N11Click();      // "Переход в режим передачи данных"
     virtual void Button1Click();  // "Проверить"

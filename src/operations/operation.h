@@ -7,8 +7,10 @@
 // How an operation ends: normally; with a Failure, whose message the caller shows in a box of
 // its kind (after which the command ends with nothing more said); or with SilentAbort, when the
 // message was shown already. Nothing is undone: lines sent stay sent, a progress window shown
-// stays shown, a stopped reader stays stopped.
+// stays shown, a stopped reader stays stopped. An operation that was asked to stop ends in good
+// order instead, with Stopped (see StopRequest).
 
+#include <atomic>
 #include <string>
 
 #include "link/clock.h"
@@ -45,6 +47,33 @@ class OperationUser {
     // Shows a modal message and returns once the user has closed it.
     virtual void tell(MessageKind kind, const Text& text,
                       MessageButtons buttons = MessageButtons::Ok) = 0;
+    // The time the operation still takes by its own schedule, in ms from now. `upperBound`
+    // when the rest is not known in advance and this is the most it can take. Reported after
+    // every line; a user that shows no time left ignores it.
+    virtual void setTimeLeft(Millis left, bool upperBound) {
+        (void)left;
+        (void)upperBound;
+    }
+};
+
+// A request to stop an operation, made from any thread (the user's answer to the stop question,
+// or the program on its way out). The operation looks at it only between lines, never inside
+// one: it ends the line it is sending, sends the line that closes its run ("AT+CPAS" where it
+// has one), starts the port reader again, and ends with Stopped, whose message says what state
+// the device and the window are in.
+class StopRequest {
+  public:
+    void request() { requested_.store(true, std::memory_order_relaxed); }
+    bool requested() const { return requested_.load(std::memory_order_relaxed); }
+
+  private:
+    std::atomic<bool> requested_{false};
+};
+
+// How a stopped operation ends: an information message saying what was done and what not.
+class Stopped : public Failure {
+  public:
+    explicit Stopped(const Text& text) : Failure(MessageKind::Information, text) {}
 };
 
 struct OperationContext {
@@ -55,6 +84,10 @@ struct OperationContext {
     // The folder of the program's fixed files ("1.txt"): the process's current directory at
     // start. Empty means the current directory.
     std::string workDir;
+    // The stop the user may ask for while the operation runs; none when null.
+    const StopRequest* stop = nullptr;
+
+    bool stopRequested() const { return stop && stop->requested(); }
 
     // The path of one of the program's fixed files.
     std::string file(const char* name) const {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "operations/operation.h"
+#include "settings/comparison.h"
 #include "settings/encoding.h"
 #include "settings/settings_record.h"
 
@@ -32,10 +33,21 @@ void writeProgramming(OperationContext& ctx, const SettingsRecord& record);
 
 // Read programming (N2Click): reads the registers and the SIM phone book, saves the read-back
 // as "1.txt" and loads it into `record` through LoadFromFile. On a failure of the load the
-// settings before the faulty line stay changed in `record` and the Failure goes on.
+// settings before the faulty line stay changed in `record` and the Failure goes on. A stop
+// leaves `record` and "1.txt" as they were.
 void readProgramming(OperationContext& ctx, SettingsRecord& record);
+
+// The check against the window ("Сверить с устройством"): reads the device as read
+// programming does, with the same lines, pauses and scan, and compares what it read with
+// `window`. Writes no file and sends no write command. A record that cannot be written is
+// refused before anything is sent.
+Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& window);
 
 // SIM card clearing (Sim1Click after its question): slots 1 to 150.
 void clearSim(OperationContext& ctx);
+
+// Write programming and SIM clearing take a stop asked for before and after each line, read
+// programming and the check before each line with its reply; each then sends its closing status
+// line, starts the reader again where it had stopped it, and ends with Stopped.
 
 }  // namespace orv

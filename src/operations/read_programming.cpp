@@ -12,6 +12,7 @@
 #include "link/device.h"
 #include "link/presence.h"
 #include "operations/programming.h"
+#include "operations/schedule.h"
 #include "settings/config_file.h"
 
 namespace orv {
@@ -98,82 +99,209 @@ CommandList fileLines(const CommandList& entries) {
     return lines;
 }
 
-// Reads one slot and lists it when it holds an entry; returns its trimmed reply.
-std::string readSlot(OperationContext& ctx, Progress& progress, int index, CommandList& entries) {
-    progress.advance(1);
-    std::string trimmed = askDevice(ctx, device::kPhoneBookRead + std::to_string(index), [] {});
-    if (device::isListedSlotReply(trimmed)) {
-        trimmed = replaceAll(trimmed, device::kPhoneBookReplyHead, device::kPhoneBookWrite);
-        entries.push_back(trimmed);
-    }
-    return trimmed;
+// The planned time of one reply read: the command, its pause, and the read of the waiting reply.
+Millis readTime(const Text& command) {
+    return lineTime(command) + kPauseLength + kReplyReadTime;
 }
 
-// One pass over the phone book from `first`: each slot read is listed when it holds an entry.
-// The pass ends after the first empty slot, or after the last slot. Returns the last index read.
-int readPhoneBook(OperationContext& ctx, Progress& progress, int first, CommandList& entries) {
-    int index = first;
-    for (;; ++index) {
-        const std::string trimmed = readSlot(ctx, progress, index, entries);
-        // A reply too short to hold the "OK" of an empty slot is not taken as one: the pass
-        // goes on. A device that answers nothing at all has already ended the operation with
-        // a read error.
-        if (device::isEmptySlotReply(trimmed) || index >= kLastSlot) {
-            return index;
+Text slotRead(int index) {
+    return device::kPhoneBookRead + std::to_string(index);
+}
+
+// The most the phone-book scan can still take when `next` is the next slot it may read: every
+// slot from there to the last. (A first pass that ends below the forward number's slot goes on
+// at that slot, so it never reads more.)
+Millis scanBound(int next) {
+    Millis total = 0;
+    for (int index = next; index <= kLastSlot; ++index) {
+        total += readTime(slotRead(index));
+    }
+    return total;
+}
+
+// "AT+CPAS" and its pause close every reading.
+Millis closingTime() {
+    return lineTime(device::kStatus) + kPauseLength;
+}
+
+// The reading shared by read programming and the check against the window: the registers and
+// the SIM phone book, read into a command list as read programming lists them. Each line with
+// its reply lies between two line boundaries, where a stop is taken.
+class DeviceReading {
+  public:
+    DeviceReading(OperationContext& ctx, Progress& progress, TimeLeft& timeLeft)
+        : ctx_(ctx), progress_(progress), timeLeft_(timeLeft) {}
+
+    void registers() {
+        Millis rest =
+            lineTime(device::kDataMode) + kPauseLength + scanBound(kFirstSlot) + closingTime();
+        for (const char* command : device::kRegisterReads) {
+            rest += readTime(command);
         }
+        timeLeft_.set(rest, true);
+        // Registers: the line that would write the value read, "ATR" turned into "ATW". It is
+        // listed whatever the reply's length; the loader judges its form.
+        for (const char* command : device::kRegisterReads) {
+            lineBoundary(ctx_);
+            const std::string value =
+                askDevice(ctx_, command, [&] { progress_.advance(kRegisterStep); });
+            Text line = command + value;
+            line[2] = 'W';
+            entries_.push_back(line);
+            timeLeft_.done(readTime(command));
+        }
+
+        // Into the mode in which the device takes the phone-book commands. Nothing is read.
+        lineBoundary(ctx_);
+        SendCommand(device::kDataMode, ctx_.port, ctx_.clock);
+        Pause(ctx_.clock);
+        ctx_.port.purgeInput();
+        ctx_.port.setDtr();
+        timeLeft_.done(lineTime(device::kDataMode) + kPauseLength);
     }
-}
-
-}  // namespace
-
-void readProgramming(OperationContext& ctx, SettingsRecord& record) {
-    OperationUser& user = ctx.user;
-    Progress progress(user);
-    progress.set(0);
-    user.setCaption(cp1251::fromUtf8("Чтение программирования"));
-
-    Connect(ctx.port, ctx.clock);
-    user.showProgress();
-    user.setRange(0, kProgressMaximum);
-
-    CommandList entries;
-
-    // Registers: the line that would write the value read, "ATR" turned into "ATW". It is
-    // listed whatever the reply's length; the loader judges its form.
-    for (const char* command : device::kRegisterReads) {
-        const std::string value = askDevice(ctx, command, [&] { progress.advance(kRegisterStep); });
-        Text line = command + value;
-        line[2] = 'W';
-        entries.push_back(line);
-    }
-
-    // Into the mode in which the device takes the phone-book commands. Nothing is read.
-    SendCommand(device::kDataMode, ctx.port, ctx.clock);
-    Pause(ctx.clock);
-    ctx.port.purgeInput();
-    ctx.port.setDtr();
 
     // The tagged entries and the forward number from slot 1 on. When that pass stops at an
     // empty slot below the forward number's, the forward number's slot is read on its own (a
     // pass that stopped short would otherwise leave the device's forward number behind and
     // the window's old one in place), and the speed-dial entries from their own first slot.
-    const int lastRead = readPhoneBook(ctx, progress, kFirstSlot, entries);
-    if (lastRead < kForwardSlot) {
-        readSlot(ctx, progress, kForwardSlot, entries);
-        progress.atLeast(kSecondPassProgress);
-        readPhoneBook(ctx, progress, kFirstSpeedDialSlot, entries);
+    void phoneBook() {
+        const int lastRead = readPass(kFirstSlot, kForwardSlot);
+        if (lastRead < kForwardSlot) {
+            readSlot(kForwardSlot, kFirstSpeedDialSlot);
+            progress_.atLeast(kSecondPassProgress);
+            readPass(kFirstSpeedDialSlot, kLastSlot + 1);
+        }
+        timeLeft_.set(closingTime());
     }
-    progress.set(kProgressMaximum);
+
+    const CommandList& entries() const { return entries_; }
+
+  private:
+    // Reads one slot and lists it when it holds an entry; returns its trimmed reply. Should the
+    // pass end here, the scan goes on at `next` when this slot lies below it, and is over
+    // otherwise.
+    std::string readSlot(int index, int next) {
+        lineBoundary(ctx_);
+        progress_.advance(1);
+        std::string trimmed = askDevice(ctx_, slotRead(index), [] {});
+        if (device::isListedSlotReply(trimmed)) {
+            trimmed = replaceAll(trimmed, device::kPhoneBookReplyHead, device::kPhoneBookWrite);
+            entries_.push_back(trimmed);
+        }
+        const bool passGoesOn = !device::isEmptySlotReply(trimmed) && index < kLastSlot;
+        const int after = passGoesOn ? index + 1 : index < next ? next : kLastSlot + 1;
+        timeLeft_.set(scanBound(after) + closingTime(), after <= kLastSlot);
+        return trimmed;
+    }
+
+    // One pass over the phone book from `first`: each slot read is listed when it holds an
+    // entry. The pass ends after the first empty slot, or after the last slot; the scan then
+    // goes on at `next` when the pass ended below it. Returns the last index read.
+    int readPass(int first, int next) {
+        for (int index = first;; ++index) {
+            const std::string trimmed = readSlot(index, next);
+            // A reply too short to hold the "OK" of an empty slot is not taken as one: the pass
+            // goes on. A device that answers nothing at all has already ended the operation
+            // with a read error.
+            if (device::isEmptySlotReply(trimmed) || index >= kLastSlot) {
+                return index;
+            }
+        }
+    }
+
+    OperationContext& ctx_;
+    Progress& progress_;
+    TimeLeft& timeLeft_;
+    CommandList entries_;
+};
+
+// Reads the device under the given caption, from the presence check to the closing status line,
+// into `entries`. False when the user stopped it: the status line has closed the run and the
+// entries are incomplete. The progress window stays shown either way.
+bool readDevice(OperationContext& ctx, const Text& caption, CommandList& entries) {
+    OperationUser& user = ctx.user;
+    Progress progress(user);
+    progress.set(0);
+    user.setCaption(caption);
+
+    Connect(ctx.port, ctx.clock);
+    user.showProgress();
+    user.setRange(0, kProgressMaximum);
+
+    TimeLeft timeLeft(user);
+    DeviceReading reading(ctx, progress, timeLeft);
+    bool stopped = false;
+    try {
+        reading.registers();
+        reading.phoneBook();
+        progress.set(kProgressMaximum);
+    } catch (const StopPoint&) {
+        stopped = true;
+    }
 
     SendCommand(device::kStatus, ctx.port, ctx.clock);
     Pause(ctx.clock);
+    timeLeft.set(0);
+    entries = reading.entries();
+    return !stopped;
+}
+
+Text readingCaption() {
+    return cp1251::fromUtf8("Чтение программирования");
+}
+
+// The progress window's caption between operations.
+Text restingCaption() {
+    return cp1251::fromUtf8("Запись программирования");
+}
+
+}  // namespace
+
+void readProgramming(OperationContext& ctx, SettingsRecord& record) {
+    CommandList entries;
+    if (!readDevice(ctx, readingCaption(), entries)) {
+        ctx.user.closeProgress();
+        ctx.user.setCaption(restingCaption());
+        throw Stopped(
+            cp1251::fromUtf8("Чтение программирования остановлено. Окно программы не "
+                             "изменено, файл 1.txt не записан."));
+    }
 
     const std::string path = ctx.file(kCommandListFile);
     saveLines(path, fileLines(entries));
     LoadFromFile(path, record, kCommandListFile);
 
-    user.closeProgress();
-    user.setCaption(cp1251::fromUtf8("Запись программирования"));
+    ctx.user.closeProgress();
+    ctx.user.setCaption(restingCaption());
+}
+
+Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& window) {
+    // A record the device could not hold is refused before anything is sent.
+    checkEncodable(window);
+    CommandList entries;
+    const bool complete = readDevice(ctx, cp1251::fromUtf8("Сверка с устройством"), entries);
+    ctx.user.closeProgress();
+    ctx.user.setCaption(restingCaption());
+    if (!complete) {
+        throw Stopped(
+            cp1251::fromUtf8("Сверка с устройством остановлена. Окно программы не изменено."));
+    }
+
+    // What was read, taken as read programming would load it, but into a record of its own:
+    // no file is written and the window is left as it is.
+    std::string text;
+    for (const Text& line : fileLines(entries)) {
+        text += line + "\r\n";
+    }
+    SettingsRecord device;
+    try {
+        loadFromText(text, device, Text());
+    } catch (const Failure&) {
+        throw Failure(MessageKind::Error,
+                      cp1251::fromUtf8("Данные, считанные из GSM-Тарк Орвелин-9, имеют не "
+                                       "правильный формат. Сверка не выполнена."));
+    }
+    return compareRecords(window, device);
 }
 
 }  // namespace orv

@@ -7,6 +7,7 @@
 
 #include "link/com_create.h"
 #include "link/device.h"
+#include "operations/schedule.h"
 #include "sms/ucs2.h"
 
 namespace orv {
@@ -129,6 +130,71 @@ Text skippedLines(const std::vector<SkippedLine>& skipped) {
     return text;
 }
 
+// Up to ten numbers of `numbers` from `first` on, and how many more there are.
+Text numberList(const std::vector<Text>& numbers, std::size_t first = 0) {
+    Text text;
+    const std::size_t end = std::min(numbers.size(), first + kReportedNumbers);
+    for (std::size_t i = first; i < end; ++i) {
+        if (i > first) {
+            text += ", ";
+        }
+        text += numbers[i].empty() ? cp1251::fromUtf8("(пусто)") : numbers[i];
+    }
+    if (numbers.size() > end) {
+        text += cp1251::fromUtf8(" и ещё ") + std::to_string(numbers.size() - end);
+    }
+    return text;
+}
+
+// The planned time of the broadcast after its progress window is shown: the preparation, the
+// text, one send with its seven seconds and its read per number, and the closing line. A last
+// send the modem has not answered within its seven seconds is given up to seven more, which
+// the plan does not count.
+Millis plannedTime(const std::string& placeholder, const std::vector<Text>& lines,
+                   const std::vector<Text>& numbers) {
+    std::string body;
+    for (const Text& line : lines) {
+        body += ISCII_UNICODE(line);
+    }
+    Millis total = lineTime(device::kSmsDeleteAll) + kPauseLength;
+    total += lineTime(device::kSmsTextMode) + kReplyReadTime;
+    total += lineTime(device::kSmsCharsetUcs2) + kReplyReadTime + kPauseLength;
+    total += lineTime(device::kSmsParameters) + kPauseLength + kReplyReadTime;
+    total += lineTime(device::kSmsWrite + placeholder) + 4 * kPauseLength + kReplyReadTime;
+    total += lineTime(body) + kPauseLength;
+    total += lineTime(std::string(1, device::kSmsEndOfText)) + 2 * kPauseLength + kReplyReadTime;
+    for (const Text& number : numbers) {
+        total += lineTime(device::kSmsSendStored + quotedNumber(number)) +
+                 kSendPauses * kPauseLength + kReplyReadTime;
+    }
+    return total + lineTime(device::kSmsDeleteAll);
+}
+
+// The report of a broadcast the user stopped: who was sent the message and who was not, by
+// their place in the list and their numbers.
+Text stoppedReport(const std::vector<Text>& numbers, std::size_t sent,
+                   const std::vector<Text>& unconfirmed) {
+    const std::string total = std::to_string(numbers.size());
+    if (sent == 0) {
+        return cp1251::fromUtf8("Рассылка остановлена: сообщение не отправлено ни одному из " +
+                                total + " абонентов.");
+    }
+    const std::vector<Text> sentTo(numbers.begin(), numbers.begin() + static_cast<long>(sent));
+    Text text = cp1251::fromUtf8("Рассылка остановлена. Сообщение отправлено абонентам с 1 по " +
+                                 std::to_string(sent) + " из " + total + ": ") +
+                numberList(sentTo) + ".";
+    if (!unconfirmed.empty()) {
+        text +=
+            cp1251::fromUtf8("\nИз них не подтверждена отправка: ") + numberList(unconfirmed) + ".";
+    }
+    if (sent < numbers.size()) {
+        text += cp1251::fromUtf8("\nНе отправлено абонентам с " + std::to_string(sent + 1) +
+                                 " по " + total + ": ") +
+                numberList(numbers, sent) + ".";
+    }
+    return text;
+}
+
 }  // namespace
 
 BroadcastPlan planBroadcast(const RecipientList& recipients) {
@@ -226,12 +292,51 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     user.setRange(0, maximum);
     int position = 0;
     user.setPosition(position);
+    TimeLeft timeLeft(user);
+    timeLeft.set(plannedTime(placeholder, lines, plan.numbers));
+
+    BroadcastResult result;
+    result.recipients = plan.numbers.size();
+    result.skipped = plan.skipped;
+    std::vector<bool> confirmed(plan.numbers.size(), false);
+    std::string answer;  // what the modem said since the CR of the last send
+    std::size_t sent = 0;
+
+    // The closing line. What the modem said up to its CR still answers the last send.
+    auto close = [&] {
+        const std::string earlier = sendReadingBeforeCr(device::kSmsDeleteAll, port, clock);
+        timeLeft.done(lineTime(device::kSmsDeleteAll));
+        if (sent > 0) {
+            confirmed[sent - 1] = confirmedIn(answer + earlier);
+        }
+        for (std::size_t k = 0; k < sent; ++k) {
+            if (!confirmed[k]) {
+                result.unconfirmed.push_back(plan.numbers[k]);
+            }
+        }
+        ctx.reader.startReader();
+        user.setCaption(cp1251::fromUtf8("Запись программирования"));
+        user.closeProgress();
+    };
+
+    // A stop is taken before each line. A line's pauses and the read of its answer belong to
+    // it, so that a send is always followed by its seven seconds and the read of its
+    // confirmation. The stopped run closes as a finished one does.
+    auto lineBoundary = [&] {
+        if (ctx.stopRequested()) {
+            close();
+            throw Stopped(stoppedReport(plan.numbers, sent, result.unconfirmed));
+        }
+    };
 
     // Preparation: empty the message memory, text mode, UCS2, message parameters.
+    lineBoundary();
     SendCommand(device::kSmsDeleteAll, port, clock);
     Pause(clock);
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsDeleteAll) + kPauseLength);
 
+    lineBoundary();
     SendCommand(device::kSmsTextMode, port, clock);
     ReplyBuffer reply;
     port.setRts();
@@ -239,22 +344,30 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
         stopWithError("1");
     }
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsTextMode) + kReplyReadTime);
 
+    lineBoundary();
     SendCommand(device::kSmsCharsetUcs2, port, clock);
     if (!reply.read(port)) {
         stopWithError("2");
     }
     Pause(clock);
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsCharsetUcs2) + kReplyReadTime + kPauseLength);
 
+    lineBoundary();
     SendCommand(device::kSmsParameters, port, clock);
     Pause(clock);
     if (!reply.read(port)) {
         stopWithError("3");
     }
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsParameters) + kPauseLength + kReplyReadTime);
 
     // The message is written once into the modem's memory, with the placeholder destination.
+    // Once the modem shows its prompt it waits for the text: the text and its end follow with
+    // no boundary between them.
+    lineBoundary();
     SendCommand(device::kSmsWrite + placeholder, port, clock);
     Pause(clock);
     Pause(clock);
@@ -268,6 +381,7 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     Pause(clock);
     Pause(clock);
     user.setPosition(++position);
+    timeLeft.done(lineTime(device::kSmsWrite + placeholder) + 4 * kPauseLength + kReplyReadTime);
 
     // The text as one line: the shown lines converted and joined without their breaks.
     std::string body;
@@ -276,6 +390,7 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     }
     SendCommand(body, port, clock);
     Pause(clock);
+    timeLeft.done(lineTime(body) + kPauseLength);
     SendCommand(std::string(1, device::kSmsEndOfText), port, clock);
     Pause(clock);
     if (!reply.read(port)) {
@@ -283,28 +398,28 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
     }
     Pause(clock);
     user.setPosition(++position);
+    timeLeft.done(lineTime(std::string(1, device::kSmsEndOfText)) + 2 * kPauseLength +
+                  kReplyReadTime);
 
-    // The stored message to each recipient. Nothing is purged between the sends: what the
-    // modem says after a send's seven seconds, up to the CR of the next line, still counts.
-    BroadcastResult result;
-    result.recipients = plan.numbers.size();
-    result.skipped = plan.skipped;
-    std::vector<bool> confirmed(plan.numbers.size(), false);
-    std::string answer;  // what the modem said since the CR of the last send
+    // The stored message to each number. Nothing is purged between the sends: what the modem
+    // says after a send's seven seconds, up to the CR of the next line, still counts.
     for (std::size_t k = 0; k < plan.numbers.size(); ++k) {
+        lineBoundary();
         user.setCaption(cp1251::fromUtf8("Отправка SMS-сообщения адрессату №  ") +
                         std::to_string(k + 1));
-        const std::string earlier = sendReadingBeforeCr(
-            device::kSmsSendStored + quotedNumber(plan.numbers[k]), port, clock);
+        const std::string send = device::kSmsSendStored + quotedNumber(plan.numbers[k]);
+        const std::string earlier = sendReadingBeforeCr(send, port, clock);
         if (k > 0) {
             confirmed[k - 1] = confirmedIn(answer + earlier);
         }
         answer.clear();
+        sent = k + 1;
         for (int i = 0; i < kSendPauses; ++i) {
             Pause(clock);
         }
         answer += readAnswer(port);
         user.setPosition(++position);
+        timeLeft.done(lineTime(send) + kSendPauses * kPauseLength + kReplyReadTime);
     }
     // No send follows the last one: its answer is given as long again to come.
     const Millis lastRead = clock.now();
@@ -315,16 +430,7 @@ BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lin
 
     user.setCaption(cp1251::fromUtf8("Завершение отправки сообщений"));
     user.setPosition(maximum);
-    confirmed.back() =
-        confirmedIn(answer + sendReadingBeforeCr(device::kSmsDeleteAll, port, clock));
-    for (std::size_t k = 0; k < plan.numbers.size(); ++k) {
-        if (!confirmed[k]) {
-            result.unconfirmed.push_back(plan.numbers[k]);
-        }
-    }
-    ctx.reader.startReader();
-    user.setCaption(cp1251::fromUtf8("Запись программирования"));
-    user.closeProgress();
+    close();
 
     const Text report = broadcastReport(result);
     if (!report.empty()) {

@@ -11,11 +11,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
 #include "app/messages.h"
@@ -199,8 +202,8 @@ orv::e2e::DeviceState writtenBy(const orv::CommandList& lines) {
 
 // Write programming over a device that holds more than the record (a longer earlier
 // programming: tagged slots 1 to 6, a forward number, speed dial 101 to 104 and 140) leaves
-// exactly the record in the SIM phone book; read programming into a fresh window brings back
-// the record and nothing else.
+// exactly the record in the SIM phone book, and the check against the window (F8) says so;
+// read programming into a fresh window brings back the record and nothing else.
 TEST_F(DeviceCommandsE2E, WrittenRecordIsInTheDeviceAndReadsBackIntoAFreshWindow) {
     {
         std::ofstream state(QFile::encodeName(path("fuller.txt")).toStdString());
@@ -239,13 +242,30 @@ TEST_F(DeviceCommandsE2E, WrittenRecordIsInTheDeviceAndReadsBackIntoAFreshWindow
         }
         ASSERT_EQ(messages.shown.size(), 1u);  // the question alone
         EXPECT_FALSE(progress.isVisible());
-        EXPECT_EQ(readFile(path("1.txt")), [&] {
+        const std::string commandList = [&] {
             std::string text;
             for (const auto& line : expected) {
                 text += line + "\r\n";
             }
             return text;
-        }());
+        }();
+        EXPECT_EQ(readFile(path("1.txt")), commandList);
+
+        // The check reads the device and finds what the window shows; it writes no file and
+        // leaves the window as it was.
+        messages.shown.clear();
+        QElapsedTimer check;
+        check.start();
+        form.N12Click();
+        ASSERT_TRUE(finished(form, 120000));
+        std::cout << "check against the device: " << check.elapsed() << " ms" << std::endl;
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].first,
+                  QStringLiteral("Программирование в окне и в GSM-Тарк Орвелин-9 совпадает."));
+        EXPECT_EQ(messages.shown[0].second, QMessageBox::Information);
+        EXPECT_EQ(readFile(path("1.txt")), commandList);
+        EXPECT_EQ(form.record(), written);
+        EXPECT_FALSE(progress.isVisible());
     }
 
     const orv::e2e::DeviceState device = emulator.state();
@@ -278,6 +298,78 @@ TEST_F(DeviceCommandsE2E, WrittenRecordIsInTheDeviceAndReadsBackIntoAFreshWindow
         EXPECT_FALSE(progress.isVisible());
     }
     QDir::setCurrent(oldDir);
+}
+
+// Escape during SIM clearing, answered Yes: the erases stop at the end of the line being sent,
+// "AT+CPAS" closes the run, the user is told the last slot erased, and every slot after it
+// keeps its entry.
+TEST_F(DeviceCommandsE2E, EscapeStopsSimClearingAndTheSlotsAfterTheLastErasedKeepTheirEntries) {
+    {
+        std::ofstream state(QFile::encodeName(path("full.txt")).toStdString());
+        for (int i = 1; i <= 150; ++i) {
+            state << "slot " << i << " \"89" << i << "\" 129 \"W89" << i << "\"\n";
+        }
+    }
+    Emulator emulator(dir_.path(), {"--state", path("full.txt"), "--log", path("emulator.log")});
+    ASSERT_TRUE(emulator.started());
+    TForm1 form;
+    TForm4 progress(&form);
+    form.setProgressWindow(&progress);
+    ASSERT_TRUE(openPort(form, emulator.port()));
+
+    // Yes to every question; the moment of the stop question's Yes and the slot then shown.
+    std::vector<QString> shown;
+    QElapsedTimer sinceYes;
+    int positionAtYes = -1;
+    const auto previous = orv::ui::setMessageBoxHook([&](QMessageBox& box) {
+        shown.push_back(box.text());
+        if (box.icon() == QMessageBox::Question) {
+            positionAtYes = progress.position();
+            sinceYes.start();
+        }
+        return int(QMessageBox::Yes);
+    });
+    form.Sim1Click();
+    ASSERT_TRUE(waitUntil([&] { return progress.position() >= 4; }, 30000));
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(&progress, &escape);
+    ASSERT_TRUE(waitUntil([&] { return !form.runner().busy() && shown.size() == 3; }, 10000));
+    const qint64 latency = sinceYes.elapsed();
+    orv::ui::setMessageBoxHook(previous);
+
+    ASSERT_EQ(shown.size(), 3u);
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^Стирание Sim-карты остановлено. Стерты записи с 1 по "
+                                          "(\\d+), записи с \\d+ по 150 не изменены.$"))
+            .match(shown[2]);
+    ASSERT_TRUE(match.hasMatch()) << shown[2].toStdString();
+    const int erased = match.captured(1).toInt();
+    EXPECT_TRUE(erased == positionAtYes || erased == positionAtYes + 1)
+        << erased << " erased, " << positionAtYes << " shown at the stop";
+    EXPECT_FALSE(progress.isVisible());
+
+    // The emulator's log: the erases up to the last, then the status line.
+    std::istringstream log(readFile(path("emulator.log")));
+    std::vector<std::pair<long, std::string>> lines;
+    for (std::string entry; std::getline(log, entry);) {
+        const auto blank = entry.find(' ');
+        lines.emplace_back(std::stol(entry.substr(0, blank)), entry.substr(blank + 1));
+    }
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.back().second, "AT+CPAS");
+    EXPECT_EQ(lines[lines.size() - 2].second, "AT+CPBW=" + std::to_string(erased));
+    const long closing = lines.back().first - lines[lines.size() - 2].first;
+    std::cout << "stop: " << latency << " ms from Yes to the end of the run, the last erase "
+              << latency - closing << " ms after Yes (status line " << closing << " ms after it)"
+              << std::endl;
+    // The erase being sent ends within its 1.2 s at most; the status line follows at once.
+    EXPECT_LT(latency - closing, 2000);
+    EXPECT_LT(latency, 2500);
+
+    const orv::e2e::DeviceState device = emulator.state();
+    for (int i = 1; i <= 150; ++i) {
+        EXPECT_EQ(device.phoneBook.count(i), i <= erased ? 0u : 1u) << "slot " << i;
+    }
 }
 
 TEST_F(DeviceCommandsE2E, ClirQueryTellsTheDevicesStatus) {

@@ -20,6 +20,9 @@ void FakePort::writeByte(std::uint8_t byte) {
     written.push_back({byte, clock_.elapsed()});
     if (byte != '\r') {
         currentLine_ += static_cast<char>(byte);
+        if (watcher_) {
+            watcher_(currentLine_);
+        }
         return;
     }
     std::string line;
@@ -27,6 +30,9 @@ void FakePort::writeByte(std::uint8_t byte) {
     if (responder_) {
         Answer a = responder_(line);
         arrive(a.bytes, clock_.elapsed() + a.delay);
+    }
+    if (watcher_) {
+        watcher_(currentLine_);
     }
 }
 

@@ -29,6 +29,11 @@ class FakePort : public Port {
     explicit FakePort(VirtualClock& clock) : clock_(clock) {}
 
     void setResponder(Responder r) { responder_ = std::move(r); }
+    // Called after each byte written, with the line so far (empty right after a CR): a test
+    // acts in the middle of a line with it.
+    void setWriteWatcher(std::function<void(const std::string& lineSoFar)> w) {
+        watcher_ = std::move(w);
+    }
     // Bytes that arrive at the given virtual time, as a device sending on its own.
     void arrive(const std::string& bytes, std::uint64_t at, std::uint64_t spacing = 4);
 
@@ -61,6 +66,7 @@ class FakePort : public Port {
     };
     VirtualClock& clock_;
     Responder responder_;
+    std::function<void(const std::string&)> watcher_;
     std::string currentLine_;
     std::deque<Incoming> incoming_;
     bool open_ = true;

@@ -1,7 +1,7 @@
 #pragma once
 // A user and a port reader that record what an operation did to them, with the virtual time,
-// so that tests check captions, progress positions, messages and the reader-stop protocol in
-// the order they happened.
+// so that tests check captions, progress positions, messages, the time left and the reader-stop
+// protocol in the order they happened.
 
 #include <string>
 #include <vector>
@@ -19,6 +19,12 @@ class RecordingUser : public OperationUser, public ReaderControl {
         MessageKind kind;
         Text text;
         MessageButtons buttons;
+        std::uint64_t at;
+    };
+    // The time left as the operation reported it, and when.
+    struct TimeLeftReport {
+        Millis left;
+        bool upperBound;
         std::uint64_t at;
     };
 
@@ -43,6 +49,9 @@ class RecordingUser : public OperationUser, public ReaderControl {
         position = p;
         positions.push_back(p);
     }
+    void setTimeLeft(Millis left, bool upperBound) override {
+        timeLeft.push_back({left, upperBound, clock_.elapsed()});
+    }
     void tell(MessageKind kind, const Text& text, MessageButtons buttons) override {
         messages.push_back({kind, text, buttons, clock_.elapsed()});
         events.push_back("tell " + text);
@@ -64,6 +73,7 @@ class RecordingUser : public OperationUser, public ReaderControl {
     int position = 0;
     std::vector<int> positions;  // every position set, in order
     std::vector<Message> messages;
+    std::vector<TimeLeftReport> timeLeft;
     std::vector<std::string> events;  // captions, show, close, range, tell, reader
     bool readerStopped = false;
     int readersStarted = 0;

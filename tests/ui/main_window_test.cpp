@@ -192,6 +192,7 @@ TEST_F(MainWindowTest, MenuItemsInOrderWithShortcuts) {
         {"N7", "Записать программирование", QKeySequence(Qt::Key_F5)},
         {"Sim1", "Очистка Sim-карты", QKeySequence(Qt::Key_F6)},
         {"N2", "Чтение программирования", QKeySequence(Qt::Key_F7)},
+        {"N12", "Сверить с устройством", QKeySequence(Qt::Key_F8)},
         {"N8", "Настройки программирования", QKeySequence()},
         {"N11", "Переход в режим передачи данных", QKeySequence()},
     };
@@ -205,7 +206,7 @@ TEST_F(MainWindowTest, MenuItemsInOrderWithShortcuts) {
     for (QAction* a : bar->actions()[1]->menu()->actions()) {
         programming << a->objectName();
     }
-    EXPECT_EQ(programming, (QStringList{"N7", "Sim1", "N2", "N8"}));
+    EXPECT_EQ(programming, (QStringList{"N7", "Sim1", "N2", "N12", "N8"}));
 }
 
 TEST_F(MainWindowTest, ConfigurationDialogs) {

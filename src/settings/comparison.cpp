@@ -1,0 +1,177 @@
+#include "settings/comparison.h"
+
+#include <algorithm>
+
+#include "settings/config_file.h"
+#include "settings/encoding.h"
+
+namespace orv {
+namespace {
+
+using Field = SettingDifference::Field;
+
+// The record as the device would hold it after a write: encoded and read back.
+SettingsRecord asWritten(const SettingsRecord& record) {
+    std::string text;
+    for (const Text& line : encode(record)) {
+        text += line + "\r\n";
+    }
+    SettingsRecord written;
+    loadFromText(text, written, Text());
+    return written;
+}
+
+std::vector<Text> numbersOf(const PhoneTable& table) {
+    std::vector<Text> numbers;
+    for (const PhoneRecord& r : table) {
+        if (!r.number.empty()) {
+            numbers.push_back(r.number);
+        }
+    }
+    return numbers;
+}
+
+// The numbers of one table found on one side only, in table order; true in `reordered` when
+// the numbers both hold stand in another order.
+void compareTable(TableId table, const PhoneTable& windowTable, const PhoneTable& deviceTable,
+                  Differences& out, bool& reordered) {
+    const std::vector<Text> window = numbersOf(windowTable);
+    const std::vector<Text> device = numbersOf(deviceTable);
+    std::vector<bool> matched(device.size(), false);
+    std::vector<Text> windowCommon;
+    for (const Text& number : window) {
+        std::size_t i = 0;
+        while (i < device.size() && (matched[i] || device[i] != number)) {
+            ++i;
+        }
+        if (i < device.size()) {
+            matched[i] = true;
+            windowCommon.push_back(number);
+        } else {
+            out.numbers.push_back({table, number, true});
+        }
+    }
+    std::vector<Text> deviceCommon;
+    for (std::size_t i = 0; i < device.size(); ++i) {
+        if (matched[i]) {
+            deviceCommon.push_back(device[i]);
+        } else {
+            out.numbers.push_back({table, device[i], false});
+        }
+    }
+    reordered = windowCommon != deviceCommon;
+}
+
+}  // namespace
+
+bool SettingDifference::operator==(const SettingDifference& o) const {
+    return field == o.field && choice == o.choice && windowItem == o.windowItem &&
+           deviceItem == o.deviceItem && window == o.window && device == o.device;
+}
+
+Differences compareRecords(const SettingsRecord& window, const SettingsRecord& device) {
+    const SettingsRecord written = asWritten(window);
+    Differences out;
+    for (int n = 1; n <= kChoiceCount; ++n) {
+        if (written.choice(n) != device.choice(n)) {
+            SettingDifference d;
+            d.choice = n;
+            d.windowItem = written.choice(n);
+            d.deviceItem = device.choice(n);
+            out.settings.push_back(d);
+        }
+    }
+    const struct {
+        Field field;
+        Text SettingsRecord::*member;
+    } fields[] = {
+        {Field::Volume, &SettingsRecord::volume},
+        {Field::Password, &SettingsRecord::password},
+        {Field::CallDuration, &SettingsRecord::callDuration},
+        {Field::NumberLength, &SettingsRecord::numberLength},
+        {Field::ForwardNumber, &SettingsRecord::forwardNumber},
+        {Field::ControlTime, &SettingsRecord::controlTime},
+    };
+    for (const auto& f : fields) {
+        if (written.*f.member != device.*f.member) {
+            SettingDifference d;
+            d.field = f.field;
+            d.window = window.*f.member;
+            d.device = device.*f.member;
+            out.settings.push_back(d);
+        }
+    }
+    for (int t = 0; t < kTableCount; ++t) {
+        const auto id = static_cast<TableId>(t);
+        bool reordered = false;
+        compareTable(id, written.tables[id], device.tables[id], out, reordered);
+        // Only the speed-dial numbers are told apart by their place.
+        if (id == kSpeedDialTable) {
+            out.speedDialOrder = reordered;
+        }
+    }
+    return out;
+}
+
+Text describeDifferences(const Differences& differences, const WindowWords& words) {
+    if (differences.none()) {
+        return cp1251::fromUtf8("Программирование в окне и в GSM-Тарк Орвелин-9 совпадает.");
+    }
+    auto shown = [](const Text& value) { return value.empty() ? cp1251::fromUtf8("нет") : value; };
+    auto item = [&](int choice, int index) {
+        return index == 0 || index == 1 ? words.choiceItems[static_cast<std::size_t>(choice - 1)]
+                                                           [static_cast<std::size_t>(index)]
+                                        : cp1251::fromUtf8("не выбрано");
+    };
+    Text text = cp1251::fromUtf8(
+        "Программирование в окне и в GSM-Тарк Орвелин-9 различается (в окне / в устройстве):");
+    for (const SettingDifference& d : differences.settings) {
+        text += "\n";
+        switch (d.field) {
+            case Field::Choice:
+                text += words.choiceLabels[static_cast<std::size_t>(d.choice - 1)] + ": " +
+                        item(d.choice, d.windowItem) + " / " + item(d.choice, d.deviceItem);
+                break;
+            case Field::Password:
+                text += words.password + cp1251::fromUtf8(": не совпадает");
+                break;
+            case Field::Volume:
+            case Field::CallDuration:
+            case Field::NumberLength:
+            case Field::ForwardNumber:
+            case Field::ControlTime: {
+                const Text& label = d.field == Field::Volume          ? words.volume
+                                    : d.field == Field::CallDuration  ? words.callDuration
+                                    : d.field == Field::NumberLength  ? words.numberLength
+                                    : d.field == Field::ForwardNumber ? words.forwardNumber
+                                                                      : words.controlTime;
+                text += label + ": " + shown(d.window) + " / " + shown(d.device);
+                break;
+            }
+        }
+    }
+    // The numbers of each table and side on one line, in table order.
+    for (int t = 0; t < kTableCount; ++t) {
+        for (bool inWindow : {true, false}) {
+            Text numbers;
+            for (const NumberDifference& d : differences.numbers) {
+                if (d.table == t && d.inWindow == inWindow) {
+                    numbers += (numbers.empty() ? "" : ", ") + d.number;
+                }
+            }
+            if (!numbers.empty()) {
+                text +=
+                    "\n" + words.tableCaptions[static_cast<std::size_t>(t)] +
+                    cp1251::fromUtf8(inWindow ? ", только в окне: " : ", только в устройстве: ") +
+                    numbers;
+            }
+        }
+    }
+    if (differences.speedDialOrder) {
+        text += "\n" + words.tableCaptions[kSpeedDialTable] +
+                cp1251::fromUtf8(": номера стоят в другом порядке");
+    }
+    return text;
+}
+
+}  // namespace orv

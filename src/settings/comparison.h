@@ -1,0 +1,80 @@
+#pragma once
+// The window's settings record against the one read from the device: what differs, setting by
+// setting and number by number, and how to say it in the window's own words.
+//
+// Both records are taken as the device holds them: the window's as writing it would leave the
+// device, so that "05" and "5" agree and empty rows are no numbers. The phone tables compare as
+// lists of numbers in any order, but for the speed-dial numbers, whose order gives their keys.
+
+#include <array>
+#include <vector>
+
+#include "settings/settings_record.h"
+
+namespace orv {
+
+// A setting that differs. For a choice, the items selected; for a text field, its text.
+struct SettingDifference {
+    enum class Field {
+        Choice,
+        Volume,
+        Password,
+        CallDuration,
+        NumberLength,
+        ForwardNumber,
+        ControlTime
+    };
+    Field field = Field::Choice;
+    int choice = 0;  // the ComboBox number, for a choice
+    int windowItem = -1;
+    int deviceItem = -1;
+    Text window;  // as the window shows it
+    Text device;
+
+    bool operator==(const SettingDifference& o) const;
+};
+
+// A number of a phone table found on one side only.
+struct NumberDifference {
+    TableId table = kCallBackTable;
+    Text number;
+    bool inWindow = false;  // only in the window; otherwise only in the device
+
+    bool operator==(const NumberDifference& o) const {
+        return table == o.table && number == o.number && inWindow == o.inWindow;
+    }
+};
+
+struct Differences {
+    std::vector<SettingDifference> settings;
+    std::vector<NumberDifference> numbers;
+    // The speed-dial numbers both sides hold stand in another order.
+    bool speedDialOrder = false;
+
+    bool none() const { return settings.empty() && numbers.empty() && !speedDialOrder; }
+};
+
+// Compares the window's record with the device's. The window's record must be one that can be
+// written (checkEncodable); otherwise this throws that check's Failure.
+Differences compareRecords(const SettingsRecord& window, const SettingsRecord& device);
+
+// The words the window shows the settings with: the label of each choice and field, the items
+// of each choice, the caption of each phone table.
+struct WindowWords {
+    std::array<Text, kChoiceCount> choiceLabels;
+    std::array<std::array<Text, 2>, kChoiceCount> choiceItems;
+    Text volume;
+    Text password;
+    Text callDuration;
+    Text numberLength;
+    Text forwardNumber;
+    Text controlTime;
+    std::array<Text, kTableCount> tableCaptions;
+};
+
+// The message for the user: that the window and the device agree, or each difference on a line
+// of its own, a setting by its label with the window's value and the device's, numbers found on
+// one side only by their table's caption. The password is never shown.
+Text describeDifferences(const Differences& differences, const WindowWords& words);
+
+}  // namespace orv
