@@ -254,7 +254,10 @@ TEST(TerminalFlood, BatchesComeAtMostEveryIntervalTheWindowAnswersAndAnOperation
     EXPECT_LE(shown, line.sent());
     EXPECT_LE(memo.document()->blockCount(), kLines);
     EXPECT_LE(longestBlock(memo), kLineLength);
-    EXPECT_LT(grown, 200 * 1024) << "KiB";
+#if !defined(__SANITIZE_ADDRESS__)
+    // (Under AddressSanitizer freed memory stays resident in its quarantine, up to 256 MiB.)
+    EXPECT_LT(grown, 64 * 1024) << "KiB";
+#endif
     EXPECT_LT(latest, 1000);
     std::printf(
         "[flood] %zu bytes sent, %zu shown in %zu batches; timer at most %lld ms late; "
