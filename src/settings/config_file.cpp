@@ -120,6 +120,10 @@ int replaceRefusal(const std::string& target) {
     if (S_ISDIR(st.st_mode)) {
         return EISDIR;
     }
+    if (!S_ISREG(st.st_mode)) {
+        // A pipe or a device (a link to /dev/zero, say) is never replaced by a file.
+        return ENODEV;
+    }
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0) {
         return EACCES;
     }

@@ -329,6 +329,12 @@ TEST(ConfigFile, ProtectedFilesKeepTheirBytesAndLinksStayLinks) {
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(test::readFile(target), kDefaultFile);
+    // A link to something that is no file (a device) is refused, and the device stays.
+    const std::string device = dir.path("device.cfg");
+    ASSERT_EQ(::symlink("/dev/null", device.c_str()), 0);
+    EXPECT_THROW(SaveData(device, SettingsRecord()), Failure);
+    ASSERT_EQ(::stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
     // A link to a file that does not exist yet creates its target.
     const std::string dangling = dir.path("dangling.cfg");
     ASSERT_EQ(::symlink("new.cfg", dangling.c_str()), 0);
