@@ -17,8 +17,8 @@
 #include "link/com_create.h"
 #include "link/port.h"
 #include "link/port_settings.h"
-#include "link/typed_line.h"
 #include "link/terminal_text.h"
+#include "link/typed_line.h"
 #include "operations/operation.h"
 #include "settings/text.h"
 

@@ -109,14 +109,16 @@ TEST(BoundedStartUp, AWorkingStateThatIsNoFileIsToldAndTheDefaultsStay) {
         EXPECT_LT(timer.elapsed(), 1000);
         EXPECT_TRUE(form.isVisible());
         ASSERT_FALSE(messages.shown.empty());
-        EXPECT_TRUE(messages.shown[0].text.contains(kNotRead)) << messages.shown[0].text.toStdString();
+        EXPECT_TRUE(messages.shown[0].text.contains(kNotRead))
+            << messages.shown[0].text.toStdString();
         EXPECT_TRUE(messages.shown[0].text.contains("config.bak"));
         EXPECT_EQ(messages.shown[0].icon, QMessageBox::Critical);
         EXPECT_EQ(form.record(), orv::SettingsRecord());
         if (hostile == Hostile::kPastBound) {
             // A file that did not load is moved aside whole, so the close cannot replace it.
-            const QStringList kept = QDir(dir.path(".")).entryList(
-                {QStringLiteral("config.bak.damaged-*")}, QDir::Files);
+            const QStringList kept =
+                QDir(dir.path("."))
+                    .entryList({QStringLiteral("config.bak.damaged-*")}, QDir::Files);
             ASSERT_EQ(kept.size(), 1);
             EXPECT_EQ(fingerprint(dir.path(kept[0])), before);
         } else {
@@ -225,7 +227,8 @@ TEST(BoundedRecipients, ARecipientFileThatIsNoFileIsToldAndNothingIsRead) {
         form.loadRecipients(QFile::encodeName(dir.path("list.txt")).toStdString());
         EXPECT_LT(timer.elapsed(), 1000);
         ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_TRUE(messages.shown[0].text.contains(kNotRead)) << messages.shown[0].text.toStdString();
+        EXPECT_TRUE(messages.shown[0].text.contains(kNotRead))
+            << messages.shown[0].text.toStdString();
         EXPECT_EQ(messages.shown[0].icon, QMessageBox::Critical);
         EXPECT_TRUE(form.recipients().empty());
         EXPECT_EQ(fingerprint(dir.path("list.txt")), before);
