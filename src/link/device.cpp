@@ -24,12 +24,12 @@ bool isListedSlotReply(const std::string& trimmed) {
 }
 
 bool isEmptySlotReply(const std::string& trimmed) {
-    return trimmed.size() >= 4 && trimmed.compare(2, 2, "OK") == 0;
+    return trimmed.size() >= 4 && trimmed.compare(2, 2, kEmptySlotReply) == 0;
 }
 
 std::optional<char> clirStatus(const std::string& reply) {
     // Received bytes 4 to 9 are characters 3 to 8 of the reply less its first byte.
-    if (reply.size() < 9 || reply.compare(3, 6, "+CLIR:") != 0) {
+    if (reply.size() < 9 || reply.compare(3, 6, kClirReplyHead) != 0) {
         return std::nullopt;
     }
     return reply.size() >= 13 ? reply[12] : '\0';

@@ -1,50 +1,18 @@
 #pragma once
-// The device's side of the command set: every line the program sends it, and every rule by
-// which the program judges what it answers. Kept in one place so that the operations, the
-// emulator's tests and the reply parsers agree.
+// How the program judges what the device answers on the line. The commands themselves, their
+// reply marks and the registers are the device's vocabulary (settings/device_vocabulary.h),
+// which this header brings along.
 
 #include <optional>
 #include <string>
 
+#include "settings/device_vocabulary.h"
 #include "settings/text.h"
 
 namespace orv::device {
 
 // A reply is read, where at all, once, up to this many bytes, after the input was purged.
 constexpr std::size_t kReplyBuffer = 100;
-
-// Presence check: register 2301 answers, after one leading byte, exactly this while the device
-// is free.
-constexpr const char* kPresenceCommand = "ATR2301";
-constexpr const char* kPresenceReply = "01 ";
-
-constexpr const char* kDataMode = "ATK1";  // afterwards the standard commands are taken
-constexpr const char* kStoreSettings = "AT&W0";
-constexpr const char* kStatus = "AT+CPAS";  // every programming run ends with it
-constexpr const char* kPhoneBookRead = "AT+CPBR=";
-constexpr const char* kPhoneBookWrite = "AT+CPBW=";
-constexpr const char* kPhoneBookReplyHead = "+CPBR: ";
-constexpr const char* kClirQuery = "AT+CLIR?";
-
-// SMS in text mode with UCS2 text.
-constexpr const char* kSmsDeleteAll = "AT+CMGDA=\"DEL ALL\"";
-constexpr const char* kSmsTextMode = "AT+CMGF=1";
-constexpr const char* kSmsCharsetUcs2 = "AT+CSCS=\"UCS2\"";
-constexpr const char* kSmsParameters = "AT+CSMP=17,167,0,25";
-constexpr const char* kSmsWrite = "AT+CMGW=";
-constexpr const char* kSmsSendStored = "AT+CMSS=1,";
-constexpr const char* kSmsPlaceholderDestination = "+3111111";
-constexpr char kSmsEndOfText = 0x1A;  // Ctrl-Z
-constexpr const char* kSmsSentMark = "+CMSS:";
-
-// The text prompt that answers the write command: CR, LF, ">" and a blank.
-constexpr const char kSmsPrompt[] = "\r\n> ";
-
-// The register read commands of read programming, in their order.
-constexpr const char* kRegisterReads[] = {
-    "ATR8001", "ATR8101", "ATR8201", "ATR8301", "ATR8401", "ATR8601", "ATR9001",
-    "ATR9101", "ATR9201", "ATR9301", "ATR9401", "ATR9501", "ATR9601", "ATR9701",
-};
 
 // What the presence check makes of one read: nothing came, the device is busy, or free.
 enum class Presence { Absent, Busy, Free };

@@ -2,12 +2,13 @@
 
 #include "link/com_create.h"
 #include "link/device.h"
+#include "settings/device_vocabulary.h"
 #include "settings/errors.h"
 
 namespace orv {
 
 void Connect(Port& port, Clock& clock) {
-    SendCommand(device::kPresenceCommand, port, clock);
+    SendCommand(device::readCommand(device::kPresenceRegister), port, clock);
     port.setDtr();
     port.purgeInput();  // the echo of the command
     port.setDtr();

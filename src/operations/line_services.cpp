@@ -5,6 +5,7 @@
 #include "link/com_create.h"
 #include "link/device.h"
 #include "link/presence.h"
+#include "settings/device_vocabulary.h"
 
 namespace orv {
 

@@ -14,6 +14,7 @@
 #include "operations/programming.h"
 #include "operations/schedule.h"
 #include "settings/config_file.h"
+#include "settings/device_vocabulary.h"
 
 namespace orv {
 namespace {
@@ -22,9 +23,9 @@ constexpr int kProgressMaximum = 100;
 constexpr int kRegisterStep = 3;
 constexpr int kSecondPassProgress = 70;
 constexpr int kFirstSlot = 1;
-constexpr int kLastSlot = 150;
-constexpr int kForwardSlot = 100;
-constexpr int kFirstSpeedDialSlot = 101;
+constexpr int kLastSlot = kLastSimSlot;
+constexpr int kForwardSlot = kForwardIndex;
+constexpr int kFirstSpeedDialSlot = kForwardIndex + 1;
 
 // The progress bar as the operation drives it: the position never leaves the bar's range, so
 // that an advance past the maximum stays at the maximum, as the bar itself keeps it.
@@ -105,7 +106,7 @@ Millis readTime(const Text& command) {
 }
 
 Text slotRead(int index) {
-    return device::kPhoneBookRead + std::to_string(index);
+    return device::phoneBookReadCommand(index);
 }
 
 // The most the phone-book scan can still take when `next` is the next slot it may read: every
@@ -135,19 +136,19 @@ class DeviceReading {
     void registers() {
         Millis rest =
             lineTime(device::kDataMode) + kPauseLength + scanBound(kFirstSlot) + closingTime();
-        for (const char* command : device::kRegisterReads) {
-            rest += readTime(command);
+        for (const device::Register& reg : device::kRegisters) {
+            rest += readTime(device::readCommand(reg));
         }
         timeLeft_.set(rest, true);
-        // Registers: the line that would write the value read, "ATR" turned into "ATW". It is
-        // listed whatever the reply's length; the loader judges its form.
-        for (const char* command : device::kRegisterReads) {
+        // Registers, every one of the table whatever the password length: the line that would
+        // write the value read. It is listed whatever the reply's length; the loader judges its
+        // form.
+        for (const device::Register& reg : device::kRegisters) {
+            const Text command = device::readCommand(reg);
             lineBoundary(ctx_);
             const std::string value =
                 askDevice(ctx_, command, [&] { progress_.advance(kRegisterStep); });
-            Text line = command + value;
-            line[2] = 'W';
-            entries_.push_back(line);
+            entries_.push_back(device::writeCommand(reg) + value);
             timeLeft_.done(readTime(command));
         }
 

@@ -1,11 +1,11 @@
 #include <cstdlib>
 
 #include "link/com_create.h"
-#include "link/device.h"
 #include "link/presence.h"
 #include "operations/programming.h"
 #include "operations/schedule.h"
 #include "settings/config_file.h"
+#include "settings/device_vocabulary.h"
 #include "settings/encoding.h"
 
 namespace orv {
@@ -20,22 +20,20 @@ Text clearSimQuestion() {
 
 namespace {
 
-// The planned time of a line of the record as the sink sends it: the first line has its pause
-// before it and none after, every later line but the status line is followed by one.
-Millis recordLineTime(const Text& line) {
-    return lineTime(line) + (line == device::kStatus ? 0 : kPauseLength);
-}
-
 Text eraseLine(int slot) {
-    return device::kPhoneBookWrite + std::to_string(slot);
+    return device::phoneBookWriteHead(slot);
 }
 
 // The whole run after the presence check: the record's lines, the erases with their pauses and
-// "AT&W0" with its pause.
+// "AT&W0" with its pause. The first line has its pause before it and none after; every later
+// line but the status line, which closes every command list, is followed by one.
 Millis plannedTime(const CommandList& lines, const std::vector<int>& erase) {
     Millis total = lineTime(device::kStoreSettings) + kPauseLength;
     for (const Text& line : lines) {
-        total += recordLineTime(line);
+        total += lineTime(line) + kPauseLength;
+    }
+    if (!lines.empty()) {
+        total -= kPauseLength;  // none after the closing status line
     }
     for (int slot : erase) {
         total += lineTime(eraseLine(slot)) + kPauseLength;
@@ -53,42 +51,43 @@ class ProgrammingSink : public EncodingSink {
     ProgrammingSink(OperationContext& ctx, std::vector<int> erase, TimeLeft& timeLeft)
         : ctx_(ctx), erase_(std::move(erase)), timeLeft_(timeLeft) {}
 
+    // The first line gets its pause before it and none after, so that the first two lines
+    // follow each other directly; every later line is followed by one.
     void line(const Text& line) override {
         const bool first = lines_.empty();
-        const bool last = line == device::kStatus;
-        if (last) {
-            for (int slot : erase_) {
-                const Text erase = eraseLine(slot);
-                send(erase);
-                Pause(ctx_.clock);
-                advance();
-                timeLeft_.done(lineTime(erase) + kPauseLength);
-            }
-            // A stop that comes while "AT&W0" is sent is too late: the run ends as usual.
-            lineBoundary(ctx_);
-            SendCommand(device::kStoreSettings, ctx_.port, ctx_.clock);
-            requireLine(ctx_);
-            ++sent_;
-            Pause(ctx_.clock);
-            timeLeft_.done(lineTime(device::kStoreSettings) + kPauseLength);
-        }
-        // The first line gets its pause before it and none after, so that the first two lines
-        // follow each other directly; every later line but the status line is followed by one.
         if (first) {
             Pause(ctx_.clock);
         }
         lines_.push_back(line);
-        if (last) {
-            SendCommand(line, ctx_.port, ctx_.clock);
-            requireLine(ctx_);
-            advance();
-        } else {
-            send(line);
-            if (!first) {
-                Pause(ctx_.clock);
-            }
+        send(line);
+        if (!first) {
+            Pause(ctx_.clock);
         }
-        timeLeft_.done(recordLineTime(line));
+        timeLeft_.done(lineTime(line) + kPauseLength);
+    }
+
+    // The erases and "AT&W0" go before the status line, which has no pause after it.
+    void closingLine(const Text& line) override {
+        for (int slot : erase_) {
+            const Text erase = eraseLine(slot);
+            send(erase);
+            Pause(ctx_.clock);
+            advance();
+            timeLeft_.done(lineTime(erase) + kPauseLength);
+        }
+        // A stop that comes while "AT&W0" is sent is too late: the run ends as usual.
+        lineBoundary(ctx_);
+        SendCommand(device::kStoreSettings, ctx_.port, ctx_.clock);
+        requireLine(ctx_);
+        ++sent_;
+        Pause(ctx_.clock);
+        timeLeft_.done(lineTime(device::kStoreSettings) + kPauseLength);
+
+        lines_.push_back(line);
+        SendCommand(line, ctx_.port, ctx_.clock);
+        requireLine(ctx_);
+        advance();
+        timeLeft_.done(lineTime(line));
     }
     void rowDone(TableId) override { advance(); }
     void forwardDone() override { advance(); }

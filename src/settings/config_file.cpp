@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "settings/device_vocabulary.h"
 #include "settings/regular_file.h"
 
 namespace orv {
@@ -37,9 +38,13 @@ class SaveableCheck {
   public:
     explicit SaveableCheck(const Text& shownName) : shownName_(shownName) {}
 
-    // Lines 2 to 4 (number length, call duration, control time) carry up to 255.
-    void headerLine(std::size_t k, const Text& line) const {
-        if (k >= 1 && k <= 3 && StrToHex(line) > 99) {
+    // The number length, call duration and control time carry up to 255.
+    void headerLine(const device::Register& reg, const Text& line) const {
+        using device::RegisterRole;
+        const bool twoDigitField = reg.role == RegisterRole::NumberLength ||
+                                   reg.role == RegisterRole::CallDuration ||
+                                   reg.role == RegisterRole::ControlTime;
+        if (twoDigitField && StrToHex(line) > 99) {
             throw formatError(shownName_);
         }
     }
@@ -213,17 +218,18 @@ void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& 
 
     // The header, decoded line by line.
     int passwordCount = 0;
-    for (std::size_t k = 0; k < kHeaderPrefixes.size(); ++k) {
+    for (std::size_t k = 0; k < device::kHeaderRegisterCount; ++k) {
         const Text& line = lineAt(k);
-        if (line.size() != 9 || line.compare(0, 7, kHeaderPrefixes[k]) != 0) {
+        const device::Register& reg = device::kRegisters[k];
+        if (line.size() != 9 || line.compare(0, 7, device::writeCommand(reg)) != 0) {
             throw formatError(shownName);
         }
-        saveable.headerLine(k, line);
+        saveable.headerLine(reg, line);
         passwordCount = decodeHeaderLine(static_cast<int>(k), line, record);
     }
 
     // The password: the ninth character of each of the following lines.
-    std::size_t k = kHeaderPrefixes.size();
+    std::size_t k = device::kHeaderRegisterCount;
     for (int i = 0; i < passwordCount; ++i, ++k) {
         const Text& line = lineAt(k);
         if (line.size() >= 9) {
@@ -233,7 +239,8 @@ void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& 
     }
 
     // Register lines the count did not cover (the read-back always holds seven).
-    while (k < lines.size() && lines[k].size() > 7 && lines[k].compare(0, 3, "ATW") == 0) {
+    while (k < lines.size() && lines[k].size() > 7 &&
+           lines[k].compare(0, 3, device::kRegisterWrite) == 0) {
         ++k;
     }
 
@@ -295,7 +302,8 @@ void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& 
                 break;
             default:
                 if (index.size() == 3) {
-                    if (line.compare(0, 11, "AT+CPBW=100") == 0) {
+                    const Text forwardHead = device::phoneBookWriteHead(kForwardIndex);
+                    if (line.compare(0, forwardHead.size(), forwardHead) == 0) {
                         if (!storableNumber(kCallBackTable, number)) {
                             throw formatError(shownName);
                         }

@@ -2,13 +2,14 @@
 
 #include <climits>
 #include <cstdio>
+#include <stdexcept>
 
+#include "settings/device_vocabulary.h"
 #include "settings/errors.h"
 
 namespace orv {
 
-const std::array<const char*, 7> kHeaderPrefixes = {"ATW8001", "ATW8101", "ATW8201", "ATW8301",
-                                                    "ATW8401", "ATW8601", "ATW9001"};
+using device::RegisterRole;
 
 bool Check_StrOnInt(const Text& text) {
     if (text.empty()) {
@@ -115,8 +116,27 @@ char forbiddenTag(const Text& number) {
     return number.size() == 4 ? 'B' : 'S';
 }
 
-Text phoneBookLine(int index, const Text& number, const Text& textField) {
-    return "AT+CPBW=" + std::to_string(index) + ",\"" + number + "\",129,\"" + textField + "\"";
+// The value text of a header register.
+Text headerValue(RegisterRole role, const SettingsRecord& record) {
+    switch (role) {
+        case RegisterRole::FirstFlags:
+            return hexValue(firstFlagsByte(record));
+        case RegisterRole::NumberLength:
+            return hexValue(StrToInt(record.numberLength));
+        case RegisterRole::CallDuration:
+            return hexValue(StrToInt(record.callDuration));
+        case RegisterRole::ControlTime:
+            return hexValue(StrToInt(record.controlTime));
+        case RegisterRole::SecondFlags:
+            return hexValue(secondFlagsByte(record));
+        case RegisterRole::Volume:
+            return twoDigits(StrToInt(record.volume));
+        case RegisterRole::PasswordLength:
+            return hexValue(static_cast<int>(record.password.size()));
+        case RegisterRole::PasswordDigit:
+            break;
+    }
+    throw std::logic_error("not a header register");
 }
 
 // Indices a table takes from the shared counter: every valid number, also one of 1 to 3
@@ -275,26 +295,24 @@ void checkEncodable(const SettingsRecord& record) {
 void encode(const SettingsRecord& record, EncodingSink& sink) {
     checkEncodable(record);
 
-    sink.line("ATW8001" + hexValue(firstFlagsByte(record)));
-    sink.line("ATW8101" + hexValue(StrToInt(record.numberLength)));
-    sink.line("ATW8201" + hexValue(StrToInt(record.callDuration)));
-    sink.line("ATW8301" + hexValue(StrToInt(record.controlTime)));
-    sink.line("ATW8401" + hexValue(secondFlagsByte(record)));
-    sink.line("ATW8601" + twoDigits(StrToInt(record.volume)));
-    sink.line("ATW9001" + hexValue(static_cast<int>(record.password.size())));
+    for (std::size_t k = 0; k < device::kHeaderRegisterCount; ++k) {
+        const device::Register& reg = device::kRegisters[k];
+        sink.line(device::writeCommand(reg) + headerValue(reg.role, record));
+    }
+    // One line per password character: its register, then "0" and the digit.
     for (std::size_t p = 1; p <= record.password.size(); ++p) {
         const Text digit(1, record.password[p - 1]);
         const std::int32_t value = StrToInt(digit);
         const char hex[] = "0123456789ABCDEF";
-        sink.line(Text("ATW9") + hex[p & 0xF] + "010" + hex[value & 0xF]);
+        sink.line(device::writeCommand(device::passwordDigitRegister(p)) + '0' + hex[value & 0xF]);
     }
-    sink.line("ATK1");
+    sink.line(device::kDataMode);
 
     std::uint8_t shared = 0;  // 8-bit counters, as the device's phone-book indices are kept
     for (const PhoneRecord& r : record.tables[kCallBackTable]) {
         if (Check_StrOnInt(r.number)) {
             ++shared;
-            sink.line(phoneBookLine(shared, r.number, "W" + r.number));
+            sink.line(device::phoneBookWriteCommand(shared, r.number, "W" + r.number));
         }
         sink.rowDone(kCallBackTable);
     }
@@ -305,25 +323,26 @@ void encode(const SettingsRecord& record, EncodingSink& sink) {
                 if (r.number.size() >= 4) {
                     const char tag =
                         id == kAllowedTable ? allowedTag(r.number) : forbiddenTag(r.number);
-                    sink.line(phoneBookLine(shared, r.number, tag + r.number));
+                    sink.line(device::phoneBookWriteCommand(shared, r.number, tag + r.number));
                 }
             }
             sink.rowDone(id);
         }
     }
     if (Check_StrOnInt(record.forwardNumber)) {
-        sink.line(phoneBookLine(kForwardIndex, record.forwardNumber, record.forwardNumber));
+        sink.line(device::phoneBookWriteCommand(kForwardIndex, record.forwardNumber,
+                                                record.forwardNumber));
     }
     sink.forwardDone();
     std::uint8_t speedDial = kForwardIndex;
     for (const PhoneRecord& r : record.tables[kSpeedDialTable]) {
         if (Check_StrOnInt(r.number)) {
             ++speedDial;
-            sink.line(phoneBookLine(speedDial, r.number, r.number));
+            sink.line(device::phoneBookWriteCommand(speedDial, r.number, r.number));
         }
         sink.rowDone(kSpeedDialTable);
     }
-    sink.line("AT+CPAS");
+    sink.closingLine(device::kStatus);
 }
 
 CommandList encode(const SettingsRecord& record) {
@@ -336,24 +355,27 @@ CommandList encode(const SettingsRecord& record) {
 }
 
 int decodeHeaderLine(int headerIndex, const Text& line, SettingsRecord& record) {
+    if (headerIndex < 0 || headerIndex >= static_cast<int>(device::kHeaderRegisterCount)) {
+        return 0;
+    }
     const int v = StrToHex(line);
-    switch (headerIndex) {
-        case 0:
+    switch (device::kRegisters[static_cast<std::size_t>(headerIndex)].role) {
+        case RegisterRole::FirstFlags:
             applyFlagsByte(record, kFirstFlags, v);
             return 0;
-        case 1:
+        case RegisterRole::NumberLength:
             record.numberLength = std::to_string(v);
             return 0;
-        case 2:
+        case RegisterRole::CallDuration:
             record.callDuration = std::to_string(v);
             return 0;
-        case 3:
+        case RegisterRole::ControlTime:
             record.controlTime = std::to_string(v);
             return 0;
-        case 4:
+        case RegisterRole::SecondFlags:
             applyFlagsByte(record, kSecondFlags, v);
             return 0;
-        case 5: {
+        case RegisterRole::Volume: {
             // Read as decimal, and set through the up-down, which keeps it within 0..99.
             std::int32_t volume = StrToInt(line.substr(7, 2));
             if (volume < 0)
@@ -363,12 +385,13 @@ int decodeHeaderLine(int headerIndex, const Text& line, SettingsRecord& record) 
             record.volume = std::to_string(volume);
             return 0;
         }
-        case 6:
+        case RegisterRole::PasswordLength:
             record.password.clear();
             return v % 8;
-        default:
-            return 0;
+        case RegisterRole::PasswordDigit:
+            break;
     }
+    return 0;
 }
 
 }  // namespace orv

@@ -36,6 +36,9 @@ class EncodingSink {
   public:
     virtual ~EncodingSink() = default;
     virtual void line(const Text& line) = 0;
+    // The status line that closes every command list, always its last line; by default a line
+    // like the others.
+    virtual void closingLine(const Text& line) { this->line(line); }
     // After each record of a phone table has been handled, valid or not.
     virtual void rowDone(TableId /*table*/) {}
     // After the forward-number step, whether or not it produced a line.
@@ -77,13 +80,11 @@ constexpr int kForwardIndex = 100;
 constexpr int kLastTaggedIndex = 99;
 constexpr int kLastSpeedDialIndex = 150;
 
-// Decoding of one header line (register 8001 .. 9001) into the record; the caller has checked
-// its form. For 9001 the password is emptied and the count of password lines (0..7) returned;
-// for the other registers the result is 0. The volume throws the conversion error when its two
-// characters are not a decimal integer.
+// Decoding of one header line into the record: `headerIndex` counts the header registers of
+// the device's register table (8001 .. 9001) from 0, and the caller has checked the line's
+// form. For the password length the password is emptied and the count of password lines (0..7)
+// returned; for the other registers the result is 0. The volume throws the conversion error
+// when its two characters are not a decimal integer.
 int decodeHeaderLine(int headerIndex, const Text& line, SettingsRecord& record);
-
-// The seven header prefixes, line 1 to line 7.
-extern const std::array<const char*, 7> kHeaderPrefixes;
 
 }  // namespace orv

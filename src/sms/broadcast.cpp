@@ -8,6 +8,7 @@
 #include "link/com_create.h"
 #include "link/device.h"
 #include "operations/schedule.h"
+#include "settings/device_vocabulary.h"
 #include "sms/ucs2.h"
 
 namespace orv {
