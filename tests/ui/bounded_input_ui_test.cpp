@@ -18,6 +18,7 @@
 #include "app/operation_runner.h"
 #include "app/tark.h"
 #include "app/tark3.h"
+#include "hostile_file.h"
 #include "link/port_settings.h"
 #include "settings/config_file.h"
 #include "settings/regular_file.h"
@@ -27,47 +28,12 @@ using namespace orv::ui::test;
 
 namespace {
 
-enum class Hostile { kDevZero, kNamedPipe, kFolder, kPastBound };
-constexpr Hostile kAllHostile[] = {Hostile::kDevZero, Hostile::kNamedPipe, Hostile::kFolder,
-                                   Hostile::kPastBound};
-
-const char* name(Hostile h) {
-    switch (h) {
-        case Hostile::kDevZero:
-            return "a link to /dev/zero";
-        case Hostile::kNamedPipe:
-            return "a named pipe";
-        case Hostile::kFolder:
-            return "a folder";
-        case Hostile::kPastBound:
-            return "a file past its bound";
-    }
-    return "";
-}
+using orv::test::Hostile;
+using orv::test::kAllHostile;
 
 // Makes the file at `path` hostile; one past the bound holds `line` over and over.
 void make(Hostile h, const QString& path, std::size_t bound, const QByteArray& line) {
-    const QByteArray native = QFile::encodeName(path);
-    switch (h) {
-        case Hostile::kDevZero:
-            ASSERT_EQ(::symlink("/dev/zero", native.constData()), 0);
-            break;
-        case Hostile::kNamedPipe:
-            ASSERT_EQ(::mkfifo(native.constData(), 0600), 0);
-            break;
-        case Hostile::kFolder:
-            ASSERT_EQ(::mkdir(native.constData(), 0700), 0);
-            break;
-        case Hostile::kPastBound: {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            qint64 written = 0;
-            while (written <= qint64(bound)) {
-                written += file.write(line);
-            }
-            break;
-        }
-    }
+    orv::test::makeHostile(h, QFile::encodeName(path).toStdString(), bound, line.toStdString());
 }
 
 // What the path is now: its kind and, for a file, its content.
