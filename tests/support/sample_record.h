@@ -1,5 +1,5 @@
 #pragma once
-// The records the tests, the benchmarks and the fuzz seeds program with.
+// The records the tests and the benchmarks program with.
 
 #include "settings/settings_record.h"
 
