@@ -1,5 +1,6 @@
 #pragma once
-// What the benchmarks share: the record, the SMS text and recipients they send, a port and a
+// What the benchmarks share: the record that fills the phone book, the SMS text and recipients
+// they send (the record they program is the tests' sample record), a port and a
 // clock that count what an exchange asks of the line, a user without windows, and the
 // process's processor time.
 
@@ -13,6 +14,7 @@
 #include "link/com_create.h"
 #include "link/port.h"
 #include "operations/operation.h"
+#include "sample_record.h"
 #include "settings/settings_record.h"
 #include "settings/text.h"
 #include "sms/recipients.h"
@@ -97,25 +99,6 @@ inline double cpuSeconds() {
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// A well-filled record: a 7-digit password, three numbers in each phone table and a forward
-// number.
-inline SettingsRecord fullRecord() {
-    SettingsRecord record;
-    record.password = "5274913";
-    record.forwardNumber = "+79161234567";
-    const char* numbers[kTableCount][3] = {{"89001234567", "89001234568", "89001234569"},
-                                           {"8495", "+74951234567", "8812"},
-                                           {"8800", "+79031234567", "8909"},
-                                           {"112", "89051234567", "01"}};
-    for (int t = 0; t < kTableCount; ++t) {
-        record.tables[t].clear();
-        for (const char* number : numbers[t]) {
-            record.tables[t].push_back({number, ""});
-        }
-    }
-    return record;
-}
-
 // A record that fills every slot of the SIM phone book the program writes: 99 tagged numbers,
 // the forward number and 50 speed-dial numbers, so that write programming erases none.
 inline SettingsRecord fullPhoneBookRecord() {
@@ -134,7 +117,7 @@ inline SettingsRecord fullPhoneBookRecord() {
     return record;
 }
 
-// Whether a read-back holds what fullRecord() wrote: the password, the forward number and the
+// Whether a read-back holds what the sample record wrote: the password, the forward number and the
 // numbers of the phone tables.
 inline bool sameNumbers(const SettingsRecord& a, const SettingsRecord& b) {
     if (a.password != b.password || a.forwardNumber != b.forwardNumber) {

@@ -20,6 +20,8 @@
 #include "bench_support.h"
 #include "fake_port.h"
 #include "operations/programming.h"
+#include "sample_record.h"
+#include "scripted_device.h"
 #include "settings/encoding.h"
 #include "sms/broadcast.h"
 
@@ -28,59 +30,7 @@ namespace {
 using namespace orv;
 using namespace orv::bench;
 using test::FakePort;
-
-const std::string kOk = "\r\nOK\r\n";
-
-// The device as the three operations see it: the presence check finds it free, registers and
-// phone-book slots answer after the echo of the CR as the device does, and the GSM modem answers
-// the SMS commands in text mode. It holds the lines of a write programming of the record.
-struct ScriptedDevice {
-    std::map<std::string, std::string> registers;
-    std::map<int, std::string> slots;  // index -> what follows "+CPBR: "
-
-    explicit ScriptedDevice(const SettingsRecord& record) {
-        for (const Text& line : encode(record)) {
-            if (line.rfind("ATW", 0) == 0) {
-                registers[line.substr(3, 4)] = line.substr(7);
-            } else if (line.rfind("AT+CPBW=", 0) == 0) {
-                slots[std::stoi(line.substr(8))] = line.substr(8);
-            }
-        }
-    }
-
-    FakePort::Answer answer(const std::string& line) const {
-        if (line == "ATR2301") {
-            return {"\r01 "};
-        }
-        if (line.rfind("ATR", 0) == 0) {
-            auto it = registers.find(line.substr(3));
-            return {"\r" + (it == registers.end() ? std::string("00") : it->second) + " "};
-        }
-        if (line.rfind("ATW", 0) == 0) {
-            return {"\r" + line.substr(7) + " "};
-        }
-        if (line.rfind("AT+CPBR=", 0) == 0) {
-            auto it = slots.find(std::stoi(line.substr(8)));
-            if (it == slots.end()) {
-                return {"\r" + kOk};
-            }
-            return {"\r\r\n+CPBR: " + it->second + "\r\n" + kOk};
-        }
-        if (line.rfind("AT+CMSS=", 0) == 0) {
-            return {"\r\n+CMSS: 7\r\n" + kOk, 1000};
-        }
-        if (line.rfind("AT+CMGW=", 0) == 0) {
-            return {"\r\n> "};
-        }
-        if (line == "\x1A") {
-            return {"\r\n+CMGW: 1\r\n" + kOk};
-        }
-        if (line.rfind("AT", 0) == 0) {
-            return {kOk};
-        }
-        return {"\r\n> "};  // a line of the message text
-    }
-};
+using test::ScriptedDevice;
 
 struct Result {
     long runs = 0;
@@ -130,8 +80,10 @@ int main(int argc, char** argv) {
     }
     const std::string dir = scratch;
 
-    const SettingsRecord record = fullRecord();
-    const ScriptedDevice device(record);
+    // The device holds the lines of a write programming of the record.
+    const SettingsRecord record = test::sampleRecord();
+    ScriptedDevice device;
+    device.apply(encode(record));
     const std::vector<Text> text = smsText();
     const RecipientList recipients = smsRecipients();
 

@@ -19,9 +19,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QProcess>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -29,6 +27,7 @@
 #include <memory>
 
 #include "bench_support.h"
+#include "emulator_folder.h"
 #include "link/link.h"
 #include "operations/programming.h"
 #include "sms/broadcast.h"
@@ -39,31 +38,7 @@ using namespace orv;
 using namespace orv::bench;
 
 // A device emulator on its own pseudo-terminal, reached through a link in a scratch folder.
-class Emulator {
-  public:
-    explicit Emulator(const QString& program) {
-        port_ = dir_.filePath("port");
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(program, {"--link", port_});
-        started_ = process_.waitForStarted(5000) && process_.waitForReadyRead(5000);
-    }
-    ~Emulator() {
-        process_.terminate();
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(1000);
-        }
-    }
-    bool started() const { return started_; }
-    std::string port() const { return QFile::encodeName(port_).toStdString(); }
-    std::string dir() const { return QFile::encodeName(dir_.path()).toStdString(); }
-
-  private:
-    QTemporaryDir dir_;
-    QString port_;
-    QProcess process_;
-    bool started_ = false;
-};
+using Emulator = EmulatorFolder;
 
 struct Figures {
     bool ok = false;
@@ -88,11 +63,11 @@ Figures measure(const Emulator& emulator, const char* name, const Operation& ope
     QEventLoop loop;
     link.post(
         [&](LinkContext& ctx) {
-            ctx.openPort(emulator.port());
+            ctx.openPort(emulator.portName());
             CountingPort port(ctx.port());
             CountingClock clock(ctx.clock());
             ConsoleUser user;
-            OperationContext op{port, clock, ctx, user, emulator.dir()};
+            OperationContext op{port, clock, ctx, user, emulator.folderName()};
             const double cpuStart = cpuSeconds();
             const auto start = std::chrono::steady_clock::now();
             operation(op);
@@ -157,11 +132,11 @@ int main(int argc, char** argv) {
     bool readBackSame = false;
     if (runs("write") || runs("read")) {
         Emulator device(emulatorPath);
-        if (!device.started()) {
+        if (!device.ready()) {
             std::fprintf(stderr, "the emulator did not start: %s\n", qPrintable(emulatorPath));
             return 2;
         }
-        const SettingsRecord record = fullRecord();
+        const SettingsRecord record = test::sampleRecord();
         write = measure(device, "write programming",
                         [&](OperationContext& op) { writeProgramming(op, record); });
         if (runs("read")) {
@@ -176,7 +151,7 @@ int main(int argc, char** argv) {
             continue;
         }
         Emulator device(emulatorPath);
-        if (!device.started()) {
+        if (!device.ready()) {
             std::fprintf(stderr, "the emulator did not start: %s\n", qPrintable(emulatorPath));
             return 2;
         }
@@ -187,7 +162,7 @@ int main(int argc, char** argv) {
     }
     if (runs("sms")) {
         Emulator device(emulatorPath);
-        if (!device.started()) {
+        if (!device.ready()) {
             std::fprintf(stderr, "the emulator did not start: %s\n", qPrintable(emulatorPath));
             return 2;
         }

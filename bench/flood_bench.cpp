@@ -18,9 +18,7 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
 #include <algorithm>
@@ -37,6 +35,7 @@
 
 #include "app/program.h"
 #include "bench_support.h"
+#include "emulator_folder.h"
 #include "link/link.h"
 
 namespace {
@@ -125,24 +124,14 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     QApplication app(argc, argv);
-    const QString emulatorPath =
-        argc > 2 ? QString::fromLocal8Bit(argv[2])
-                 : QCoreApplication::applicationDirPath() + "/orvelin9-emulator";
-
-    QTemporaryDir dir;
-    const QString port = dir.filePath("emulator-port");
-    QProcess emulator;
-    emulator.start(emulatorPath, {"--link", port, "--fault", "flood"});
-    if (!emulator.waitForStarted(5000) || !emulator.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "the emulator did not start: %s\n", qPrintable(emulatorPath));
+    const orv::bench::EmulatorFolder folder(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString(),
+                                            {"--fault", "flood"});
+    if (!folder.ready()) {
+        std::fprintf(stderr, "the emulator did not start: %s\n", qPrintable(folder.program()));
         return 2;
     }
-    QFile ini(dir.filePath("Dalvorn Terminal.ini"));
-    if (!ini.open(QIODevice::WriteOnly) || ini.write(QFile::encodeName(port) + "\r\n") < 0) {
-        return 2;
-    }
-    ini.close();
-    QDir::setCurrent(dir.path());
+    const QString port = folder.port();
+    QDir::setCurrent(folder.path());
 
     orv::ui::setUpApplication();
     orv::ui::ProgramWindows windows;
@@ -211,7 +200,5 @@ int main(int argc, char** argv) {
                         longest = std::max(longest, b.length() - 1);
                     return longest;
                 }());
-    emulator.terminate();
-    emulator.waitForFinished(3000);
     return 0;
 }

@@ -16,9 +16,6 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +23,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "emulator_folder.h"
 
 namespace {
 
@@ -109,41 +107,21 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
 
-    QString emulatorPath;
-    {
-        char self[4096] = {};
-        if (readlink("/proc/self/exe", self, sizeof self - 1) < 0) {
-            return 2;
-        }
-        emulatorPath = argc > 2
-                           ? QString::fromLocal8Bit(argv[2])
-                           : QFileInfo(QString::fromLocal8Bit(self)).path() + "/orvelin9-emulator";
-    }
-    QTemporaryDir dir;
-    const QString port = dir.filePath("emulator-port");
-    QProcess emulator;
-    emulator.start(emulatorPath, {"--link", port});
-    if (!emulator.waitForStarted(5000) || !emulator.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "the emulator did not start: %s\n", qPrintable(emulatorPath));
+    const orv::bench::EmulatorFolder folder(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
+    if (!folder.ready()) {
+        std::fprintf(stderr, "the emulator did not start: %s\n", qPrintable(folder.program()));
         return 2;
     }
-    QFile ini(dir.filePath("Dalvorn Terminal.ini"));
-    if (!ini.open(QIODevice::WriteOnly) || ini.write(QFile::encodeName(port) + "\r\n") < 0) {
-        return 2;
-    }
-    ini.close();
 
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
-        const double ms = startOnce("/proc/self/exe", dir.path());
+        const double ms = startOnce("/proc/self/exe", folder.path());
         if (ms < 0) {
             std::fprintf(stderr, "run %d: the main window was not painted\n", i + 1);
             continue;
         }
         times.push_back(ms);
     }
-    emulator.terminate();
-    emulator.waitForFinished(3000);
     if (times.empty()) {
         std::printf("%-34s failed\n", "start-up to the first paint");
         return 1;

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "exchange.h"
 #include "fake_port.h"
 #include "fuzz_check.h"
 #include "operations/programming.h"
@@ -24,30 +25,6 @@
 #include "settings/settings_record.h"
 
 namespace {
-
-struct NoUser : orv::OperationUser, orv::ReaderControl {
-    void setCaption(const orv::Text&) override {}
-    void showProgress() override {}
-    void closeProgress() override {}
-    void setRange(int, int) override {}
-    void setPosition(int) override {}
-    void tell(orv::MessageKind, const orv::Text&, orv::MessageButtons) override {}
-    void stopReader() override {}
-    void startReader() override {}
-};
-
-std::vector<std::string> replies(const std::string& input) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = input.find('\xFF', start);
-        out.push_back(input.substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos) {
-            return out;
-        }
-        start = end + 1;
-    }
-}
 
 // The lines as written: each ended by CR LF.
 std::vector<std::string> writtenLines(const std::string& file) {
@@ -68,7 +45,7 @@ const char kUntouched[] = "untouched\r\n";
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::string> given =
-        replies(std::string(reinterpret_cast<const char*>(data), size));
+        orv::fuzz::fields(std::string(reinterpret_cast<const char*>(data), size));
     orv::VirtualClock clock;
     orv::test::FakePort port(clock);
     std::size_t next = 0;
@@ -85,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string file = folder + "/1.txt";
     orv::fuzz::writeScratchFile(file, kUntouched);
 
-    NoUser user;
+    orv::fuzz::QuietUser user;
     orv::OperationContext ctx{port, clock, user, user, folder};
     const orv::SettingsRecord before;
     orv::SettingsRecord record;

@@ -18,37 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "exchange.h"
 #include "fake_port.h"
 #include "fuzz_check.h"
 #include "settings/errors.h"
 #include "sms/broadcast.h"
 
 namespace {
-
-struct User : orv::OperationUser, orv::ReaderControl {
-    void setCaption(const orv::Text&) override {}
-    void showProgress() override {}
-    void closeProgress() override {}
-    void setRange(int, int) override {}
-    void setPosition(int) override {}
-    void tell(orv::MessageKind, const orv::Text&, orv::MessageButtons) override {}
-    void stopReader() override { stopped = true; }
-    void startReader() override { stopped = false; }
-    bool stopped = false;
-};
-
-std::vector<std::string> fields(const std::string& input) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = input.find('\xFF', start);
-        out.push_back(input.substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos) {
-            return out;
-        }
-        start = end + 1;
-    }
-}
 
 bool startsWith(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
@@ -83,7 +59,7 @@ std::string properAnswer(const std::string& line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::string> in =
-        fields(std::string(reinterpret_cast<const char*>(data), size));
+        orv::fuzz::fields(std::string(reinterpret_cast<const char*>(data), size));
     const unsigned char mode = in[0].empty() ? 0 : static_cast<unsigned char>(in[0][0]);
     const bool proper = (mode & 1) != 0;
     const std::size_t count = 1 + ((mode >> 1) & 3);
@@ -118,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return {answer, delay};
     });
-    User user;
+    orv::fuzz::QuietUser user;
     orv::OperationContext ctx{port, clock, user, user, ""};
     orv::BroadcastResult result;
     std::string error;

@@ -4,10 +4,8 @@
 #include <cstring>
 #include <map>
 
-#include "fake_port.h"
-#include "recording_user.h"
+#include "device_rig.h"
 #include "sms/broadcast.h"
-#include "sms/recipients.h"
 #include "sms/ucs2.h"
 #include "test_support.h"
 
@@ -31,30 +29,13 @@ Text errorText(const char* number) {
               "консультацией в сервисный центр.");
 }
 
-// A modem that answers every line as a GSM modem in text mode does; `custom` replaces the
-// answer to lines beginning with a key (an empty answer: the modem stays silent).
+// The scripted device's modem, which answers every line as a GSM modem in text mode does;
+// `custom` replaces the answer to lines beginning with a key (an empty answer: the modem stays
+// silent).
 class Broadcast : public ::testing::Test {
   protected:
     void SetUp() override {
-        port.setResponder([this](const std::string& line) { return answer(line); });
-    }
-
-    FakePort::Answer answer(const std::string& line) {
-        const bool send = line.rfind("AT+CMSS=", 0) == 0;
-        const std::uint64_t delay = send ? 1000 : 20;
-        for (const auto& [prefix, reply] : custom) {
-            if (line.rfind(prefix, 0) == 0)
-                return {reply, delay};
-        }
-        if (send)
-            return {"\r\n+CMSS: 7\r\n" + kOk, delay};
-        if (line.rfind("AT+CMGW=", 0) == 0)
-            return {"\r\n> ", delay};
-        if (line == "\x1A")
-            return {"\r\n+CMGW: 1\r\n" + kOk, delay};
-        if (line.rfind("AT", 0) == 0)
-            return {kOk, delay};
-        return {"\r\n> ", delay};  // a line of the message text
+        port.setResponder([this](const std::string& line) { return device.answer(line); });
     }
 
     BroadcastResult run(const std::vector<Text>& text, const RecipientList& recipients) {
@@ -94,7 +75,8 @@ class Broadcast : public ::testing::Test {
     FakePort port{clock};
     test::RecordingUser user{clock};
     OperationContext ctx{port, clock, user, user, {}};
-    std::map<std::string, std::string> custom;
+    test::ScriptedDevice device;
+    std::map<std::string, std::string>& custom = device.beginning;
 };
 
 TEST_F(Broadcast, ThreeRecipientsWholeExchange) {
@@ -329,7 +311,7 @@ TEST_F(Broadcast, StaleConfirmationDoesNotCount) {
     port.setResponder([this](const std::string& line) {
         if (line == "\x1A")
             port.arrive("\r\n+CMSS: 3\r\n", clock.elapsed() + 800);
-        return answer(line);
+        return device.answer(line);
     });
     const BroadcastResult result = run({"x"}, {"1"});
     EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"1"}));
@@ -341,7 +323,7 @@ TEST_F(Broadcast, StaleConfirmationDoesNotCount) {
 TEST_F(Broadcast, LateConfirmationCountsUntilTheNextLine) {
     const std::string late = "\r\n+CMSS: 9\r\n" + kOk;
     port.setResponder([&](const std::string& line) {
-        FakePort::Answer a = answer(line);
+        FakePort::Answer a = device.answer(line);
         if (line == sendLine("+79001111111") || line == sendLine("+79003333333")) {
             a = {late, 9000};
         }
@@ -362,7 +344,7 @@ TEST_F(Broadcast, LateConfirmationCountsUntilTheNextLine) {
     port.written.clear();
     user.messages.clear();
     port.setResponder([&](const std::string& line) {
-        FakePort::Answer a = answer(line);
+        FakePort::Answer a = device.answer(line);
         if (line.rfind("AT+CMSS=", 0) == 0) {
             a = {late, 17000};
         }
@@ -391,7 +373,7 @@ TEST_F(Broadcast, AnswerAfterTheNextCrIsNotTheOneBefore) {
         if (line == sendLine("3")) {
             return FakePort::Answer{"\r\n+CMS ERROR: 500\r\n", 1000};
         }
-        return answer(line);
+        return device.answer(line);
     });
     const BroadcastResult result = run({"x"}, {"1", "2", "3"});
     EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"1", "3"}));
@@ -437,49 +419,53 @@ TEST(BroadcastQuestion, NamesTheRecipientsAndTheText) {
                  "Строки без номера абонента (2) будут пропущены."));
 }
 
-TEST(RecipientNumber, LeadingPlusAndDigitsUpToTwenty) {
-    EXPECT_EQ(recipientNumber("+8613812345678"), "+8613812345678");
-    EXPECT_EQ(recipientNumber(cp("79001234567; Иван")), "79001234567");
-    EXPECT_EQ(recipientNumber("+79002222222 Petrov"), "+79002222222");
-    EXPECT_EQ(recipientNumber("112"), "112");
-    EXPECT_EQ(recipientNumber("+7"), "+7");
-    EXPECT_EQ(recipientNumber(std::string(20, '9')), std::string(20, '9'));
-    EXPECT_EQ(recipientNumber("+" + std::string(19, '9') + ";x"), "+" + std::string(19, '9'));
-    // Nobody's number.
-    for (const Text& line :
-         {Text(), cp("Иван"), Text(" 79001234567"), Text("+"), Text("++7"), Text("+ 7"),
-          Text(std::string(21, '9')), Text("+" + std::string(20, '9'))}) {
-        EXPECT_EQ(recipientNumber(line), "") << line;
-    }
+// ---- Time left and stops -------------------------------------------------------------------
+
+// The scripted device's modem, and three recipients.
+struct BroadcastRig : test::DeviceRig {
+    const RecipientList recipients = {"+79001111111", "+79002222222", "+79003333333"};
+};
+
+TEST(TimeLeft, BroadcastTellsTheRestOfItsScheduleAfterEveryLine) {
+    BroadcastRig rig;
+    broadcastSms(rig.ctx, {cp("Ёлка")}, rig.recipients);
+    test::checkTimeLeft(rig.user, rig.clock.elapsed(), 10);
+    EXPECT_GT(rig.user.timeLeft.front().left, 3 * 13000u);
 }
 
-TEST(RecipientFile, LinesAsTheFileHoldsThem) {
-    test::TempDir dir;
-    const std::string path = dir.path("list.txt");
-    test::writeFile(path,
-                    "+79001111111\r\n+79002222222 Петров\r\r\n\n+3111111\n" + cp("Имя") + "\rlast");
-    EXPECT_EQ(readRecipients(path), (RecipientList{"+79001111111", "+79002222222 Петров", "", "",
-                                                   "+3111111", cp("Имя"), "last"}));
-
-    test::writeFile(path, std::string("a\r\nb\r\n\0c\r\n", 11));
-    EXPECT_EQ(readRecipients(path), (RecipientList{"a", "b"}));
-    test::writeFile(path, "\r\n");
-    EXPECT_EQ(readRecipients(path), (RecipientList{""}));
-    test::writeFile(path, "");
-    EXPECT_TRUE(readRecipients(path).empty());
-}
-
-TEST(RecipientFile, UnreadableFileIsTheRuntimeFileError) {
-    test::TempDir dir;
-    const std::string path = dir.path("missing.txt");
+// A stop in the preparation sends the message to nobody; one in a send waits for that send's
+// answer, then closes with the memory emptied and names who got the message and who did not.
+TEST(Stop, BroadcastReportsWhoWasSentToAndWhoWasNot) {
+    BroadcastRig rig;
+    rig.stopDuring("AT+CSCS");
     try {
-        readRecipients(path);
-        FAIL() << "no error";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.kind(), MessageKind::Error);
-        EXPECT_EQ(f.text(), "Cannot open file \"" + path + "\". " + std::strerror(ENOENT));
+        broadcastSms(rig.ctx, {"Hi"}, rig.recipients);
+        FAIL() << "not stopped";
+    } catch (const Stopped& s) {
+        EXPECT_EQ(s.text(), cp("Рассылка остановлена: сообщение не отправлено ни одному из 3 "
+                               "абонентов."));
     }
-    EXPECT_THROW(readRecipients(dir.dir()), Failure);  // a folder cannot be read
+    EXPECT_EQ(rig.lastTwoLines(),
+              std::make_pair(std::string("AT+CSCS=\"UCS2\""), std::string("AT+CMGDA=\"DEL ALL\"")));
+    EXPECT_EQ(rig.user.readersStarted, 1);
+    EXPECT_FALSE(rig.user.shown);
+
+    BroadcastRig second;
+    const std::string secondSend = "AT+CMSS=1,\"" + ISCII_UNICODE("+79002222222") + "\"";
+    second.stopDuring(secondSend.substr(0, secondSend.size() - 2));
+    try {
+        broadcastSms(second.ctx, {"Hi"}, second.recipients);
+        FAIL() << "not stopped";
+    } catch (const Stopped& s) {
+        EXPECT_EQ(s.text(), cp("Рассылка остановлена. Сообщение отправлено абонентам с 1 по 2 "
+                               "из 3: +79001111111, +79002222222.\nНе отправлено абонентам с 3 "
+                               "по 3: +79003333333."));
+    }
+    EXPECT_EQ(second.lastTwoLines(),
+              std::make_pair(secondSend, std::string("AT+CMGDA=\"DEL ALL\"")));
+    // The send's seven seconds and the read of its answer came first.
+    EXPECT_EQ(second.gapBeforeLastLine(), 7000u + 10u + 100u);
+    EXPECT_FALSE(second.user.readerStopped);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "settings/config_file.h"
+#include "sample_record.h"
 
 #include <gtest/gtest.h>
 
@@ -21,24 +22,6 @@ const char kDefaultFile[] =
     "ATW80015A\r\nATW81010B\r\nATW82010A\r\nATW830100\r\nATW840107\r\nATW860182\r\n"
     "ATW900100\r\nATK1\r\nAT+CPAS\r\n";
 
-// A record that uses every setting, so that a save and a load must carry all of it.
-SettingsRecord fullRecord() {
-    SettingsRecord r;
-    for (int c = 1; c <= kChoiceCount; ++c)
-        r.choice(c) = c % 2;
-    r.volume = "47";
-    r.password = "7654321";
-    r.callDuration = "25";
-    r.numberLength = "7";
-    r.controlTime = "99";
-    r.forwardNumber = "+79001234567";
-    r.tables[kCallBackTable] = table({"89001112233", "+7555", ""});
-    r.tables[kAllowedTable] = table({"1234", "123456789012345", ""});
-    r.tables[kForbiddenTable] = table({"5678", "0987654", ""});
-    r.tables[kSpeedDialTable] = table({"101", "+7102", ""});
-    return r;
-}
-
 Text messageOf(const std::string& bytes, SettingsRecord& r, const Text& name = "f.cfg") {
     try {
         loadFromText(bytes, r, name);
@@ -58,7 +41,7 @@ TEST(ConfigFile, DefaultSaveAndLoad) {
     test::TempDir dir;
     SaveData(dir.path("d.cfg"), SettingsRecord());
     EXPECT_EQ(test::readFile(dir.path("d.cfg")), kDefaultFile);
-    SettingsRecord loaded = fullRecord();
+    SettingsRecord loaded = test::sampleRecord();
     loaded.forwardNumber.clear();
     LoadFromFile(dir.path("d.cfg"), loaded);
     EXPECT_EQ(loaded, SettingsRecord());
@@ -66,7 +49,7 @@ TEST(ConfigFile, DefaultSaveAndLoad) {
 
 TEST(ConfigFile, FullRecordRoundTripsByteForByte) {
     test::TempDir dir;
-    SettingsRecord r = fullRecord();
+    SettingsRecord r = test::sampleRecord();
     SaveData(dir.path("a.cfg"), r);
     SettingsRecord back;
     LoadFromFile(dir.path("a.cfg"), back);
@@ -114,7 +97,7 @@ TEST(ConfigFile, LineEndingsAndNul) {
             else
                 other += c;
         }
-        SettingsRecord r = fullRecord();
+        SettingsRecord r = test::sampleRecord();
         EXPECT_EQ(messageOf(other, r), "loaded");
         EXPECT_EQ(r.volume, "82");
     }
@@ -123,10 +106,10 @@ TEST(ConfigFile, LineEndingsAndNul) {
 TEST(ConfigFile, HeaderFormatErrorsStopInOrderAndChangeNothing) {
     // Line 3 has a trailing blank: the load stops there, and the record stays as it was (a
     // mixture of two configurations would be written back by the next save or programming).
-    SettingsRecord r = fullRecord();
+    SettingsRecord r = test::sampleRecord();
     std::string bad = "ATW8001FF\r\nATW810163\r\nATW82010A \r\nATW830100\r\n";
     EXPECT_EQ(messageOf(bad, r, "Config.bak"), cp("Файл Config.bak имеет не правильный формат"));
-    EXPECT_EQ(r, fullRecord());
+    EXPECT_EQ(r, test::sampleRecord());
 
     SettingsRecord s;
     EXPECT_EQ(messageOf("\r\n" + header(), s), cp("Файл f.cfg имеет не правильный формат"));
@@ -145,19 +128,19 @@ TEST(ConfigFile, MissingLinesGiveTheListIndexMessage) {
     EXPECT_EQ(messageOf("", r), "List index out of bounds (0)");
     EXPECT_EQ(messageOf("ATW80015A\r\nATW81010B\r\n", r), "List index out of bounds (2)");
     // Three password lines announced, one present: nothing of the file is taken.
-    SettingsRecord p = fullRecord();
+    SettingsRecord p = test::sampleRecord();
     EXPECT_EQ(messageOf(header("03") + "ATW910105\r\n", p), "List index out of bounds (8)");
-    EXPECT_EQ(p, fullRecord());
+    EXPECT_EQ(p, test::sampleRecord());
     // A password character that is not a digit could not be written back.
     EXPECT_EQ(messageOf(header("02") + "ATW910105\r\nATW92010x\r\n", p),
               cp("Файл f.cfg имеет не правильный формат"));
-    EXPECT_EQ(p, fullRecord());
+    EXPECT_EQ(p, test::sampleRecord());
 }
 
 // A file without a forward-number line has none: the forward number of the file opened
 // before, or of the window, is not carried into the next save or programming.
 TEST(ConfigFile, HeaderAloneEmptiesTablesAndTheForwardNumber) {
-    SettingsRecord r = fullRecord();
+    SettingsRecord r = test::sampleRecord();
     EXPECT_EQ(messageOf(header(), r), "loaded");
     EXPECT_EQ(r.password, "");
     for (const PhoneTable& t : r.tables)
@@ -167,14 +150,14 @@ TEST(ConfigFile, HeaderAloneEmptiesTablesAndTheForwardNumber) {
 
     // Opening a configuration without a forward number after one with it clears it.
     test::TempDir dir;
-    SettingsRecord with = fullRecord();
+    SettingsRecord with = test::sampleRecord();
     SaveData(dir.path("with.cfg"), with);
-    SettingsRecord without = fullRecord();
+    SettingsRecord without = test::sampleRecord();
     without.forwardNumber.clear();
     SaveData(dir.path("without.cfg"), without);
     SettingsRecord window;
     LoadFromFile(dir.path("with.cfg"), window);
-    EXPECT_EQ(window.forwardNumber, "+79001234567");
+    EXPECT_EQ(window.forwardNumber, "+79161234567");
     LoadFromFile(dir.path("without.cfg"), window);
     EXPECT_EQ(window, without);
 }
@@ -205,7 +188,7 @@ TEST(ConfigFile, ReadBackForms) {
 }
 
 TEST(ConfigFile, TableSectionScan) {
-    SettingsRecord r = fullRecord();
+    SettingsRecord r = test::sampleRecord();
     std::string lines =
         "ATK1\r\n"
         "AT+CPBW=100,\"+7333\",129,\"W+7333\"\r\n"      // index 100 with W: a call-back number
@@ -228,12 +211,12 @@ TEST(ConfigFile, TableSectionScan) {
 }
 
 TEST(ConfigFile, CutPhoneBookLineStopsAndChangesNothing) {
-    SettingsRecord r = fullRecord();
+    SettingsRecord r = test::sampleRecord();
     std::string lines =
         "ATK1\r\nAT+CPBW=1,\"8900\",129,\"W8900\"\r\nAT+CPBW=2,\"12\"\r\n"
         "AT+CPBW=3,\"8901\",129,\"W8901\"\r\n";
     EXPECT_EQ(messageOf(header() + lines, r, "1.txt"), cp("Файл 1.txt имеет не правильный формат"));
-    EXPECT_EQ(r, fullRecord());
+    EXPECT_EQ(r, test::sampleRecord());
 }
 
 // A number that its table could not hold, and that the next save would drop or programming
@@ -248,10 +231,10 @@ TEST(ConfigFile, NumbersTheTableCannotHoldAreRefused) {
              "AT+CPBW=100,\"8 900\",129,\"8 900\"",
              "AT+CPBW=101,\"12a\",129,\"12a\"",
          }) {
-        SettingsRecord r = fullRecord();
+        SettingsRecord r = test::sampleRecord();
         EXPECT_EQ(messageOf(prefix + line + "\r\n", r), cp("Файл f.cfg имеет не правильный формат"))
             << line;
-        EXPECT_EQ(r, fullRecord());
+        EXPECT_EQ(r, test::sampleRecord());
     }
     SettingsRecord r;
     EXPECT_EQ(messageOf(prefix + "AT+CPBW=101,\"12\",129,\"12\"\r\n", r), "loaded");
@@ -260,7 +243,7 @@ TEST(ConfigFile, NumbersTheTableCannotHoldAreRefused) {
 
 TEST(ConfigFile, FileErrorsLeaveEverythingAlone) {
     test::TempDir dir;
-    SettingsRecord r = fullRecord();
+    SettingsRecord r = test::sampleRecord();
     try {
         LoadFromFile(dir.path("missing.cfg"), r);
         FAIL();
@@ -268,7 +251,7 @@ TEST(ConfigFile, FileErrorsLeaveEverythingAlone) {
         EXPECT_EQ(f.text().rfind("Cannot open file \"" + dir.path("missing.cfg") + "\"", 0), 0u)
             << f.text();
     }
-    EXPECT_EQ(r, fullRecord());
+    EXPECT_EQ(r, test::sampleRecord());
 
     // An encoding failure writes nothing; an old file stays whole.
     test::writeFile(dir.path("keep.cfg"), "old");
@@ -353,6 +336,96 @@ TEST(ConfigFile, StartUpProbe) {
     ::chmod(path.c_str(), 0444);
     EXPECT_FALSE(canOpenForReadWrite(path));
     EXPECT_FALSE(canOpenForReadWrite(dir.dir()));
+}
+
+// ---- What loads can be saved again ----
+
+std::string headerWithLength(const std::string& numberLength = "0B") {
+    return "ATW80015A\r\nATW8101" + numberLength +
+           "\r\nATW82010A\r\nATW830100\r\nATW840107\r\nATW860182\r\nATW900100\r\nATK1\r\n";
+}
+
+std::string tagged(int count, char tag) {
+    std::string lines;
+    for (int i = 1; i <= count; ++i) {
+        const std::string number = "+7900" + std::to_string(1000000 + i);
+        lines +=
+            "AT+CPBW=" + std::to_string(i) + ",\"" + number + "\",129,\"" + tag + number + "\"\r\n";
+    }
+    return lines;
+}
+
+std::string speedDial(int count) {
+    std::string lines;
+    for (int i = 1; i <= count; ++i) {
+        const std::string number = std::to_string(500 + i);
+        lines +=
+            "AT+CPBW=" + std::to_string(100 + i) + ",\"" + number + "\",129,\"" + number + "\"\r\n";
+    }
+    return lines;
+}
+
+// The load's message, or "loaded" after checking that the record saves again.
+Text load(const std::string& text) {
+    SettingsRecord record;
+    try {
+        loadFromText(text, record, kWorkingStateShownName);
+    } catch (const Failure& failure) {
+        return failure.text();
+    }
+    EXPECT_NO_THROW(encode(record));
+    return "loaded";
+}
+
+TEST(SaveableLoad, NoMoreNumbersThanThePhoneBookHasIndicesFor) {
+    const Text refused = cp("Файл Config.bak имеет не правильный формат");
+    // 99 tagged numbers over the three tables fill indices 1 to 99.
+    EXPECT_EQ(load(headerWithLength() + tagged(33, 'W') + tagged(33, 'R') + tagged(33, 'S')),
+              "loaded");
+    EXPECT_EQ(load(headerWithLength() + tagged(34, 'W') + tagged(33, 'N') + tagged(33, 'B')),
+              refused);
+    EXPECT_EQ(load(headerWithLength() + tagged(100, 'W')), refused);
+    // An empty number takes no index and is not counted; a number its table cannot hold is
+    // refused whatever the count.
+    EXPECT_EQ(load(headerWithLength() + tagged(99, 'W') + "AT+CPBW=1,\"\",129,\"W\"\r\n"),
+              "loaded");
+    EXPECT_EQ(load(headerWithLength() + "AT+CPBW=1,\"12 34\",129,\"W12 34\"\r\n"), refused);
+    // The speed-dial numbers have indices 101 to 150.
+    EXPECT_EQ(load(headerWithLength() + speedDial(50)), "loaded");
+    EXPECT_EQ(load(headerWithLength() + speedDial(51)), refused);
+    // The forward number has an index of its own.
+    EXPECT_EQ(load(headerWithLength() + tagged(99, 'W') +
+                   "AT+CPBW=100,\"+79001112233\",129,\"+79001112233\"\r\n" + speedDial(50)),
+              "loaded");
+}
+
+TEST(SaveableLoad, TwoDigitFieldsAndPasswordDigits) {
+    const Text refused = cp("Файл Config.bak имеет не правильный формат");
+    EXPECT_EQ(load(headerWithLength("63")), "loaded");  // 99
+    EXPECT_EQ(load(headerWithLength("64")), refused);   // 100
+    EXPECT_EQ(load(headerWithLength("FF")), refused);
+    for (const char* line : {"ATW820164", "ATW8301FF"}) {
+        std::string text = headerWithLength();
+        const std::string prefix(line, 7);
+        text.replace(text.find(prefix), 9, line);
+        EXPECT_EQ(load(text), refused) << line;
+    }
+    std::string withPassword = headerWithLength();
+    withPassword.replace(withPassword.find("ATW900100"), 9, "ATW900102");
+    withPassword.replace(withPassword.find("ATK1"), 4, "ATW910107\r\nATW920109\r\nATK1");
+    EXPECT_EQ(load(withPassword), "loaded");
+    withPassword.replace(withPassword.find("ATW920109"), 9, "ATW92010A");
+    EXPECT_EQ(load(withPassword), refused);
+}
+
+TEST(SaveableLoad, HundredThousandNumbersAreRefusedAtTheHundredthAndTheRecordStaysSaveable) {
+    std::string text = headerWithLength();
+    for (int i = 0; i < 1000; ++i) {
+        text += tagged(100, 'W');
+    }
+    SettingsRecord record;
+    EXPECT_THROW(loadFromText(text, record, kWorkingStateShownName), Failure);
+    EXPECT_NO_THROW(encode(record));
 }
 
 }  // namespace

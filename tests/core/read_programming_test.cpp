@@ -1,13 +1,18 @@
+// Read programming and the check against the device, run whole against a scripted device in
+// virtual time: the reads, the two passes over the phone book, "1.txt" and its load, the stops
+// and the time left they tell.
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
-#include "fake_port.h"
+#include "device_rig.h"
 #include "link/device.h"
 #include "operations/programming.h"
-#include "recording_user.h"
-#include "scripted_device.h"
+#include "sample_record.h"
+#include "settings/comparison.h"
 #include "settings/config_file.h"
 #include "settings/encoding.h"
 #include "test_support.h"
@@ -18,20 +23,12 @@ namespace {
 using test::cp;
 using test::FakePort;
 using test::readFile;
-using test::ScriptedDevice;
+using Field = SettingDifference::Field;
 
-struct Rig {
-    VirtualClock clock;
-    FakePort port{clock};
-    test::RecordingUser user{clock};
-    test::TempDir dir;
-    ScriptedDevice device;
-    OperationContext ctx{port, clock, user, user, dir.dir()};
+// Read programming into `record`.
+struct Rig : test::DeviceRig {
     SettingsRecord record;
 
-    Rig() {
-        port.setResponder([this](const std::string& line) { return device.answer(line); });
-    }
     void run() { readProgramming(ctx, record); }
     std::string file() const { return readFile(dir.path("1.txt")); }
 };
@@ -260,36 +257,20 @@ TEST(ReadProgramming, MalformedRegisterReplyIsRejectedByTheLoadAfterTheFileIsWri
     EXPECT_EQ(rig.user.caption, cp("Чтение программирования"));
 }
 
-SettingsRecord recordToWrite() {
-    SettingsRecord r;
-    r.choices = {0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1};
-    r.numberLength = "99";
-    r.callDuration = "7";
-    r.controlTime = "45";
-    r.volume = "55";
-    r.password = "7654321";
-    r.forwardNumber = "+79161234567";
-    r.tables[kCallBackTable] = test::table({"8900", "+79031112233", ""});
-    r.tables[kAllowedTable] = test::table({"1234", "1234567890", ""});
-    r.tables[kForbiddenTable] = test::table({"5678", "810495", ""});
-    r.tables[kSpeedDialTable] = test::table({"111", "+7495", ""});
-    return r;
-}
-
 // The forward number's slot lies beyond the first empty slot of a phone book with fewer than
 // 99 tagged numbers: it is read on its own between the two passes, so it comes back too.
 TEST(ReadProgramming, ReadsBackWhatWasWrittenWithTheForwardNumberBeyondTheFirstPass) {
-    const SettingsRecord written = recordToWrite();
+    const SettingsRecord written = test::sampleRecord();
     Rig rig;
     rig.record.forwardNumber = "old";
     rig.device.apply(encode(written));
     rig.run();
-    EXPECT_EQ(rig.port.lines(), sentFor({{1, 7}, {100, 100}, {101, 103}}));
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 7}, {100, 100}, {101, 104}}));
     EXPECT_EQ(rig.record, written);
 }
 
 TEST(ReadProgramming, ReadsBackAFullPhoneBookWithItsForwardNumber) {
-    SettingsRecord written = recordToWrite();
+    SettingsRecord written = test::sampleRecord();
     for (PhoneTable& t : written.tables) {
         t.pop_back();  // the empty record, added again below
     }
@@ -304,7 +285,7 @@ TEST(ReadProgramming, ReadsBackAFullPhoneBookWithItsForwardNumber) {
     Rig rig;
     rig.device.apply(encode(written));
     rig.run();
-    EXPECT_EQ(rig.port.lines(), sentFor({{1, 103}}));
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 104}}));
     EXPECT_EQ(rig.record, written);
 }
 
@@ -347,6 +328,208 @@ TEST(ReadProgramming, WriteOverAFullerDeviceLeavesExactlyTheRecordAndReadsBackAs
     rig.port.written.clear();
     readProgramming(rig.ctx, fresh);
     EXPECT_EQ(fresh, small);
+}
+
+// ---- Time left and stops -------------------------------------------------------------------
+
+// The scan ends at the first empty slot, which nobody knows in advance: the time is told as
+// the most it can take, shrinks with every slot read, and is exact once the scan is over.
+TEST(TimeLeft, ReadProgrammingTellsAnUpperBoundThatTightensAsTheScanGoes) {
+    Rig rig;
+    for (int i : {1, 2, 3, 101, 102}) {
+        rig.device.fill(i, "89" + std::to_string(i), "W89" + std::to_string(i));
+    }
+    SettingsRecord record;
+    readProgramming(rig.ctx, record);
+    const std::uint64_t end = rig.clock.elapsed();
+    test::checkTimeLeft(rig.user, end, 14 + 1 + 7);
+
+    const auto& reports = rig.user.timeLeft;
+    for (std::size_t i = 1; i < reports.size(); ++i) {
+        EXPECT_LE(reports[i].left, reports[i - 1].left);
+    }
+    // Bounds while the registers and the scan are read, then the exact closing.
+    const auto firstExact =
+        std::find_if(reports.begin(), reports.end(), [](const auto& r) { return !r.upperBound; });
+    ASSERT_NE(firstExact, reports.end());
+    EXPECT_TRUE(
+        std::all_of(reports.begin(), firstExact, [](const auto& r) { return r.upperBound; }));
+    EXPECT_EQ(firstExact->left, 1300u);  // "AT+CPAS" and its pause
+    // At the start the bound holds all 150 slots.
+    EXPECT_GT(reports.front().left, 200000u);
+}
+
+TEST(TimeLeft, ReadProgrammingOfAFullPhoneBookTakesExactlyItsBound) {
+    Rig rig;
+    for (int i = 1; i <= 150; ++i) {
+        rig.device.fill(i, std::to_string(7000 + i), std::to_string(7000 + i));
+    }
+    SettingsRecord record;
+    readProgramming(rig.ctx, record);
+    const std::uint64_t end = rig.clock.elapsed();
+    for (const auto& report : rig.user.timeLeft) {
+        EXPECT_NEAR(static_cast<double>(report.left), static_cast<double>(end - report.at),
+                    test::kTimeLeftSlack);
+    }
+}
+
+// A register read and a slot read each end with the read of their reply; then "AT+CPAS" and
+// its pause close the run. Neither the window's record nor "1.txt" changes.
+TEST(Stop, ReadProgrammingLeavesTheRecordAndTheFileAsTheyWere) {
+    for (const auto& [head, line] : {std::pair<std::string, std::string>{"ATR840", "ATR8401"},
+                                     {"ATK", "ATK1"},
+                                     {"AT+CPBR=", "AT+CPBR=2"}}) {
+        SCOPED_TRACE(line);
+        Rig rig;
+        for (int i : {1, 2, 3}) {
+            rig.device.fill(i, "89" + std::to_string(i), "W89" + std::to_string(i));
+        }
+        test::writeFile(rig.dir.path("1.txt"), "earlier\r\n");
+        // The second slot read: the stop comes while its command is being sent.
+        int slotReads = 0;
+        rig.port.setWriteWatcher([&](const std::string& soFar) {
+            if (soFar == head && (line != "AT+CPBR=2" || ++slotReads == 2)) {
+                rig.stop.request();
+            }
+        });
+        SettingsRecord record = test::shortRecord();
+        const SettingsRecord before = record;
+        try {
+            readProgramming(rig.ctx, record);
+            FAIL() << "not stopped";
+        } catch (const Stopped& s) {
+            EXPECT_EQ(s.text(), cp("Чтение программирования остановлено. Окно программы не "
+                                   "изменено, файл 1.txt не записан."));
+        }
+        EXPECT_EQ(rig.lastTwoLines(), std::make_pair(line, std::string("AT+CPAS")));
+        // The line's reply was read after its pause, as in any read.
+        EXPECT_GE(rig.gapBeforeLastLine(), line == "ATK1" ? 600u : 610u);
+        EXPECT_EQ(record, before);
+        EXPECT_EQ(test::readFile(rig.dir.path("1.txt")), "earlier\r\n");
+        EXPECT_FALSE(rig.user.shown);
+        EXPECT_EQ(rig.user.caption, cp("Запись программирования"));
+    }
+}
+
+// ---- The check against the device -------------------------------------------------------
+
+// Everything sent is a read: the same lines as read programming sends for the device.
+void expectReadsOnly(const FakePort& port) {
+    for (const std::string& line : port.lines()) {
+        EXPECT_TRUE(line.rfind("ATR", 0) == 0 || line.rfind("AT+CPBR=", 0) == 0 || line == "ATK1" ||
+                    line == "AT+CPAS")
+            << line;
+    }
+}
+
+TEST(CompareWithDevice, ADeviceWrittenWithTheWindowsRecordAgrees) {
+    Rig rig;
+    const SettingsRecord window = test::sampleRecord();
+    rig.device.apply(encode(window));
+    test::writeFile(rig.dir.path("1.txt"), "earlier\r\n");
+
+    const Differences d = compareWithDevice(rig.ctx, window);
+    EXPECT_TRUE(d.none());
+    expectReadsOnly(rig.port);
+
+    // The same lines as read programming of the same device, which also writes "1.txt".
+    Rig reading;
+    reading.device = rig.device;
+    SettingsRecord record;
+    readProgramming(reading.ctx, record);
+    EXPECT_EQ(rig.port.lines(), reading.port.lines());
+    EXPECT_EQ(test::readFile(rig.dir.path("1.txt")), "earlier\r\n");
+
+    EXPECT_FALSE(rig.user.shown);
+    EXPECT_EQ(rig.user.caption, cp("Запись программирования"));
+    EXPECT_EQ(rig.user.events.front(), "caption " + cp("Сверка с устройством"));
+}
+
+TEST(CompareWithDevice, ListsAChangedRegisterAnExtraSlotAndAMissingSpeedDialNumber) {
+    Rig rig;
+    const SettingsRecord window = test::sampleRecord();
+    rig.device.apply(encode(window));
+    rig.device.registers["8601"] = "40";                // the volume
+    rig.device.fill(7, "89009998877", "W89009998877");  // after the window's six tagged numbers
+    rig.device.slots.erase(103);                        // the last speed-dial number
+
+    const Differences d = compareWithDevice(rig.ctx, window);
+    ASSERT_EQ(d.settings.size(), 1u);
+    EXPECT_EQ(d.settings[0].field, Field::Volume);
+    EXPECT_EQ(d.settings[0].window, "55");
+    EXPECT_EQ(d.settings[0].device, "40");
+    const std::vector<NumberDifference> numbers = {
+        {kCallBackTable, "89009998877", false},
+        {kSpeedDialTable, "222", true},
+    };
+    EXPECT_EQ(d.numbers, numbers);
+    EXPECT_FALSE(d.speedDialOrder);
+    expectReadsOnly(rig.port);
+}
+
+TEST(CompareWithDevice, ARecordThatCannotBeWrittenIsRefusedBeforeAnythingIsSent) {
+    Rig rig;
+    SettingsRecord window;
+    window.numberLength = "x";
+    EXPECT_THROW(compareWithDevice(rig.ctx, window), Failure);
+    EXPECT_TRUE(rig.port.written.empty());
+}
+
+TEST(CompareWithDevice, AStopLeavesNothingToCompare) {
+    Rig rig;
+    StopRequest stop;
+    rig.ctx.stop = &stop;
+    rig.port.setWriteWatcher([&](const std::string& soFar) {
+        if (soFar == "ATR830") {
+            stop.request();
+        }
+    });
+    try {
+        compareWithDevice(rig.ctx, test::sampleRecord());
+        FAIL() << "not stopped";
+    } catch (const Stopped& s) {
+        EXPECT_EQ(s.text(), cp("Сверка с устройством остановлена. Окно программы не изменено."));
+    }
+    EXPECT_EQ(rig.port.lines().back(), "AT+CPAS");
+    EXPECT_FALSE(rig.user.shown);
+}
+
+// The read-back "1.txt" holds exactly the lines the loader then reads: a zero byte in a reply
+// (line noise, a break on the line) would end the text for the loader and drop every line
+// after it without a word, so it is left out of the file.
+TEST(ReadBackLines, AZeroByteInAReplyLosesNoLineAfterIt) {
+    VirtualClock clock;
+    test::FakePort port(clock);
+    test::RecordingUser user(clock);
+    test::TempDir dir;
+    port.setResponder([](const std::string& line) -> test::FakePort::Answer {
+        if (line == "ATR2301") {
+            return {"\r01 "};
+        }
+        if (line.rfind("ATR", 0) == 0) {
+            return {line == "ATR8101" ? std::string("\r0\0B ", 5) : "\r00 "};
+        }
+        if (line == "AT+CPBR=1") {
+            return {std::string("\r\r\n+CPBR: 1,\"89") + '\0' + "0001\",129,\"W89" + '\0' +
+                    "0001\"\r\n\r\nOK\r\n"};
+        }
+        if (line == "AT+CPBR=2") {
+            return {"\r\r\n+CPBR: 2,\"8902\",129,\"W8902\"\r\n\r\nOK\r\n"};
+        }
+        if (line.rfind("AT+CPBR=", 0) == 0) {
+            return {"\r\r\nOK\r\n"};
+        }
+        return {"\rOK "};
+    });
+    OperationContext ctx{port, clock, user, user, dir.dir()};
+    SettingsRecord record;
+    readProgramming(ctx, record);
+
+    const std::string file = test::readFile(dir.path("1.txt"));
+    EXPECT_EQ(file.find('\0'), std::string::npos);
+    EXPECT_NE(file.find("ATW81010B\r\n"), std::string::npos);
+    EXPECT_EQ(record.numberLength, "11");
+    EXPECT_EQ(record.tables[kCallBackTable], (PhoneTable{{"890001", ""}, {"8902", ""}, {"", ""}}));
 }
 
 }  // namespace

@@ -2,19 +2,15 @@
 // time: write programming, read programming, the CLIR query and the SMS broadcast, each started
 // from its handler and run on the link thread as the program runs it.
 
-#include <signal.h>
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <fstream>
@@ -26,6 +22,7 @@
 #include "app/tark.h"
 #include "app/tark4.h"
 #include "app/text_bridge.h"
+#include "emulator_process.h"
 #include "emulator_state.h"
 #include "link/link.h"
 #include "settings/encoding.h"
@@ -33,6 +30,7 @@
 namespace {
 
 using orv::cp1251::fromUtf8;
+using orv::test::waitUntil;
 
 // Records the message boxes and answers each with `answer`.
 class Messages {
@@ -51,15 +49,6 @@ class Messages {
     orv::ui::MessageBoxHook previous_;
 };
 
-bool waitUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return done();
-}
-
 std::string readFile(const QString& path) {
     std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
     std::ostringstream s;
@@ -70,40 +59,21 @@ std::string readFile(const QString& path) {
 // The emulator program, answering on a pseudo-terminal reached through a link in `dir`.
 class Emulator {
   public:
-    Emulator(const QString& dir, QStringList options) : dir_(dir) {
-        options << "--link" << port() << "--dump" << dumpFile();
-        process_.setProgram(QCoreApplication::applicationDirPath() + "/orvelin9-emulator");
-        process_.setArguments(options);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start();
-    }
-    ~Emulator() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(3000)) {
-                process_.kill();
-                process_.waitForFinished(1000);
-            }
-        }
+    Emulator(const QString& dir, const QStringList& options) : dir_(dir) {
+        started_ = process_.start(port(), QStringList(options) << "--dump" << dumpFile());
     }
 
-    bool started() {
-        return process_.waitForStarted(5000) &&
-               waitUntil([&] { return QFileInfo(port()).isSymLink(); }, 5000);
-    }
+    bool started() const { return started_; }
     QString port() const { return dir_ + "/port"; }
     QString dumpFile() const { return dir_ + "/dump.txt"; }
 
     // The registers and phone book as the emulator holds them now.
     orv::e2e::DeviceState state() {
-        QFile::remove(dumpFile());
-        ::kill(static_cast<pid_t>(process_.processId()), SIGUSR1);
         orv::e2e::DeviceState state;
-        if (!waitUntil([&] { return QFile::exists(dumpFile()); }, 3000)) {
+        if (!process_.dump(dumpFile())) {
             ADD_FAILURE() << "no dump";
             return state;
         }
-        QApplication::processEvents(QEventLoop::AllEvents, 100);  // let it finish writing
         std::string error;
         EXPECT_TRUE(orv::e2e::parseDeviceState(readFile(dumpFile()), state, error)) << error;
         return state;
@@ -111,7 +81,8 @@ class Emulator {
 
   private:
     QString dir_;
-    QProcess process_;
+    orv::test::EmulatorProcess process_;
+    bool started_ = false;
 };
 
 class DeviceCommandsE2E : public ::testing::Test {

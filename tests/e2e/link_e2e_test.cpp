@@ -8,9 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QTimer>
 #include <atomic>
 #include <memory>
@@ -20,6 +18,7 @@
 #include "app/tark3.h"
 #include "app/terminal.h"
 #include "app/text_bridge.h"
+#include "emulator_process.h"
 #include "fake_port_list.h"
 #include "link/link.h"
 #include "link/presence.h"
@@ -39,57 +38,17 @@ class Emulator {
                     .arg(QCoreApplication::applicationPid())
                     .arg(++count);
     }
-    ~Emulator() { stop(); }
 
-    bool start(const QStringList& options = {}) {
-        // A link left by a killed emulator would come alive with the next terminal of its
-        // number, before the new emulator has set it up: wait for the new link instead.
-        QFile::remove(link_);
-        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QCoreApplication::applicationDirPath() + "/orvelin9-emulator",
-                       QStringList{"--link", link_} + options);
-        if (!process_.waitForStarted(5000)) {
-            return false;
-        }
-        QElapsedTimer waited;
-        waited.start();
-        while (!QFileInfo(link_).exists() && waited.elapsed() < 5000) {
-            processEventsFor(10);
-        }
-        return QFileInfo(link_).exists();
-    }
-    // Pulls the device away: the emulator ends at once and its terminal is gone, and so is the
-    // link to it, as an unplugged adapter's device node is. (Left behind, the link would lead
-    // to the next terminal that gets its number, another test's.)
-    void kill() {
-        process_.kill();
-        process_.waitForFinished(5000);
-        QFile::remove(link_);
-    }
-    void stop() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(3000)) {
-                kill();
-            }
-        }
-    }
+    bool start(const QStringList& options = {}) { return process_.start(link_, options); }
+    void kill() { process_.kill(); }
+    void stop() { process_.stop(); }
     const QString& link() const { return link_; }
     orv::Text port() const { return orv::ui::toText(link_); }
 
   private:
     QString link_;
-    QProcess process_;
+    orv::test::EmulatorProcess process_;
 };
-
-bool waitFor(const std::function<bool()>& condition, int ms) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition() && waited.elapsed() < ms) {
-        processEventsFor(10);
-    }
-    return condition();
-}
 
 // Runs a job on the link and waits for it; what it ended with.
 std::exception_ptr runJob(orv::Link& link, orv::Link::Job job) {

@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include "../ui/ui_support.h"
+#include "emulator_process.h"
 
 using namespace orv::ui::test;
 
@@ -81,23 +82,10 @@ class RunningProgram {
     QProcess process_;
 };
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 TEST(SignalCloseE2E, SigtermWithThePortOpenOnTheEmulatorWritesConfigBak) {
     ScopedWorkDir dir;
-    QProcess emulator;
-    emulator.start(QCoreApplication::applicationDirPath() + "/orvelin9-emulator",
-                   {"--link", dir.path("emulator-port")});
-    ASSERT_TRUE(emulator.waitForStarted(5000));
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFile::exists(dir.path("emulator-port")) && waited.elapsed() < 5000) {
-        QThread::msleep(10);
-    }
+    orv::test::EmulatorProcess emulator;
+    ASSERT_TRUE(emulator.start(dir.path("emulator-port")));
     writeFile(dir.path("Dalvorn Terminal.ini"), "emulator-port\r\n");
 
     RunningProgram program(dir.path(""));
@@ -109,8 +97,6 @@ TEST(SignalCloseE2E, SigtermWithThePortOpenOnTheEmulatorWritesConfigBak) {
     QFile saved(dir.path("config.bak"));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll().startsWith("ATW8001"));
-    emulator.terminate();
-    emulator.waitForFinished(3000);
 }
 
 TEST(SignalCloseE2E, SighupWhileAMessageIsShownClosesItAndWritesConfigBak) {

@@ -9,7 +9,6 @@
 // Write programming and SIM clearing read nothing after the presence check, so noise, half and
 // late replies cannot reach them; they run only against the faults that stop them early.
 
-#include <sys/prctl.h>
 #include <time.h>
 
 #include <gtest/gtest.h>
@@ -17,7 +16,6 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -31,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator_process.h"
 #include "link/clock.h"
 #include "link/presence.h"
 #include "link/serial_port.h"
@@ -107,42 +106,18 @@ class SharedUser : public OperationUser, public ReaderControl {
 
 // ---- The emulator program ----
 
-class Emulator {
+// The emulator on `link`. The CR's echo lands 40 ms after the CR rather than 9 ms, so that a
+// loaded machine, running the cases side by side, does not let it in before the program's purge.
+class Emulator : public test::EmulatorProcess {
   public:
-    Emulator(const QString& link, const QStringList& extra) {
-        process_.setProgram(QStringLiteral(ORV_EMULATOR_BINARY));
-        // The CR's echo lands 40 ms after the CR rather than 9 ms, so that a loaded machine,
-        // running the cases side by side, does not let it in before the program's purge.
-        process_.setArguments(QStringList{"--link", link, "--echo-delay", "40"} + extra);
-        // Never outlive the suite, even when a watchdog ends it.
-        process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        process_.start();
-        // The first line on standard output is the terminal: the link exists by then.
-        started_ = process_.waitForStarted(5000);
-        while (started_ && !process_.canReadLine())
-            started_ = process_.waitForReadyRead(5000);
+    Emulator(const QString& link, const QStringList& extra)
+        : EmulatorProcess(QStringLiteral(ORV_EMULATOR_BINARY)) {
+        started_ = start(link, QStringList{"--echo-delay", "40"} + extra);
     }
-    ~Emulator() { stop(); }
 
     bool started() const { return started_; }
-    bool running() const { return process_.state() != QProcess::NotRunning; }
-    // The emulator ends the way a SIGTERM ends it, removing its link.
-    void stop() {
-        if (!running())
-            return;
-        process_.terminate();
-        if (!process_.waitForFinished(3000)) {
-            process_.kill();
-            process_.waitForFinished(3000);
-        }
-    }
-    // True once the emulator has ended by itself, within `ms`.
-    bool endsWithin(int ms) {
-        return process_.waitForFinished(ms) && process_.exitStatus() == QProcess::NormalExit;
-    }
 
   private:
-    QProcess process_;
     bool started_ = false;
 };
 

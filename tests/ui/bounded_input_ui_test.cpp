@@ -12,12 +12,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <atomic>
+#include <memory>
 #include <new>
 #include <stdexcept>
 
 #include "app/operation_runner.h"
 #include "app/tark.h"
 #include "app/tark3.h"
+#include "hostile_file.h"
 #include "link/port_settings.h"
 #include "settings/config_file.h"
 #include "settings/regular_file.h"
@@ -27,47 +29,12 @@ using namespace orv::ui::test;
 
 namespace {
 
-enum class Hostile { kDevZero, kNamedPipe, kFolder, kPastBound };
-constexpr Hostile kAllHostile[] = {Hostile::kDevZero, Hostile::kNamedPipe, Hostile::kFolder,
-                                   Hostile::kPastBound};
-
-const char* name(Hostile h) {
-    switch (h) {
-        case Hostile::kDevZero:
-            return "a link to /dev/zero";
-        case Hostile::kNamedPipe:
-            return "a named pipe";
-        case Hostile::kFolder:
-            return "a folder";
-        case Hostile::kPastBound:
-            return "a file past its bound";
-    }
-    return "";
-}
+using orv::test::Hostile;
+using orv::test::kAllHostile;
 
 // Makes the file at `path` hostile; one past the bound holds `line` over and over.
 void make(Hostile h, const QString& path, std::size_t bound, const QByteArray& line) {
-    const QByteArray native = QFile::encodeName(path);
-    switch (h) {
-        case Hostile::kDevZero:
-            ASSERT_EQ(::symlink("/dev/zero", native.constData()), 0);
-            break;
-        case Hostile::kNamedPipe:
-            ASSERT_EQ(::mkfifo(native.constData(), 0600), 0);
-            break;
-        case Hostile::kFolder:
-            ASSERT_EQ(::mkdir(native.constData(), 0700), 0);
-            break;
-        case Hostile::kPastBound: {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            qint64 written = 0;
-            while (written <= qint64(bound)) {
-                written += file.write(line);
-            }
-            break;
-        }
-    }
+    orv::test::makeHostile(h, QFile::encodeName(path).toStdString(), bound, line.toStdString());
 }
 
 // What the path is now: its kind and, for a file, its content.
@@ -93,6 +60,18 @@ int countContaining(const MessageRecorder& messages, const QString& part) {
 
 const QString kNotRead = QStringLiteral(" не прочитан: ");
 
+// The main window as the program starts it, loading the working state; it is up within a
+// second whatever that file is.
+std::unique_ptr<TForm1> startWithinASecond() {
+    QElapsedTimer timer;
+    timer.start();
+    auto form = std::make_unique<TForm1>();
+    form->show();
+    QApplication::processEvents();
+    EXPECT_LT(timer.elapsed(), 1000);
+    return form;
+}
+
 TEST(BoundedStartUp, AWorkingStateThatIsNoFileIsToldAndTheDefaultsStay) {
     for (Hostile hostile : kAllHostile) {
         SCOPED_TRACE(name(hostile));
@@ -101,12 +80,8 @@ TEST(BoundedStartUp, AWorkingStateThatIsNoFileIsToldAndTheDefaultsStay) {
              "AT+CPBW=1,\"+79001234567\",129,\"W+79001234567\"\r\n");
         const QByteArray before = fingerprint(dir.path("config.bak"));
         MessageRecorder messages;
-        QElapsedTimer timer;
-        timer.start();
-        TForm1 form;
-        form.show();
-        QApplication::processEvents();
-        EXPECT_LT(timer.elapsed(), 1000);
+        const std::unique_ptr<TForm1> started = startWithinASecond();
+        TForm1& form = *started;
         EXPECT_TRUE(form.isVisible());
         ASSERT_FALSE(messages.shown.empty());
         EXPECT_TRUE(messages.shown[0].text.contains(kNotRead))
@@ -149,12 +124,8 @@ TEST(BoundedStartUp, HundredThousandNumbersAreRefusedAndTheProgramCloses) {
             }
         }
         MessageRecorder messages;
-        QElapsedTimer timer;
-        timer.start();
-        TForm1 form;
-        form.show();
-        QApplication::processEvents();
-        EXPECT_LT(timer.elapsed(), 1000);
+        const std::unique_ptr<TForm1> started = startWithinASecond();
+        TForm1& form = *started;
         EXPECT_EQ(countContaining(messages, message), 1);
         // Whatever a refused load left in the window, it is no more than the save takes.
         const orv::SettingsRecord shown = form.record();

@@ -27,15 +27,6 @@ using orv::ui::toQString;
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition, int ms) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition() && waited.elapsed() < ms) {
-        processEventsFor(10);
-    }
-    return condition();
-}
-
 class PortWindows : public ::testing::Test {
   protected:
     ScopedWorkDir dir;

@@ -14,6 +14,7 @@
 #include "app/controls.h"
 #include "app/tark.h"
 #include "app/text_bridge.h"
+#include "sample_record.h"
 #include "settings/config_file.h"
 #include "ui_support.h"
 
@@ -21,12 +22,6 @@ using namespace orv::ui::test;
 using orv::ui::toText;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
 
 orv::SettingsRecord unusualRecord() {
     orv::SettingsRecord r;
@@ -44,25 +39,6 @@ orv::SettingsRecord unusualRecord() {
     r.tables[orv::kAllowedTable] = {};
     r.tables[orv::kForbiddenTable] = {{"12a", ""}};  // as the program may put it in
     r.tables[orv::kSpeedDialTable] = {{toText("№5"), "x"}, {"", ""}};
-    return r;
-}
-
-// A record whose every setting survives a save and a load.
-orv::SettingsRecord unusualRecordThatLoadsBack() {
-    orv::SettingsRecord r;
-    for (int n = 1; n <= orv::kChoiceCount; ++n) {
-        r.choice(n) = 1 - orv::kDefaultChoices[std::size_t(n - 1)];
-    }
-    r.volume = "17";
-    r.password = "7654321";
-    r.callDuration = "99";
-    r.numberLength = "7";
-    r.forwardNumber = "+79001234567";
-    r.controlTime = "30";
-    r.tables[orv::kCallBackTable] = {{"111", ""}, {"222", ""}, {"", ""}};
-    r.tables[orv::kAllowedTable] = {{"1234", ""}, {"", ""}};
-    r.tables[orv::kForbiddenTable] = {{"+7495", ""}, {"", ""}};
-    r.tables[orv::kSpeedDialTable] = {{"5", ""}, {"", ""}};
     return r;
 }
 
@@ -370,7 +346,7 @@ TEST_F(LoadTest, WorkingStateIsWrittenBackByteForByteAtClose) {
 TEST_F(LoadTest, SaveThenOpenThroughTheDialogsRestoresEverything) {
     TForm1 form;
     ASSERT_TRUE(showActive(&form));
-    form.setRecord(unusualRecordThatLoadsBack());
+    form.setRecord(orv::test::sampleRecord());
     MessageRecorder messages(QMessageBox::Yes);       // "create the file?" answered Yes
     answerFileDialog(&form, "SaveDialog1", "saved");  // typed in the current folder
     form.N5Click();
@@ -380,5 +356,5 @@ TEST_F(LoadTest, SaveThenOpenThroughTheDialogsRestoresEverything) {
     form.setRecord(orv::SettingsRecord());
     answerFileDialog(&form, "OpenDialog1", "saved.cfg");
     form.N4Click();
-    EXPECT_EQ(form.record(), unusualRecordThatLoadsBack());
+    EXPECT_EQ(form.record(), orv::test::sampleRecord());
 }

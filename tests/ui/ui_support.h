@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <functional>
 #include <vector>
 
 #include "app/messages.h"
@@ -89,6 +91,22 @@ inline void processEventsFor(int ms) {
     do {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     } while (timer.elapsed() < ms);
+}
+
+// Waits up to `ms` for `condition`, the application's events running meanwhile.
+inline bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!condition() && waited.elapsed() < ms) {
+        processEventsFor(10);
+    }
+    return condition();
+}
+
+inline void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(content);
 }
 
 // Shows the window and waits until it is the active window.

@@ -1,15 +1,13 @@
-// Write programming, SIM clearing, the CLIR query and the data-mode switch, run whole against a
-// scripted device in virtual time.
+// Write programming and SIM clearing, run whole against a scripted device in virtual time: the
+// lines, their pauses and progress, the stops and the time left they tell.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
-#include "fake_port.h"
-#include "operations/line_services.h"
+#include "device_rig.h"
 #include "operations/programming.h"
-#include "recording_user.h"
+#include "sample_record.h"
 #include "settings/config_file.h"
 #include "settings/encoding.h"
 #include "test_support.h"
@@ -18,48 +16,18 @@ namespace orv {
 namespace {
 
 using test::cp;
+using test::DeviceState;
 using test::FakePort;
+using test::gapsAfter;
+using Rig = test::DeviceRig;
+using test::Operations;
+using test::Sent;
+using test::sentLines;
 using test::table;
+using test::textOf;
 
 const char kAbsent[] = "GSM-Тарк Орвелин-9 не подключен. Проверте правильность выбраного порта";
 const char kBusy[] = "GSM-Тарк Орвелин-9 в активном состоянии. Программирование не возможно";
-const char kClirFallback[] =
-    "Возникла непредвиденная ошибка. Повторите попытку через несколько минут";
-
-// One line as the device received it: its text and the times of its first byte and its CR.
-struct Sent {
-    std::string text;
-    std::uint64_t first;
-    std::uint64_t cr;
-};
-
-std::vector<Sent> sentLines(const FakePort& port) {
-    std::vector<Sent> result;
-    bool open = false;
-    for (const FakePort::Written& w : port.written) {
-        if (!open) {
-            result.push_back({"", w.at, 0});
-            open = true;
-        }
-        if (w.byte == '\r') {
-            result.back().cr = w.at;
-            open = false;
-        } else {
-            result.back().text += static_cast<char>(w.byte);
-        }
-    }
-    return result;
-}
-
-// Milliseconds of silence between the CR of each line and the first byte of the next, less
-// the 100 ms every byte waits: 0 for lines sent back to back, 500 for one pause.
-std::vector<std::uint64_t> gapsAfter(const std::vector<Sent>& lines, std::size_t from) {
-    std::vector<std::uint64_t> gaps;
-    for (std::size_t i = from; i + 1 < lines.size(); ++i) {
-        gaps.push_back(lines[i + 1].first - lines[i].cr - 100);
-    }
-    return gaps;
-}
 
 std::string crlf(const std::vector<std::string>& lines) {
     std::string s;
@@ -84,51 +52,6 @@ std::vector<std::string> joined(std::vector<std::string> a, const std::vector<st
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
-
-enum class DeviceState { Free, Busy, Absent };
-
-class Operations : public ::testing::Test {
-  protected:
-    Operations() { useDevice(DeviceState::Free); }
-
-    // The device answers the presence check as given and, once free, the CLIR query with
-    // `clirReply` after `clirDelay` ms; an echo of the query arrives while it is being sent.
-    void useDevice(DeviceState state, std::string clirReply = "", std::uint64_t clirDelay = 1500) {
-        port.setResponder([this, state, clirReply, clirDelay](const std::string& line) {
-            if (line == "ATR2301") {
-                switch (state) {
-                    case DeviceState::Free:
-                        return FakePort::Answer{"\r01 ", 20};
-                    case DeviceState::Busy:
-                        return FakePort::Answer{"\r01 \r\n", 20};
-                    case DeviceState::Absent:
-                        return FakePort::Answer{};
-                }
-            }
-            if (line == "AT+CLIR?") {
-                port.arrive("AT+CLIR?", clock.elapsed() - 50, 1);
-                return FakePort::Answer{clirReply, clirDelay};
-            }
-            return FakePort::Answer{};
-        });
-    }
-
-    std::vector<std::string> textOf(const std::vector<Sent>& lines) {
-        std::vector<std::string> t;
-        for (const Sent& s : lines) {
-            t.push_back(s.text);
-        }
-        return t;
-    }
-
-    bool commandFileExists() { return std::filesystem::exists(dir.path("1.txt")); }
-
-    VirtualClock clock{5000};
-    FakePort port{clock};
-    test::RecordingUser user{clock};
-    test::TempDir dir;
-    OperationContext ctx{port, clock, user, user, dir.dir()};
-};
 
 // ---- Write programming ------------------------------------------------------------------
 
@@ -388,171 +311,125 @@ TEST_F(Operations, ClearSimStopsAtAFailedPresenceCheck) {
     EXPECT_EQ(user.events, std::vector<std::string>{"stop reader"});
 }
 
-// ---- CLIR query -------------------------------------------------------------------------
+// ---- Time left ----------------------------------------------------------------------------
 
-struct ClirCase {
+TEST(TimeLeft, WriteProgrammingTellsTheRestOfItsScheduleAfterEveryLine) {
+    Rig rig;
+    writeProgramming(rig.ctx, test::shortRecord());
+    const std::size_t lines = rig.port.lines().size();
+    // Counted from the presence check's end: every line, its pauses and the erase tail.
+    EXPECT_EQ(test::checkTimeLeft(rig.user, rig.clock.elapsed(), lines - 1), 0);
+    EXPECT_FALSE(rig.user.timeLeft.front().upperBound);
+    EXPECT_GT(rig.user.timeLeft.front().left, 230000u);  // the erase tail: about four minutes
+}
+
+TEST(TimeLeft, SimClearingTellsTheRestOfItsScheduleAfterEveryErase) {
+    Rig rig;
+    clearSim(rig.ctx);
+    EXPECT_EQ(test::checkTimeLeft(rig.user, rig.clock.elapsed(), 152), 0);
+    // "ATK1", 150 erases with their pauses, two pauses and the status line.
+    EXPECT_EQ(rig.user.timeLeft.front().left, 500u + 9 * 1500u + 90 * 1600u + 51 * 1700u + 1800u);
+}
+
+// ---- Stops ------------------------------------------------------------------------------
+
+struct WriteStop {
     const char* name;
-    std::string reply;
-    std::uint64_t delay;
-    bool hasMessage;
-    MessageKind kind;
-    const char* message;
+    const char* head;  // the beginning of the line the stop comes in
+    const char* line;  // that line whole
+    int sent;          // the lines sent before the status line closes the run
 };
 
-class ClirQuery : public Operations, public ::testing::WithParamInterface<ClirCase> {};
+class StopWriteProgramming : public ::testing::TestWithParam<WriteStop> {};
 
-TEST_P(ClirQuery, JudgesTheReplyAndEndsWithStatus) {
-    const ClirCase& c = GetParam();
-    useDevice(DeviceState::Free, c.reply, c.delay);
-
-    queryClir(ctx);
-
-    const std::vector<Sent> lines = sentLines(port);
-    ASSERT_EQ(textOf(lines), (std::vector<std::string>{"ATR2301", "ATK1", "AT+CLIR?", "AT+CPAS"}));
-    EXPECT_EQ(lines[2].first - lines[1].cr, 600u);  // one pause after "ATK1"
-    if (c.hasMessage) {
-        ASSERT_EQ(user.messages.size(), 1u);
-        EXPECT_EQ(user.messages[0].kind, c.kind);
-        EXPECT_EQ(user.messages[0].text, cp(c.message));
-        EXPECT_EQ(user.messages[0].buttons, MessageButtons::Ok);
-        // The reply is read after eight pauses; "AT+CPAS" goes once the message is closed.
-        EXPECT_GE(user.messages[0].at, lines[2].cr + 4000);
-        EXPECT_LE(user.messages[0].at, lines[2].cr + 4101);
-        EXPECT_EQ(lines[3].first, user.messages[0].at + 100);
-    } else {
-        EXPECT_TRUE(user.messages.empty());
-    }
-    EXPECT_EQ(user.events.size(), user.messages.size());  // the reader is left alone
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Replies, ClirQuery,
-    ::testing::Values(
-        ClirCase{"Permanent", "\r\r\n+CLIR: 0,1\r\n\r\nOK\r\n", 1500, true,
-                 MessageKind::Information, "CLIR - предоставляется на постоянной основе"},
-        ClirCase{"Unknown", "\r\r\n+CLIR: 0,2\r\n\r\nOK\r\n", 1500, true, MessageKind::Information,
-                 "Не известно о предоставлении услуги CLIR. Уточните у оператора."},
-        // A status the table does not know, or none at all, is not passed over in silence.
-        ClirCase{"UnknownStatus", "\r\r\n+CLIR: 0,7\r\n\r\nOK\r\n", 1500, true,
-                 MessageKind::Warning,
-                 "Ответ сети на запрос услуги CLIR не удалось разобрать: состояние услуги «7». "
-                 "Повторите попытку через несколько минут"},
-        ClirCase{"NoStatus", "\r\r\n+CLIR: 0,", 1500, true, MessageKind::Warning,
-                 "Ответ сети на запрос услуги CLIR не удалось разобрать: состояние услуги в нём "
-                 "отсутствует. Повторите попытку через несколько минут"},
-        ClirCase{"UnprintableStatus", "\r\r\n+CLIR: 0,\x7F", 1500, true, MessageKind::Warning,
-                 "Ответ сети на запрос услуги CLIR не удалось разобрать: состояние услуги с кодом "
-                 "7F. Повторите попытку через несколько минут"},
-        ClirCase{"HeaderOneByteLate", "\r\r\r\n+CLIR: 0,1\r\n", 1500, true, MessageKind::Error,
-                 kClirFallback},
-        ClirCase{"Nothing", "", 1500, true, MessageKind::Error, kClirFallback},
-        // Arrives after the eight pauses and the read's time-out.
-        ClirCase{"TooLate", "\r\r\n+CLIR: 0,1\r\n", 4200, true, MessageKind::Error, kClirFallback}),
-    [](const ::testing::TestParamInfo<ClirCase>& info) { return info.param.name; });
-
-// A read that fails is judged as nothing received, whatever it may have left behind.
-class FailingReadPort : public FakePort {
-  public:
-    using FakePort::FakePort;
-    bool read(std::size_t max, std::string& out) override {
-        if (++reads_ == 1) {
-            return FakePort::read(max, out);  // the presence check
-        }
-        out += "\r\r\n+CLIR: 0,1";
-        return false;
-    }
-
-  private:
-    int reads_ = 0;
-};
-
-TEST_F(Operations, ClirFailedReadGivesTheFallback) {
-    FailingReadPort p(clock);
-    p.setResponder([](const std::string& line) {
-        return FakePort::Answer{line == "ATR2301" ? "\r01 " : "", 20};
-    });
-    OperationContext context{p, clock, user, user, dir.dir()};
-    queryClir(context);
-    ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].text, cp(kClirFallback));
-    EXPECT_EQ(p.lines().back(), "AT+CPAS");
-}
-
-TEST_F(Operations, ClirStopsAtAFailedPresenceCheck) {
-    useDevice(DeviceState::Absent);
-    EXPECT_THROW(queryClir(ctx), Failure);
-    EXPECT_EQ(port.lines(), std::vector<std::string>{"ATR2301"});
-    EXPECT_TRUE(user.messages.empty());
-}
-
-// ---- Data-transfer mode -----------------------------------------------------------------
-
-TEST_F(Operations, DataModeSendsATK1AndTellsHowToLeave) {
-    switchToDataMode(ctx);
-    EXPECT_EQ(port.lines(), (std::vector<std::string>{"ATR2301", "ATK1"}));
-    ASSERT_EQ(user.messages.size(), 1u);
-    const auto& m = user.messages[0];
-    EXPECT_EQ(m.kind, MessageKind::Information);
-    EXPECT_EQ(m.buttons, MessageButtons::Yes);
-    EXPECT_EQ(m.text, cp("Переход в режим передачи данных выполнен. Для выхода из режима "
-                         "перезапустите питание устройства"));
-    // About 2.4 s after the command: the pause after "ATK1" in which a line that went away
-    // with it is noticed.
-    EXPECT_EQ(m.at - 5000, 800u + 510u + 500u + 500u);
-    EXPECT_EQ(port.written.back().at + 500, m.at);  // nothing after "ATK1"
-    EXPECT_EQ(user.events.size(), 1u);              // no reader stop, no progress window
-}
-
-// The line goes away with "ATK1": the loss is reported, not the switch. The port may know it
-// at once, or only when the line is next touched.
-class LineGoneOnTouchPort : public FakePort {
-  public:
-    using FakePort::FakePort;
-    void setDtr() override {
-        FakePort::setDtr();
-        if (lines().size() >= 2) {
-            setOpen(false);
-        }
-    }
-};
-
-TEST_F(Operations, DataModeOnAVanishedLineReportsTheLoss) {
-    const Text lost =
-        cp("Связь с GSM-Тарк Орвелин-9 потеряна. Проверьте подключение и повторите операцию");
-    port.setResponder([&](const std::string& line) {
-        if (line == "ATK1") {
-            port.setOpen(false);
-        }
-        return FakePort::Answer{line == "ATR2301" ? "\r01 " : "", 20};
-    });
-    LineGoneOnTouchPort lookPort(clock);
-    lookPort.setResponder([](const std::string& line) {
-        return FakePort::Answer{line == "ATR2301" ? "\r01 " : "", 20};
-    });
-    for (FakePort* p : {static_cast<FakePort*>(&port), static_cast<FakePort*>(&lookPort)}) {
-        OperationContext context{*p, clock, user, user, dir.dir()};
-        try {
-            switchToDataMode(context);
-            FAIL() << "passed";
-        } catch (const Failure& f) {
-            EXPECT_EQ(f.kind(), MessageKind::Error);
-            EXPECT_EQ(f.text(), lost);
-        }
-        EXPECT_EQ(p->lines(), (std::vector<std::string>{"ATR2301", "ATK1"}));
-    }
-    EXPECT_TRUE(user.messages.empty());
-}
-
-TEST_F(Operations, DataModeStopsAtAFailedPresenceCheck) {
-    useDevice(DeviceState::Busy);
+// A stop in the middle of any kind of line ends the run at that line's end: the status line
+// follows at once, no "1.txt" is written, the reader runs again, and the user learns that the
+// device holds part of the record.
+TEST_P(StopWriteProgramming, EndsAtTheEndOfTheLine) {
+    const WriteStop& c = GetParam();
+    Rig rig;
+    test::writeFile(rig.dir.path("1.txt"), "earlier\r\n");
+    rig.stopDuring(c.head);
     try {
-        switchToDataMode(ctx);
-        FAIL() << "passed";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.text(), cp(kBusy));
+        writeProgramming(rig.ctx, test::shortRecord());
+        FAIL() << "not stopped";
+    } catch (const Stopped& s) {
+        EXPECT_EQ(s.kind(), MessageKind::Information);
+        EXPECT_EQ(s.text(), cp("Запись программирования остановлена: передано строк " +
+                               std::to_string(c.sent) +
+                               " из 161. В GSM-Тарк Орвелин-9 записана только часть "
+                               "программирования, выполните запись программирования снова. "
+                               "Файл 1.txt не изменен."));
     }
-    EXPECT_EQ(port.lines(), std::vector<std::string>{"ATR2301"});
-    EXPECT_TRUE(user.messages.empty());
+    EXPECT_EQ(rig.lastTwoLines(), std::make_pair(std::string(c.line), std::string("AT+CPAS")));
+    EXPECT_EQ(rig.gapBeforeLastLine(), 100u);  // no pause: the status line right away
+    EXPECT_EQ(rig.port.lines().size(), static_cast<std::size_t>(c.sent) + 2);
+    EXPECT_EQ(test::readFile(rig.dir.path("1.txt")), "earlier\r\n");
+    EXPECT_FALSE(rig.user.readerStopped);
+    EXPECT_EQ(rig.user.readersStarted, 1);
+    EXPECT_FALSE(rig.user.shown);
+}
+
+// The record sends 7 register lines, 2 password lines, "ATK1", 4 phone-book lines, then the
+// erases of the 146 slots it leaves, "AT&W0" and "AT+CPAS".
+INSTANTIATE_TEST_SUITE_P(
+    Lines, StopWriteProgramming,
+    ::testing::Values(WriteStop{"Register", "ATW8201", "ATW82010A", 3},
+                      WriteStop{"PasswordDigit", "ATW9201", "ATW920102", 9},
+                      WriteStop{"DataMode", "ATK", "ATK1", 10},
+                      WriteStop{"PhoneBook", "AT+CPBW=2,", "AT+CPBW=2,\"1234\",129,\"N1234\"", 12},
+                      WriteStop{"Erase", "AT+CPBW=9", "AT+CPBW=9", 21},
+                      WriteStop{"LastErase", "AT+CPBW=150", "AT+CPBW=150", 160}),
+    [](const ::testing::TestParamInfo<WriteStop>& info) { return info.param.name; });
+
+// "AT&W0" is the last line a stop can end the run after: one that comes while it is sent is too
+// late, and the run ends as it always does.
+TEST(Stop, WriteProgrammingStoppedInItsLastLinesEndsAsUsual) {
+    Rig rig;
+    rig.stopDuring("AT&W");
+    writeProgramming(rig.ctx, test::shortRecord());
+    EXPECT_EQ(rig.lastTwoLines(), std::make_pair(std::string("AT&W0"), std::string("AT+CPAS")));
+    EXPECT_EQ(test::readFile(rig.dir.path("1.txt")).substr(0, 9), "ATW80015A");
+}
+
+TEST(Stop, WriteProgrammingStoppedBeforeItsFirstLineWritesNothing) {
+    Rig rig;
+    rig.stopDuring("ATR230");  // the presence check: taken before the first register line
+    EXPECT_THROW(writeProgramming(rig.ctx, test::shortRecord()), Stopped);
+    EXPECT_EQ(rig.port.lines(), (std::vector<std::string>{"ATR2301", "AT+CPAS"}));
+}
+
+TEST(Stop, SimClearingTellsWhichSlotsWereErasedAndLeavesTheRest) {
+    Rig rig;
+    for (int i = 1; i <= 150; ++i) {
+        rig.device.fill(i, "89" + std::to_string(i), "W89" + std::to_string(i));
+    }
+    rig.stopDuring("AT+CPBW=3");
+    try {
+        clearSim(rig.ctx);
+        FAIL() << "not stopped";
+    } catch (const Stopped& s) {
+        EXPECT_EQ(s.text(), cp("Стирание Sim-карты остановлено. Стерты записи с 1 по 3, "
+                               "записи с 4 по 150 не изменены."));
+    }
+    EXPECT_EQ(rig.lastTwoLines(), std::make_pair(std::string("AT+CPBW=3"), std::string("AT+CPAS")));
+    EXPECT_EQ(rig.gapBeforeLastLine(), 100u);
+    EXPECT_EQ(rig.device.slots.size(), 147u);
+    EXPECT_EQ(rig.device.slots.begin()->first, 4);
+    EXPECT_EQ(rig.user.readersStarted, 1);
+    EXPECT_FALSE(rig.user.shown);
+    EXPECT_EQ(rig.user.caption, cp("Запись программирования"));
+
+    // Stopped in "ATK1": nothing erased.
+    Rig early;
+    early.stopDuring("ATK");
+    try {
+        clearSim(early.ctx);
+        FAIL() << "not stopped";
+    } catch (const Stopped& s) {
+        EXPECT_EQ(s.text(), cp("Стирание Sim-карты остановлено. Ни одна запись не стерта."));
+    }
+    EXPECT_EQ(early.port.lines(), (std::vector<std::string>{"ATR2301", "ATK1", "AT+CPAS"}));
 }
 
 }  // namespace

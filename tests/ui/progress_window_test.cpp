@@ -16,15 +16,6 @@ using orv::ui::OperationRunner;
 
 namespace {
 
-bool waitUntil(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) {
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return done();
-}
-
 const QString kQuestion = QStringLiteral(
     "Остановить выполнение операции? Она будет остановлена после передачи текущей строки.");
 
@@ -69,7 +60,7 @@ class StopTest : public ::testing::Test {
     StopTest() { form.setProgressWindow(&progress); }
     ~StopTest() override {
         release = true;
-        EXPECT_TRUE(waitUntil([&] { return !form.runner().busy(); }));
+        EXPECT_TRUE(waitFor([&] { return !form.runner().busy(); }));
     }
 
     // An operation that shows its progress and sends "lines" until it is stopped or released.
@@ -85,7 +76,7 @@ class StopTest : public ::testing::Test {
                 ctx.clock.sleep(5);
             }
         });
-        ASSERT_TRUE(waitUntil([&] { return progress.isVisible() && progress.stopOffered(); }));
+        ASSERT_TRUE(waitFor([&] { return progress.isVisible() && progress.stopOffered(); }));
     }
 
     void escape() {
@@ -107,7 +98,7 @@ TEST_F(StopTest, EscapeAsksAndYesStopsTheOperationWithItsMessage) {
 
     MessageRecorder messages(QMessageBox::Yes);
     escape();
-    ASSERT_TRUE(waitUntil([&] { return !form.runner().busy(); }));
+    ASSERT_TRUE(waitFor([&] { return !form.runner().busy(); }));
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[0].text, kQuestion);
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::Question);
@@ -129,7 +120,7 @@ TEST_F(StopTest, NoLetsTheOperationGoOn) {
     processEventsFor(100);
     EXPECT_TRUE(form.runner().busy());
     release = true;
-    ASSERT_TRUE(waitUntil([&] { return !form.runner().busy(); }));
+    ASSERT_TRUE(waitFor([&] { return !form.runner().busy(); }));
 }
 
 // The program's own stop, as at a close that is not the user's: no question, the operation
@@ -140,7 +131,7 @@ TEST_F(StopTest, RequestStopStopsWithoutAQuestion) {
     EXPECT_TRUE(form.runner().requestStop());
     EXPECT_EQ(progress.barText(),
               QStringLiteral("осталось 1 мин — остановка после текущей строки…"));
-    ASSERT_TRUE(waitUntil([&] { return !form.runner().busy(); }));
+    ASSERT_TRUE(waitFor([&] { return !form.runner().busy(); }));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("Остановлено после строки"));
 }
@@ -164,7 +155,7 @@ TEST_F(StopTest, NoStopIsOfferedOverAMessageOfTheOperation) {
                       orv::MessageButtons::Ok);
         ctx.user.closeProgress();
     });
-    ASSERT_TRUE(waitUntil([&] { return !form.runner().busy(); }));
+    ASSERT_TRUE(waitFor([&] { return !form.runner().busy(); }));
     processEventsFor(50);
     orv::ui::setMessageBoxHook(previous);
     EXPECT_EQ(shown, std::vector<QString>{QStringLiteral("Сообщение")});
@@ -179,7 +170,7 @@ TEST_F(StopTest, AQuestionLeftOpenClosesWhenTheOperationEnds) {
         return answer;
     });
     escape();
-    ASSERT_TRUE(waitUntil([&] { return !form.runner().busy() && answer != -1; }));
+    ASSERT_TRUE(waitFor([&] { return !form.runner().busy() && answer != -1; }));
     orv::ui::setMessageBoxHook(previous);
     EXPECT_EQ(answer, int(QMessageBox::No));
 }
