@@ -11,10 +11,10 @@
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QWindow>
+#include <algorithm>
 #include <memory>
 
 #include "app/messages.h"
-#include "app/tark.h"
 #include "app/tark4.h"
 #include "app/text_bridge.h"
 #include "link/link.h"
@@ -54,13 +54,6 @@ bool isUserInput(const QEvent* event) {
         default:
             return false;
     }
-}
-
-// The program's own windows, which take no input while a job runs even when one of them is the
-// modal window of the moment.
-bool isProgramWindow(const QWidget* window, const TForm1& form) {
-    return window == &form || window->inherits("TForm2") || window->inherits("TForm3") ||
-           window->inherits("TForm4");
 }
 
 }  // namespace
@@ -130,8 +123,8 @@ class OperationRunner::User : public OperationUser {
         QMetaObject::invokeMethod(
             &link_,
             [runner = runner_, change = std::move(change)] {
-                if (runner && runner->form_.progressWindow()) {
-                    change(*runner->form_.progressWindow());
+                if (runner && runner->progressWindow()) {
+                    change(*runner->progressWindow());
                 }
             },
             Qt::QueuedConnection);
@@ -143,8 +136,9 @@ class OperationRunner::User : public OperationUser {
     Link& link_;
 };
 
-OperationRunner::OperationRunner(TForm1& form)
-    : form_(form),
+OperationRunner::OperationRunner(Link& link, QObject* parent)
+    : QObject(parent),
+      link_(link),
       workDir_(QFile::encodeName(QDir::currentPath()).toStdString()),
       gate_(std::make_shared<Gate>()) {}
 
@@ -159,10 +153,36 @@ OperationRunner::~OperationRunner() {
     }
 }
 
+void OperationRunner::setMainWindow(QWidget* window) {
+    mainWindow_ = window;
+}
+
+void OperationRunner::setProgressWindow(TForm4* progress) {
+    progress_ = progress;
+    addProgramWindow(progress);
+}
+
+TForm4* OperationRunner::progressWindow() const {
+    return progress_;
+}
+
+void OperationRunner::addProgramWindow(QWidget* window) {
+    programWindows_.removeAll(nullptr);
+    if (window && !programWindows_.contains(window)) {
+        programWindows_.append(window);
+    }
+}
+
+bool OperationRunner::isProgramWindow(const QWidget* window) const {
+    return window &&
+           (window == mainWindow_ || std::find(programWindows_.begin(), programWindows_.end(),
+                                               window) != programWindows_.end());
+}
+
 void OperationRunner::run(Job job, Done done) {
     setBusy(true);
     QPointer<OperationRunner> self(this);
-    form_.link().post(std::move(job), [self, done = std::move(done)](std::exception_ptr error) {
+    link_.post(std::move(job), [self, done = std::move(done)](std::exception_ptr error) {
         if (!self) {
             return;
         }
@@ -173,8 +193,18 @@ void OperationRunner::run(Job job, Done done) {
     });
 }
 
+std::exception_ptr OperationRunner::runAndWait(Job job) {
+    setBusy(true);
+    QPointer<OperationRunner> self(this);
+    const std::exception_ptr error = link_.await(std::move(job), Link::WhileWaiting::HandleEvents);
+    if (self) {
+        setBusy(false);
+    }
+    return error;
+}
+
 void OperationRunner::runOperation(Operation operation, Done finish) {
-    Link& link = form_.link();
+    Link& link = link_;
     auto stop = std::make_shared<StopRequest>();
     stop_ = stop;
     run(
@@ -193,13 +223,13 @@ void OperationRunner::runOperation(Operation operation, Done finish) {
             }
             closeStopQuestion();
             // A progress window that stays after a failure says nothing more.
-            if (form_.progressWindow()) {
-                form_.progressWindow()->clearStatus();
+            if (progressWindow()) {
+                progressWindow()->clearStatus();
             }
             if (finish) {
                 finish(error);
             }
-            showOutcome(&form_, error);
+            showOutcome(mainWindow_, error);
         });
 }
 
@@ -209,8 +239,8 @@ bool OperationRunner::requestStop() {
     }
     stop_->request();
     closeStopQuestion();
-    if (form_.progressWindow()) {
-        form_.progressWindow()->setStopping();
+    if (progressWindow()) {
+        progressWindow()->setStopping();
     }
     return true;
 }
@@ -221,12 +251,12 @@ void OperationRunner::askToStop() {
         return;
     }
     const std::shared_ptr<StopRequest> stop = stop_;
-    TForm4* progress = form_.progressWindow();
+    TForm4* progress = progressWindow();
     QMessageBox box(QMessageBox::Question, messageTitle(),
                     QStringLiteral("Остановить выполнение операции? Она будет остановлена "
                                    "после передачи текущей строки."),
                     QMessageBox::Yes | QMessageBox::No,
-                    progress ? static_cast<QWidget*>(progress) : &form_);
+                    progress ? static_cast<QWidget*>(progress) : mainWindow_.data());
     box.setDefaultButton(QMessageBox::No);
     stopQuestion_ = &box;
     const int answer = execMessageBox(box);
@@ -284,7 +314,7 @@ bool OperationRunner::takesInput(QObject* receiver) const {
     }
     // A message box the job shows is modal and takes the input meanwhile.
     QWidget* modal = QApplication::activeModalWidget();
-    return modal && widget->window() == modal && !isProgramWindow(modal, form_);
+    return modal && widget->window() == modal && !isProgramWindow(modal);
 }
 
 bool OperationRunner::eventFilter(QObject* watched, QEvent* event) {
@@ -305,9 +335,9 @@ bool OperationRunner::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && stop_ &&
-        form_.progressWindow() && form_.progressWindow()->isVisible() &&
-        form_.progressWindow()->stopOffered() && !QApplication::activeModalWidget()) {
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && stop_ && progressWindow() &&
+        progressWindow()->isVisible() && progressWindow()->stopOffered() &&
+        !QApplication::activeModalWidget()) {
         // Asked once the key has been dealt with, not from inside the event's delivery.
         QMetaObject::invokeMethod(this, &OperationRunner::askToStop, Qt::QueuedConnection);
     }
@@ -321,7 +351,7 @@ void OperationRunner::showTold(MessageKind kind, const QString& text, MessageBut
     closeStopQuestion();
     const QMessageBox::StandardButton button =
         buttons == MessageButtons::Yes ? QMessageBox::Yes : QMessageBox::Ok;
-    showMessage(&form_, iconFor(kind), text, button, button);
+    showMessage(mainWindow_, iconFor(kind), text, button, button);
 }
 
 QStringList shownLines(const QPlainTextEdit& box) {

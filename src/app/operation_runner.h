@@ -10,6 +10,11 @@
 // A device operation can be stopped: Escape in a program window while the operation's progress
 // window shows asks whether to stop (not while a message box is open), and Yes asks the
 // operation to stop at its next line boundary, as requestStop() does.
+//
+// The runner knows the windows only as the program's set-up joins them to it: the main window
+// its messages are shown over, the progress window, and the other program windows that take no
+// input while a job runs. It works without any of them (the progress then goes nowhere and the
+// messages have no parent).
 
 #include <QMessageBox>
 #include <QObject>
@@ -25,11 +30,12 @@
 #include "operations/operation.h"
 
 class QPlainTextEdit;
-class TForm1;
+class TForm4;
 
 namespace orv {
+class Link;
 class LinkContext;
-}
+}  // namespace orv
 
 namespace orv::ui {
 
@@ -40,16 +46,29 @@ class OperationRunner : public QObject {
     using Done = std::function<void(std::exception_ptr)>;
     using Operation = std::function<void(OperationContext&)>;
 
-    // Works for `form`: its link, its progress window and its message boxes. The folder of the
-    // program's fixed files is the current directory now, at start-up.
-    explicit OperationRunner(TForm1& form);
+    // Runs the jobs on `link`, which outlives the runner. The folder of the program's fixed
+    // files is the current directory now, at start-up.
+    explicit OperationRunner(orv::Link& link, QObject* parent = nullptr);
     // Ends a message the job still waits on, as if it had been closed, so that the link thread
     // is not left waiting for a window that has gone.
     ~OperationRunner() override;
 
+    // The window the messages are shown over; a program window.
+    void setMainWindow(QWidget* window);
+    // The window device operations show their progress in (TForm4); a program window.
+    void setProgressWindow(TForm4* progress);
+    TForm4* progressWindow() const;
+    // One of the program's own windows: it takes no input while a job runs, even when it is
+    // the modal window of the moment.
+    void addProgramWindow(QWidget* window);
+
     // Runs `job` on the link thread with the windows busy. `done`, if given, runs afterwards on
     // this thread, once the busy state has ended, with the exception the job ended with.
     void run(Job job, Done done = {});
+
+    // Runs `job` on the link thread with the windows busy and returns once it has ended, with
+    // the exception it ended with; the windows are drawn meanwhile (Link::await).
+    std::exception_ptr runAndWait(Job job);
 
     // Runs a device operation as a job, after ending the line the terminal left open in the
     // device's line buffer, if any. Afterwards `finish`, if given, runs with how the
@@ -94,7 +113,12 @@ class OperationRunner : public QObject {
     void askToStop();
     void closeStopQuestion();
 
-    TForm1& form_;
+    bool isProgramWindow(const QWidget* window) const;
+
+    orv::Link& link_;
+    QPointer<QWidget> mainWindow_;
+    QPointer<TForm4> progress_;
+    QList<QPointer<QWidget>> programWindows_;
     std::string workDir_;
     int running_ = 0;
 

@@ -1,18 +1,15 @@
 #include "app/port_keeper.h"
 
-#include <QEventLoop>
 #include <QMessageBox>
 #include <QPointer>
 #include <memory>
 
 #include "app/messages.h"
 #include "app/operation_runner.h"
-#include "app/tark.h"
 #include "app/tark3.h"
 #include "app/text_bridge.h"
 #include "link/link.h"
 #include "link/port_problems.h"
-#include "link/serial_port.h"
 
 namespace orv::ui {
 namespace {
@@ -31,20 +28,16 @@ bool isMissing(std::exception_ptr error) {
     return false;
 }
 
-PortList* chosenDefault = nullptr;
-
 }  // namespace
 
-PortList& defaultPortList() {
-    return chosenDefault ? *chosenDefault : systemPortList();
-}
-
-void setDefaultPortList(PortList* ports) {
-    chosenDefault = ports;
-}
-
-PortKeeper::PortKeeper(TForm1& form, PortList& ports)
-    : QObject(&form), form_(form), ports_(&ports) {
+PortKeeper::PortKeeper(QWidget& window, PortFlags& flags, OperationRunner& runner, Link& link,
+                       PortList& ports)
+    : QObject(&window),
+      window_(window),
+      flags_(flags),
+      runner_(runner),
+      link_(link),
+      ports_(&ports) {
     watch_.setInterval(kWatchInterval);
     connect(&watch_, &QTimer::timeout, this, &PortKeeper::look);
 }
@@ -55,7 +48,7 @@ void PortKeeper::setSettingsWindow(TForm3* settings) {
 }
 
 bool PortKeeper::chooseName(std::optional<Text>& name) {
-    if (!runCommand(&form_, [&] { name = readPortName(kPortSettingsFile); })) {
+    if (!runCommand(&window_, [&] { name = readPortName(kPortSettingsFile); })) {
         return false;
     }
     if (name) {
@@ -72,7 +65,7 @@ bool PortKeeper::chooseName(std::optional<Text>& name) {
     }
     if (!noPortsTold_) {
         noPortsTold_ = true;
-        showMessage(&form_, QMessageBox::Information, toQString(noPortsMessage()));
+        showMessage(&window_, QMessageBox::Information, toQString(noPortsMessage()));
     }
     return false;
 }
@@ -81,7 +74,7 @@ bool PortKeeper::activate() {
     if (activating_) {
         return false;
     }
-    PortFlags& flags = form_.portFlags();
+    PortFlags& flags = flags_;
     if (flags.firstActivation && !flags.portChanged) {
         return true;
     }
@@ -98,18 +91,10 @@ bool PortKeeper::activate() {
     // keep painting.
     activating_ = true;
     auto after = std::make_shared<PortFlags>(flags);
-    std::exception_ptr failure;
-    QEventLoop wait;
-    form_.runner().run(
-        [after, name](LinkContext& link) {
-            LinkPortOpening opening(link);
-            activatePort(*after, opening, name);
-        },
-        [&](std::exception_ptr error) {
-            failure = error;
-            wait.quit();
-        });
-    wait.exec();
+    const std::exception_ptr failure = runner_.runAndWait([after, name](LinkContext& link) {
+        LinkPortOpening opening(link);
+        activatePort(*after, opening, name);
+    });
     activating_ = false;
     flags = *after;
     if (failure) {
@@ -119,7 +104,7 @@ bool PortKeeper::activate() {
             watch(*name);
         }
         showState();
-        OperationRunner::showOutcome(&form_, failure);
+        OperationRunner::showOutcome(&window_, failure);
         return false;
     }
     open_ = *name;
@@ -128,7 +113,7 @@ bool PortKeeper::activate() {
 }
 
 void PortKeeper::lost() {
-    PortFlags& flags = form_.portFlags();
+    PortFlags& flags = flags_;
     flags.portOpen = 0;
     flags.firstActivation = 0;
     if (open_) {
@@ -139,7 +124,7 @@ void PortKeeper::lost() {
 }
 
 void PortKeeper::closed() {
-    PortFlags& flags = form_.portFlags();
+    PortFlags& flags = flags_;
     flags.portOpen = 0;
     flags.firstActivation = 0;
     open_.reset();
@@ -159,10 +144,10 @@ void PortKeeper::stopWatching() {
 }
 
 void PortKeeper::look() {
-    if (!waiting_ || activating_ || form_.runner().busy()) {
+    if (!waiting_ || activating_ || runner_.busy()) {
         return;
     }
-    if (form_.portFlags().portChanged) {
+    if (flags_.portChanged) {
         // Another port was chosen meanwhile: the next activation opens that one.
         stopWatching();
         showState();
@@ -174,20 +159,20 @@ void PortKeeper::look() {
     activating_ = true;
     QPointer<PortKeeper> self(this);
     const Text name = *waiting_;
-    form_.link().post([name](LinkContext& link) { link.openPort(name); },
-                      [self, name](std::exception_ptr error) {
-                          if (self) {
-                              self->activating_ = false;
-                              self->reopened(name, error);
-                          }
-                      });
+    link_.post([name](LinkContext& link) { link.openPort(name); },
+               [self, name](std::exception_ptr error) {
+                   if (self) {
+                       self->activating_ = false;
+                       self->reopened(name, error);
+                   }
+               });
 }
 
 void PortKeeper::reopened(const Text& name, std::exception_ptr error) {
     if (!waiting_ || *waiting_ != name) {
         return;
     }
-    PortFlags& flags = form_.portFlags();
+    PortFlags& flags = flags_;
     if (!error) {
         flags.portOpen = 1;
         flags.firstActivation = 1;
@@ -203,7 +188,7 @@ void PortKeeper::reopened(const Text& name, std::exception_ptr error) {
     // Back, but it cannot be opened: say why, and leave it to the activations as before.
     stopWatching();
     showState();
-    OperationRunner::showOutcome(&form_, error);
+    OperationRunner::showOutcome(&window_, error);
 }
 
 void PortKeeper::showState() {

@@ -9,18 +9,21 @@
 #include <exception>
 #include <optional>
 
+#include "app/default_ports.h"
 #include "link/port_list.h"
+#include "link/port_settings.h"
 #include "settings/text.h"
 
-class TForm1;
+class QWidget;
 class TForm3;
+
+namespace orv {
+class Link;
+}
 
 namespace orv::ui {
 
-// The port list the windows use unless told otherwise: the system's, or the one set here (the
-// window tests set one of their own, so that no test touches the machine's ports).
-PortList& defaultPortList();
-void setDefaultPortList(PortList* ports);  // nullptr: the system's again
+class OperationRunner;
 
 class PortKeeper : public QObject {
     Q_OBJECT
@@ -28,7 +31,11 @@ class PortKeeper : public QObject {
     // Watches for a vanished port at this interval; a look costs one file status.
     static constexpr int kWatchInterval = 1000;
 
-    PortKeeper(TForm1& form, PortList& ports);
+    // Keeps the port of `window` (the main window, which its messages are shown over and
+    // which owns the keeper) with its port flags, opening it through `runner` at an activation
+    // and quietly on `link` once a port watched for is back.
+    PortKeeper(QWidget& window, PortFlags& flags, OperationRunner& runner, Link& link,
+               PortList& ports);
 
     void setPortList(PortList& ports) { ports_ = &ports; }
     PortList& portList() { return *ports_; }
@@ -63,7 +70,10 @@ class PortKeeper : public QObject {
     void reopened(const Text& name, std::exception_ptr error);
     void showState();
 
-    TForm1& form_;
+    QWidget& window_;
+    PortFlags& flags_;
+    OperationRunner& runner_;
+    Link& link_;
     PortList* ports_;
     TForm3* settings_ = nullptr;
     QTimer watch_;

@@ -66,7 +66,12 @@ int takeCommandLine(const QStringList& arguments) {
     return -1;
 }
 
-ProgramWindows::ProgramWindows() : form3(form1.portFlags()), form4(&form1) {
+ProgramWindows::ProgramWindows()
+    : link(std::make_unique<SystemClock>()),
+      runner(link),
+      form1(link, runner),
+      form3(form1.portFlags()),
+      form4(&form1) {
     form1.setAboutWindow(&form2);
     form1.setPortSettingsWindow(&form3);
     form1.setProgressWindow(&form4);

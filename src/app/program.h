@@ -5,10 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/operation_runner.h"
 #include "app/tark.h"
 #include "app/tark2.h"
 #include "app/tark3.h"
 #include "app/tark4.h"
+#include "link/link.h"
 
 namespace orv::ui {
 
@@ -26,9 +28,13 @@ QString dataFolder();
 // to end now, or -1 to go on.
 int takeCommandLine(const QStringList& arguments);
 
-// The main, about, port settings and progress windows, created in this order and joined up.
+// The link thread that owns the serial port and the runner of device commands on it, then the
+// main, about, port settings and progress windows, created in this order and joined up. The
+// windows go first, then the runner (releasing a job that waits on a message), then the link.
 struct ProgramWindows {
     ProgramWindows();
+    Link link;
+    OperationRunner runner;
     TForm1 form1;
     TForm2 form2;
     TForm3 form3;

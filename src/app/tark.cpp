@@ -25,8 +25,6 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
-#include <future>
 #include <vector>
 
 #include "app/activation.h"
@@ -176,11 +174,26 @@ std::vector<int> visualLineLengths(const QPlainTextEdit& memo) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(orv::Link& link, orv::ui::OperationRunner& runner, QWidget* parent)
+    : TForm1(&link, &runner, parent) {}
+
+TForm1::TForm1(QWidget* parent) : TForm1(nullptr, nullptr, parent) {}
+
+TForm1::TForm1(orv::Link* link, orv::ui::OperationRunner* runner, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      link_(link),
+      runner_(runner) {
     setObjectName("Form1");
-    link_ = std::make_unique<orv::Link>(std::make_unique<orv::SystemClock>());
+    if (!link_) {
+        ownLink_ = std::make_unique<orv::Link>(std::make_unique<orv::SystemClock>());
+        link_ = ownLink_.get();
+    }
+    if (!runner_) {
+        ownRunner_ = std::make_unique<orv::ui::OperationRunner>(*link_);
+        runner_ = ownRunner_.get();
+    }
+    runner_->setMainWindow(this);
     setFont(orv::ui::windowFont());
     setWindowTitle(QStringLiteral("Программа программирования для GSM-ТАРКА Орвелин-9"));
 
@@ -210,7 +223,8 @@ TForm1::TForm1(QWidget* parent)
     OpenDialog1 = makeFileDialog("OpenDialog1", false);
     SaveDialog1 = makeFileDialog("SaveDialog1", true);
 
-    portKeeper_ = new orv::ui::PortKeeper(*this, orv::ui::defaultPortList());
+    portKeeper_ =
+        new orv::ui::PortKeeper(*this, portFlags_, *runner_, *link_, orv::ui::defaultPortList());
     activation_ = new orv::ui::ActivationTracker(this);
     connect(activation_, &orv::ui::ActivationTracker::activated, this, &TForm1::onActivated);
 
@@ -507,9 +521,9 @@ void TForm1::formCreate() {
     // The port reader: the link shows in the terminal whatever arrives while its reader-stop
     // flag is clear, from the first opening of the port on.
     terminal_ = std::make_unique<orv::ui::Terminal>(Memo1);
-    connect(link_.get(), &orv::Link::received, this,
+    connect(link_, &orv::Link::received, this,
             [this](const QByteArray& bytes) { terminal_->show(bytes); });
-    connect(link_.get(), &orv::Link::portLost, this, &TForm1::portLost);
+    connect(link_, &orv::Link::portLost, this, &TForm1::portLost);
     Memo1->installEventFilter(this);
     // Something other than a file under that name is not loaded, but the user is told why.
     if (orv::canOpenForReadWrite(orv::kWorkingStateFile) ||
@@ -708,6 +722,7 @@ void TForm1::setAboutWindow(TForm2* about) {
         disconnect(about_, nullptr, this, nullptr);
     }
     about_ = about;
+    runner_->addProgramWindow(about);
     if (about_) {
         connect(about_, &TForm2::terminalRequested, this, &TForm1::revealTerminal);
     }
@@ -715,6 +730,7 @@ void TForm1::setAboutWindow(TForm2* about) {
 
 void TForm1::setProgressWindow(TForm4* progress) {
     progress_ = progress;
+    runner_->setProgressWindow(progress);
 }
 
 bool TForm1::terminalRevealed() const {
@@ -726,15 +742,10 @@ void TForm1::revealTerminal() {
 }
 
 void TForm1::closePortAndWait() {
-    auto closed = std::make_shared<std::promise<void>>();
-    std::future<void> done = closed->get_future();
-    link_->post([closed](orv::LinkContext& link) {
-        link.closePort();
-        closed->set_value();
-    });
     // The link is idle whenever the windows take input; the bound only guards against a job
     // that never ends.
-    done.wait_for(std::chrono::seconds(10));
+    link_->await([](orv::LinkContext& link) { link.closePort(); }, orv::Link::WhileWaiting::Block,
+                 10'000);
     // A window that stays open (its save failed) opens the port again at its next activation.
     portKeeper_->closed();
 }
@@ -745,6 +756,7 @@ void TForm1::portLost() {
 
 void TForm1::setPortSettingsWindow(TForm3* settings) {
     portSettings_ = settings;
+    runner_->addProgramWindow(settings);
     portKeeper_->setSettingsWindow(settings);
 }
 
@@ -838,16 +850,6 @@ bool TForm1::memo1KeyPress(QKeyEvent* key) {
 
 void TForm1::sendTyped(const std::vector<unsigned char>& bytes) {
     for (unsigned char b : bytes) {
-        link_->post([b](orv::LinkContext& link) {
-            link.stopReader();
-            // What came while no reader ran is discarded before the byte goes out, not after
-            // it: the device echoes the byte within milliseconds, and a purge after the write
-            // could take the echo too, so that the typed character would never appear.
-            link.port().purgeInput();
-            const bool sent = link.port().isOpen();
-            link.port().writeByte(b);
-            link.typedLine().typed(b, sent);
-            link.resumeReader();
-        });
+        link_->type(b);
     }
 }

@@ -44,7 +44,10 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
   public:
     // Builds the window and runs its creation handler: the phone tables from their template,
-    // then the working-state file when there is one.
+    // then the working-state file when there is one. The program's set-up hands in the link
+    // thread and the runner of device commands on it, which outlive the window; a window made
+    // alone (as the window tests make it) makes its own.
+    TForm1(orv::Link& link, orv::ui::OperationRunner& runner, QWidget* parent = nullptr);
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -116,21 +119,23 @@ class TForm1 : public QMainWindow {
 
     // Device commands, filled in with the device link. Each device operation runs as a job on
     // the link thread while the windows take no input (device_commands.cpp).
-    virtual void N7Click();       // "Записать программирование"
-    virtual void Sim1Click();     // "Очистка Sim-карты"
-    virtual void N2Click();       // "Чтение программирования"
-    virtual void N12Click();      // "Сверить с устройством"
-    virtual void N8Click();       // "Настройки программирования"
-    virtual void N11Click();      // "Переход в режим передачи данных"
-    virtual void Button1Click();  // "Проверить"
-    virtual void Button2Click();  // "Разослать абонентам"
-    virtual void Button3Click();  // "Загрузить файл абонентов"
+    void N7Click();       // "Записать программирование"
+    void Sim1Click();     // "Очистка Sim-карты"
+    void N2Click();       // "Чтение программирования"
+    void N12Click();      // "Сверить с устройством"
+    void N8Click();       // "Настройки программирования"
+    void N11Click();      // "Переход в режим передачи данных"
+    void Button1Click();  // "Проверить"
+    void Button2Click();  // "Разослать абонентам"
+    void Button3Click();  // "Загрузить файл абонентов"
 
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The link and the runner given, or made here when null.
+    TForm1(orv::Link* link, orv::ui::OperationRunner* runner, QWidget* parent);
     void buildMenu();
     QWidget* buildIncomingPage();
     QWidget* buildOutgoingPage();
@@ -186,10 +191,12 @@ class TForm1 : public QMainWindow {
     QFileDialog* OpenDialog1 = nullptr;
     QFileDialog* SaveDialog1 = nullptr;
 
-    std::unique_ptr<orv::Link> link_;
-    // Declared after the link so that it goes first, releasing a job that waits on a message.
-    std::unique_ptr<orv::ui::OperationRunner> runner_ =
-        std::make_unique<orv::ui::OperationRunner>(*this);
+    // The link and the runner of a window made alone. The runner is declared after the link so
+    // that it goes first, releasing a job that waits on a message.
+    std::unique_ptr<orv::Link> ownLink_;
+    std::unique_ptr<orv::ui::OperationRunner> ownRunner_;
+    orv::Link* link_ = nullptr;
+    orv::ui::OperationRunner* runner_ = nullptr;
     QFileDialog* OpenDialog2 = nullptr;  // the recipient file, made when first needed
     orv::RecipientList recipients_;
     unsigned char recipientsLoaded_ = 0;  // the recipient-list-loaded flag

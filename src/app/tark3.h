@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "app/port_keeper.h"
+#include "app/default_ports.h"
 #include "link/port_list.h"
 #include "link/port_settings.h"
 

@@ -1,6 +1,8 @@
 #pragma once
-// The transmit side of the link: command lines paced at one byte every 100 ms, and the fixed
-// pause between lines.
+// ComCreate, the transmit side of the link: command lines paced at one byte every 100 ms, and
+// the fixed pause between lines. Its third routine, OpenPort, which opens and sets up a named
+// port and yields the Port these write to, is declared with the real serial line in
+// link/serial_port.h: it needs the platform's serial port, and this part stays plain C++.
 
 #include "link/clock.h"
 #include "link/port.h"

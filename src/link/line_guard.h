@@ -2,12 +2,14 @@
 // The port as the link's jobs see it. It hands everything on to the port in use; once told to
 // stop, it lets the line being sent run out to its CR and refuses the first byte of any new
 // line, so that a running operation ends at its next line boundary and no later job writes to
-// the device at all. The device's line buffer never keeps half a command.
+// the device at all. The device's line buffer never keeps half a command. This is the program's
+// end; the user's stop of one operation is the operation's own StopRequest, which it takes
+// between lines and answers in good order (operations/operation.h).
 
-#include <atomic>
 #include <functional>
 
 #include "link/port.h"
+#include "link/stop_request.h"
 
 namespace orv {
 
@@ -17,8 +19,8 @@ class LineGuard : public Port {
     explicit LineGuard(std::function<Port&()> target) : target_(std::move(target)) {}
 
     // From any thread. For good: the program is closing.
-    void stop() { stop_ = true; }
-    bool stopped() const { return stop_; }
+    void stop() { stop_.request(); }
+    bool stopped() const { return stop_.requested(); }
 
     // A job starts at a line boundary: what an earlier job left unfinished is not its line.
     void beginJob() { atLineStart_ = true; }
@@ -36,7 +38,7 @@ class LineGuard : public Port {
 
   private:
     std::function<Port&()> target_;
-    std::atomic<bool> stop_{false};
+    StopRequest stop_;
     bool atLineStart_ = true;  // touched by the link thread only
 };
 

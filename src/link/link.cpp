@@ -1,5 +1,11 @@
 #include "link/link.h"
 
+#include <QEventLoop>
+#include <QPointer>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 #include "link/line_guard.h"
 #include "link/serial_port.h"
 
@@ -30,13 +36,13 @@ class Link::Worker : public QObject, public LinkContext {
     // The port in use behind the guard that ends jobs at a line boundary when told to.
     Port& port() override { return guard_; }
     void stopAtLineEnd() { guard_.stop(); }
-    TypedLine& typedLine() override { return typedLine_; }
+    Summa& reader() override { return reader_; }
     Clock& clock() override { return *clock_; }
 
     void openPort(const Text& name) override {
         closePort();
         port_ = OpenPort(name, kBaudRate);
-        port_->setHandlers([this] { readArrived(); }, [this] { emit link_.portLost(); });
+        port_->setHandlers([this] { reader_.readArrived(); }, [this] { emit link_.portLost(); });
         port_->purgeAll();
         port_->setDtr();
     }
@@ -51,67 +57,36 @@ class Link::Worker : public QObject, public LinkContext {
 
     bool portOpen() const override { return port_ && port_->isOpen(); }
 
-    void stopReader() override { readerStop_ = 1; }
-
-    void startReader() override {
-        readerStop_ = 0;
-        current().purgeInput();
-        current().setDtr();
-    }
-
-    bool readerStopped() const override { return readerStop_ != 0; }
-
-    void resumeReader() override {
-        readerStop_ = 0;
-        current().setDtr();
-    }
-
-    // The reader: whatever arrived while the flag is clear goes to the terminal, through the
-    // backlog, which the window takes in batches. It runs from the link thread's event loop,
-    // and the port also reports arrivals from inside a job's own read; while a job runs it
-    // takes nothing, so the job's replies stay the job's.
-    void readArrived() {
-        if (readerStop_ || inJob_ || !port_) {
-            return;
-        }
-        std::string bytes;
-        while (port_->isOpen() && port_->available() > 0) {
-            if (!port_->read(port_->available(), bytes)) {
-                break;
-            }
-        }
-        if (link_.backlog_.add(bytes)) {
-            QMetaObject::invokeMethod(
-                &link_, [link = &link_] { link->deliver(); }, Qt::QueuedConnection);
-        }
-    }
-
     // Runs one job; afterwards the reader shows what the job left unread, if it runs.
     void runJob(const Job& job) {
         guard_.beginJob();
-        inJob_ = true;
+        reader_.beginJob();
         try {
             job(*this);
         } catch (...) {
-            inJob_ = false;
-            readArrived();
+            reader_.endJob();
             throw;
         }
-        inJob_ = false;
-        readArrived();
+        reader_.endJob();
     }
 
   private:
     Port& current() { return port_ ? *port_ : noPort_; }
 
     Link& link_;
-    bool inJob_ = false;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<Port> port_;
     NoPort noPort_;
     LineGuard guard_{[this]() -> Port& { return current(); }};
-    TypedLine typedLine_;
-    unsigned char readerStop_ = 0;  // the reader-stop flag
+    // What the reader takes goes to the terminal through the backlog, which the window takes in
+    // batches.
+    Summa reader_{[this] { return port_.get(); },
+                  [this](std::string_view bytes) {
+                      if (link_.backlog_.add(bytes)) {
+                          QMetaObject::invokeMethod(
+                              &link_, [link = &link_] { link->deliver(); }, Qt::QueuedConnection);
+                      }
+                  }};
 };
 
 Link::Link(std::unique_ptr<Clock> clock, QObject* parent)
@@ -127,6 +102,10 @@ Link::Link(std::unique_ptr<Clock> clock, QObject* parent)
 Link::~Link() {
     thread_.quit();
     thread_.wait();
+}
+
+void Link::type(std::uint8_t byte) {
+    post([byte](LinkContext& link) { link.reader().type(byte, link.port()); });
 }
 
 void Link::stopAtLineEnd() {
@@ -161,6 +140,54 @@ void Link::post(Job job, Done done) {
             }
         },
         Qt::QueuedConnection);
+}
+
+std::exception_ptr Link::await(Job job, WhileWaiting meanwhile, int boundMs) {
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        std::exception_ptr error;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    QEventLoop loop;
+    QPointer<QEventLoop> waiting(&loop);
+    post(
+        [job = std::move(job), outcome](LinkContext& link) {
+            std::exception_ptr error;
+            try {
+                job(link);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            {
+                std::lock_guard<std::mutex> lock(outcome->mutex);
+                outcome->done = true;
+                outcome->error = error;
+            }
+            outcome->ended.notify_all();
+        },
+        [waiting](std::exception_ptr) {
+            if (waiting) {
+                waiting->quit();
+            }
+        });
+    if (meanwhile == WhileWaiting::HandleEvents) {
+        if (boundMs >= 0) {
+            QTimer::singleShot(boundMs, &loop, &QEventLoop::quit);
+        }
+        loop.exec();
+    }
+    std::unique_lock<std::mutex> lock(outcome->mutex);
+    if (meanwhile == WhileWaiting::HandleEvents) {
+        // The loop ended once the job had, or at the bound.
+    } else if (boundMs < 0) {
+        outcome->ended.wait(lock, [&] { return outcome->done; });
+    } else {
+        outcome->ended.wait_for(lock, std::chrono::milliseconds(boundMs),
+                                [&] { return outcome->done; });
+    }
+    return outcome->done ? outcome->error : std::exception_ptr();
 }
 
 }  // namespace orv

@@ -2,7 +2,8 @@
 // The one owner of the serial port. Everything that touches the port (the operations, the
 // presence check, the port reader, the terminal's key presses, opening and closing) runs as a
 // job on the link thread, one after the other, so the user-interface thread never blocks on
-// the port and no reader ever takes bytes that an operation reads for itself.
+// the port and no reader ever takes bytes that an operation reads for itself. The port reader
+// (Summa, link/usumma.h) runs on this thread too, between the jobs.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -19,7 +20,7 @@
 #include "link/port_settings.h"
 #include "link/terminal_text.h"
 #include "link/typed_line.h"
-#include "operations/operation.h"
+#include "link/usumma.h"
 #include "settings/text.h"
 
 namespace orv {
@@ -38,17 +39,17 @@ class LinkContext : public ReaderControl {
     virtual void closePort() = 0;
     virtual bool portOpen() const = 0;
 
-    // The reader-stop protocol. While the flag is set, nothing that arrives is shown; starting
-    // the reader clears the flag, discards what has arrived meanwhile and raises DTR.
-    void stopReader() override = 0;
-    void startReader() override = 0;
-    virtual bool readerStopped() const = 0;
-    // Clears the flag and raises DTR without discarding what has arrived: for a job that
-    // discarded the backlog itself before it wrote, so that a quick answer is not lost.
-    virtual void resumeReader() = 0;
+    // The port reader with its reader-stop flag. While the flag is set, nothing that arrives
+    // is shown; starting the reader clears the flag, discards what has arrived meanwhile and
+    // raises DTR.
+    virtual Summa& reader() = 0;
+    void stopReader() override { reader().stopReader(); }
+    void startReader() override { reader().startReader(); }
+    bool readerStopped() { return reader().readerStopped(); }
+    void resumeReader() { reader().resumeReader(); }
 
     // What the terminal typed into the device's line buffer since its last CR.
-    virtual TypedLine& typedLine() = 0;
+    TypedLine& typedLine() { return reader().typedLine(); }
 };
 
 // The main window's port opening as a job on the link thread: the closing, the three pauses
@@ -79,9 +80,21 @@ class Link : public QObject {
     // afterwards on the thread that owns this object, with the exception the job ended with.
     void post(Job job, Done done = {});
 
+    // The one way to wait for a job: posts `job` and returns once it has ended, with the
+    // exception it ended with. Meanwhile the calling thread either handles its events (its
+    // windows are drawn) or blocks. With `boundMs` given it returns after that long at the
+    // latest, with nothing, when the job has not ended by then; the job runs on.
+    enum class WhileWaiting { HandleEvents, Block };
+    std::exception_ptr await(Job job, WhileWaiting meanwhile, int boundMs = -1);
+
+    // The terminal's key press: `byte` goes to the device at once, with the reader stopped
+    // around the write (Summa::type), as a job after those posted before it.
+    void type(std::uint8_t byte);
+
     // For the program's end, from the thread that owns this object: the job that runs now
     // finishes the line it is sending and ends (SilentAbort) before the first byte of its next
-    // line; no job writes to the device afterwards.
+    // line; no job writes to the device afterwards. (The user's stop of one operation is its
+    // StopRequest instead, which the operation answers in good order.)
     void stopAtLineEnd();
     // At most this often the window is handed what the reader took, counted from the end of
     // the last hand-over, so that the window has time for the user between two batches.

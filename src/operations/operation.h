@@ -10,24 +10,15 @@
 // stays shown, a stopped reader stays stopped. An operation that was asked to stop ends in good
 // order instead, with Stopped (see StopRequest).
 
-#include <atomic>
 #include <string>
 
 #include "link/clock.h"
 #include "link/port.h"
+#include "link/stop_request.h"
+#include "link/usumma.h"
 #include "settings/errors.h"
 
 namespace orv {
-
-// The reader-stop protocol as an operation uses it. stopReader sets the reader-stop flag: from
-// then on no byte reaches the terminal. startReader clears it, discards what arrived meanwhile
-// and raises DTR, so that the terminal shows the device again.
-class ReaderControl {
-  public:
-    virtual ~ReaderControl() = default;
-    virtual void stopReader() = 0;
-    virtual void startReader() = 0;
-};
 
 // The buttons of a message told to the user.
 enum class MessageButtons { Ok, Yes };
@@ -56,20 +47,6 @@ class OperationUser {
     }
 };
 
-// A request to stop an operation, made from any thread (the user's answer to the stop question,
-// or the program on its way out). The operation looks at it only between lines, never inside
-// one: it ends the line it is sending, sends the line that closes its run ("AT+CPAS" where it
-// has one), starts the port reader again, and ends with Stopped, whose message says what state
-// the device and the window are in.
-class StopRequest {
-  public:
-    void request() { requested_.store(true, std::memory_order_relaxed); }
-    bool requested() const { return requested_.load(std::memory_order_relaxed); }
-
-  private:
-    std::atomic<bool> requested_{false};
-};
-
 // How a stopped operation ends: an information message saying what was done and what not.
 class Stopped : public Failure {
   public:
@@ -84,7 +61,11 @@ struct OperationContext {
     // The folder of the program's fixed files ("1.txt"): the process's current directory at
     // start. Empty means the current directory.
     std::string workDir;
-    // The stop the user may ask for while the operation runs; none when null.
+    // The stop the user may ask for while the operation runs; none when null. The operation
+    // looks at it only between lines, never inside one: it ends the line it is sending, sends
+    // the line that closes its run ("AT+CPAS" where it has one), starts the port reader again,
+    // and ends with Stopped, whose message says what state the device and the window are in.
+    // (The program's end stops a job differently: Link::stopAtLineEnd refuses its next line.)
     const StopRequest* stop = nullptr;
 
     bool stopRequested() const { return stop && stop->requested(); }

@@ -1,22 +1,31 @@
 // Device commands run on the link thread: the busy windows, the progress window fed from the
-// job, messages told during a job, how a job's end is shown, and the handlers' questions.
+// job, messages told during a job, how a job's end is shown, the one wait for a link job, and
+// the handlers' questions. The runner is tested on a link of its own with windows that stand in
+// for the program's; the main window's handlers and the program's set-up come after.
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <atomic>
 #include <fstream>
 #include <stdexcept>
 
+#include "app/messages.h"
 #include "app/operation_runner.h"
+#include "app/program.h"
 #include "app/tark.h"
 #include "app/tark4.h"
+#include "app/text_bridge.h"
+#include "link/clock.h"
+#include "link/link.h"
 #include "operations/programming.h"
 #include "ui_support.h"
 
@@ -58,37 +67,101 @@ void click(QWidget* target) {
     QApplication::sendEvent(target, &release);
 }
 
-// Counts the presses of "Проверить" instead of asking the device.
-class CountingForm : public TForm1 {
+// The text of the failure a job ended with; empty when it ended normally.
+QString failureText(std::exception_ptr error) {
+    if (!error) {
+        return QString();
+    }
+    try {
+        std::rethrow_exception(error);
+    } catch (const orv::Failure& failure) {
+        return orv::ui::toQString(failure.text());
+    } catch (...) {
+        return QStringLiteral("(not a Failure)");
+    }
+}
+
+// Stands in for the main window: a text box, a button that counts its presses and a menu
+// command under F5 that asks a question, as the program's main window has them.
+class StandInWindow : public QWidget {
   public:
-    void Button1Click() override { ++checks; }
+    StandInWindow() {
+        auto* layout = new QVBoxLayout(this);
+        memo = new QPlainTextEdit(this);
+        layout->addWidget(memo);
+        button = new QPushButton(QStringLiteral("Проверить"), this);
+        layout->addWidget(button);
+        QObject::connect(button, &QPushButton::clicked, [this] { ++checks; });
+        f5 = new QAction(this);
+        f5->setShortcut(QKeySequence(Qt::Key_F5));
+        addAction(f5);
+        QObject::connect(f5, &QAction::triggered, [this] {
+            orv::ui::showMessage(this, QMessageBox::Warning, QStringLiteral("Продолжить?"),
+                                 QMessageBox::Yes | QMessageBox::No);
+        });
+        resize(300, 200);
+    }
+    QPlainTextEdit* memo;
+    QPushButton* button;
+    QAction* f5;
     int checks = 0;
 };
 
+// A dialog with one button that counts its presses.
+struct CountingDialog {
+    CountingDialog() {
+        new QVBoxLayout(&dialog);
+        dialog.layout()->addWidget(button);
+        QObject::connect(button, &QPushButton::clicked, [this] { ++presses; });
+    }
+    QDialog dialog;
+    QPushButton* button = new QPushButton(QStringLiteral("OK"), &dialog);
+    int presses = 0;
+};
+
+// The runner with a link of its own and stand-in windows: no main window of the program.
 class OperationRunnerTest : public ::testing::Test {
   protected:
     OperationRunnerTest() {
-        form.setProgressWindow(&progress);
-        QObject::connect(&form.runner(), &OperationRunner::busyChanged,
+        runner.setMainWindow(&window);
+        runner.setProgressWindow(&progress);
+        QObject::connect(&runner, &OperationRunner::busyChanged,
                          [this](bool busy) { busyChanges += busy ? 1 : 0; });
     }
     ~OperationRunnerTest() override {
-        EXPECT_TRUE(waitUntil([&] { return !runner().busy(); }));
+        EXPECT_TRUE(waitUntil([&] { return !runner.busy(); }));
     }
 
-    OperationRunner& runner() { return form.runner(); }
+    // Runs the operation and waits until it has ended and its outcome has been shown.
+    void runToEnd(OperationRunner::Operation operation) {
+        runner.runOperation(std::move(operation));
+        ASSERT_TRUE(waitUntil([&] { return !runner.busy(); }));
+    }
+
+    // Starts a job that holds the link, busy, until `released` is set.
+    void holdLink() {
+        runner.run([this](orv::LinkContext& ctx) {
+            while (!released) {
+                ctx.clock().sleep(5);
+            }
+        });
+        ASSERT_TRUE(runner.busy());
+    }
 
     ScopedWorkDir dir;
-    CountingForm form;
-    TForm4 progress{&form};
+    orv::Link link{std::make_unique<orv::SystemClock>()};
+    OperationRunner runner{link};
+    StandInWindow window;
+    TForm4 progress{&window};
     int busyChanges = 0;
+    std::atomic<bool> released{false};
 };
 
 TEST_F(OperationRunnerTest, BusyWindowsTakeNoInputWhileTheProgressMoves) {
-    ASSERT_TRUE(showActive(&form));
+    ASSERT_TRUE(showActive(&window));
     MessageRecorder messages;
     std::atomic<bool> release{false};
-    runner().runOperation([&](orv::OperationContext& ctx) {
+    runner.runOperation([&](orv::OperationContext& ctx) {
         ctx.user.setCaption(orv::cp1251::fromUtf8("Стирание Sim-карты"));
         ctx.user.showProgress();
         ctx.user.setRange(0, 10);
@@ -101,22 +174,21 @@ TEST_F(OperationRunnerTest, BusyWindowsTakeNoInputWhileTheProgressMoves) {
         ctx.user.setPosition(7);
     });
     ASSERT_TRUE(waitUntil([&] { return progress.position() == 3; }));
-    EXPECT_TRUE(runner().busy());
+    EXPECT_TRUE(runner.busy());
     EXPECT_TRUE(progress.isVisible());
     EXPECT_EQ(progress.caption(), QStringLiteral("Стирание Sim-карты"));
     EXPECT_EQ(progress.maximum(), 10);
 
-    auto* memo2 = child<QPlainTextEdit>(&form, "Memo2");
-    key(memo2, Qt::Key_X, Qt::NoModifier, "x");
-    click(child<QPushButton>(&form, "Button1"));
+    key(window.memo, Qt::Key_X, Qt::NoModifier, "x");
+    click(window.button);
     QShortcutEvent f5(QKeySequence(Qt::Key_F5), 0);
-    QApplication::sendEvent(child<QAction>(&form, "N7"), &f5);
-    EXPECT_FALSE(closeBox(&form));
+    QApplication::sendEvent(window.f5, &f5);
+    EXPECT_FALSE(closeBox(&window));
     QApplication::processEvents();
-    EXPECT_EQ(memo2->toPlainText(), QString());
-    EXPECT_EQ(form.checks, 0);
+    EXPECT_EQ(window.memo->toPlainText(), QString());
+    EXPECT_EQ(window.checks, 0);
     EXPECT_TRUE(messages.shown.empty()) << "the F5 question was asked";
-    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(window.isVisible());
 
     int paints = 0;
     struct PaintCounter : QObject {
@@ -127,31 +199,49 @@ TEST_F(OperationRunnerTest, BusyWindowsTakeNoInputWhileTheProgressMoves) {
             return false;
         }
     } counter(paints);
-    form.installEventFilter(&counter);
-    form.update();
+    window.installEventFilter(&counter);
+    window.update();
     waitUntil([&] { return paints > 0; }, 1000);
-    form.removeEventFilter(&counter);
+    window.removeEventFilter(&counter);
     EXPECT_GT(paints, 0) << "the busy window is still drawn";
 
     release = true;
-    ASSERT_TRUE(waitUntil([&] { return !runner().busy(); }));
+    ASSERT_TRUE(waitUntil([&] { return !runner.busy(); }));
     EXPECT_EQ(progress.position(), 7);
     // Input reaches the windows again.
-    key(memo2, Qt::Key_X, Qt::NoModifier, "x");
-    EXPECT_EQ(memo2->toPlainText(), QStringLiteral("x"));
-    click(child<QPushButton>(&form, "Button1"));
-    EXPECT_EQ(form.checks, 1);
+    key(window.memo, Qt::Key_X, Qt::NoModifier, "x");
+    EXPECT_EQ(window.memo->toPlainText(), QStringLiteral("x"));
+    click(window.button);
+    EXPECT_EQ(window.checks, 1);
+}
+
+// A program window takes no input while a job runs even as the modal window of the moment;
+// any other modal window (a job's message box) does.
+TEST_F(OperationRunnerTest, OnlyTheProgramsOwnModalWindowsAreBusy) {
+    CountingDialog own;
+    CountingDialog other;
+    runner.addProgramWindow(&own.dialog);
+    holdLink();
+    for (CountingDialog* d : {&own, &other}) {
+        d->dialog.setWindowModality(Qt::ApplicationModal);
+        d->dialog.show();
+        ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == &d->dialog; }));
+        click(d->button);
+        d->dialog.hide();
+    }
+    EXPECT_EQ(own.presses, 0);
+    EXPECT_EQ(other.presses, 1);
+    released = true;
 }
 
 TEST_F(OperationRunnerTest, TheJobClosesTheProgressWindowItShowed) {
-    runner().runOperation([](orv::OperationContext& ctx) {
+    runToEnd([](orv::OperationContext& ctx) {
         ctx.user.showProgress();
         ctx.user.setRange(0, 100);
         ctx.user.setPosition(100);
         ctx.user.setCaption("x");
         ctx.user.closeProgress();
     });
-    ASSERT_TRUE(waitUntil([&] { return !runner().busy(); }));
     EXPECT_EQ(progress.position(), 100);
     EXPECT_FALSE(progress.isVisible());
 }
@@ -167,12 +257,12 @@ TEST_F(OperationRunnerTest, AJobsMessageBoxTakesInputAndTheJobGoesOnWhenItIsClos
         return box.exec();
     });
     std::atomic<bool> after{false};
-    runner().runOperation([&](orv::OperationContext& ctx) {
+    runner.runOperation([&](orv::OperationContext& ctx) {
         ctx.user.tell(orv::MessageKind::Information, orv::cp1251::fromUtf8("Переход выполнен"),
                       orv::MessageButtons::Yes);
         after = true;
     });
-    EXPECT_TRUE(waitUntil([&] { return !runner().busy(); }));
+    EXPECT_TRUE(waitUntil([&] { return !runner.busy(); }));
     orv::ui::setMessageBoxHook(previous);
     EXPECT_TRUE(after);
     ASSERT_EQ(shown.size(), 1u);
@@ -184,7 +274,7 @@ TEST_F(OperationRunnerTest, AJobsMessageBoxTakesInputAndTheJobGoesOnWhenItIsClos
 TEST_F(OperationRunnerTest, HowAJobEndedIsShownAfterItsFinish) {
     MessageRecorder messages;
     std::size_t shownAtFinish = 99;
-    runner().runOperation(
+    runner.runOperation(
         [](orv::OperationContext&) {
             throw orv::Failure(orv::MessageKind::Warning, orv::cp1251::fromUtf8("Ошибка № 1"));
         },
@@ -197,9 +287,9 @@ TEST_F(OperationRunnerTest, HowAJobEndedIsShownAfterItsFinish) {
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("Ошибка № 1"));
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::Warning);
 
-    runner().runOperation([](orv::OperationContext&) { throw orv::SilentAbort(); });
-    runner().runOperation([](orv::OperationContext&) { throw std::logic_error("not built yet"); });
-    ASSERT_TRUE(waitUntil([&] { return messages.shown.size() == 2 && !runner().busy(); }));
+    runner.runOperation([](orv::OperationContext&) { throw orv::SilentAbort(); });
+    runner.runOperation([](orv::OperationContext&) { throw std::logic_error("not built yet"); });
+    ASSERT_TRUE(waitUntil([&] { return messages.shown.size() == 2 && !runner.busy(); }));
     EXPECT_EQ(messages.shown[1].text, QStringLiteral("Непредвиденная ошибка: not built yet"));
     EXPECT_EQ(messages.shown[1].icon, QMessageBox::Critical);
 }
@@ -207,19 +297,122 @@ TEST_F(OperationRunnerTest, HowAJobEndedIsShownAfterItsFinish) {
 TEST_F(OperationRunnerTest, TheJobSeesThePortOfTheLinkAndTheStartFolder) {
     std::string workDir;
     bool portOpen = true;
-    runner().runOperation([&](orv::OperationContext& ctx) {
+    runToEnd([&](orv::OperationContext& ctx) {
         workDir = ctx.workDir;
         portOpen = ctx.port.isOpen();
         ctx.reader.stopReader();
         ctx.reader.startReader();
     });
-    ASSERT_TRUE(waitUntil([&] { return !runner().busy(); }));
     EXPECT_EQ(QString::fromStdString(workDir), QDir::currentPath());
     EXPECT_FALSE(portOpen);
     EXPECT_EQ(busyChanges, 1);
 }
 
-TEST_F(OperationRunnerTest, NoToTheQuestionsRunsNothing) {
+// The runner's wait for a link job: how it ended, with the windows busy and events handled
+// meanwhile.
+TEST_F(OperationRunnerTest, RunAndWaitReturnsHowTheJobEnded) {
+    bool busyMeanwhile = false;
+    QTimer::singleShot(0, &window, [&] { busyMeanwhile = runner.busy(); });
+    EXPECT_FALSE(runner.runAndWait([](orv::LinkContext& ctx) { ctx.clock().sleep(50); }));
+    EXPECT_TRUE(busyMeanwhile);
+    EXPECT_FALSE(runner.busy());
+    EXPECT_EQ(failureText(runner.runAndWait([](orv::LinkContext&) {
+                  throw orv::Failure(orv::MessageKind::Error, "no port");
+              })),
+              QStringLiteral("no port"));
+    EXPECT_EQ(busyChanges, 2);
+}
+
+// The one wait for a link job, as the close uses it: the thread blocks, handling no events,
+// and with a bound returns no later than that while the job runs on.
+TEST_F(OperationRunnerTest, ABlockingWaitHandlesNoEventsAndKeepsItsBound) {
+    bool handled = false;
+    QTimer::singleShot(0, &window, [&] { handled = true; });
+    EXPECT_EQ(failureText(link.await(
+                  [](orv::LinkContext& ctx) {
+                      ctx.clock().sleep(50);
+                      throw orv::Failure(orv::MessageKind::Error, "closed");
+                  },
+                  orv::Link::WhileWaiting::Block)),
+              QStringLiteral("closed"));
+    EXPECT_FALSE(handled);
+    EXPECT_EQ(busyChanges, 0);
+
+    for (auto meanwhile : {orv::Link::WhileWaiting::Block, orv::Link::WhileWaiting::HandleEvents}) {
+        std::atomic<bool> ended{false};
+        QElapsedTimer waited;
+        waited.start();
+        EXPECT_FALSE(link.await(
+            [&](orv::LinkContext& ctx) {
+                while (!released) {
+                    ctx.clock().sleep(5);
+                }
+                ended = true;
+                throw orv::SilentAbort();
+            },
+            meanwhile, 100));
+        EXPECT_GE(waited.elapsed(), 100);
+        EXPECT_LT(waited.elapsed(), 2000);
+        EXPECT_FALSE(ended) << "the job outlasted its bound";
+        released = true;
+        ASSERT_TRUE(waitUntil([&] { return bool(ended); }));
+        released = false;
+    }
+}
+
+// Without a main window or a progress window the runner still runs operations: their progress
+// goes nowhere and their messages are shown without a parent.
+TEST(OperationRunnerAlone, RunsOperationsWithoutAnyWindow) {
+    orv::Link link(std::make_unique<orv::SystemClock>());
+    OperationRunner runner(link);
+    MessageRecorder messages;
+    runner.runOperation([](orv::OperationContext& ctx) {
+        ctx.user.showProgress();
+        ctx.user.setPosition(3);
+        ctx.user.tell(orv::MessageKind::Information, "told");
+        throw orv::Failure(orv::MessageKind::Error, "failed");
+    });
+    ASSERT_TRUE(waitUntil([&] { return !runner.busy(); }));
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("told"));
+    EXPECT_EQ(messages.shown[1].text, QStringLiteral("failed"));
+}
+
+// The main window's handlers, on the runner the window made for itself.
+class MainWindowCommandsTest : public ::testing::Test {
+  protected:
+    MainWindowCommandsTest() {
+        form.setProgressWindow(&progress);
+        QObject::connect(&form.runner(), &OperationRunner::busyChanged,
+                         [this](bool busy) { busyChanges += busy ? 1 : 0; });
+    }
+    ~MainWindowCommandsTest() override {
+        EXPECT_TRUE(waitUntil([&] { return !form.runner().busy(); }));
+    }
+
+    // Nothing ran on the link and no "1.txt" was written.
+    void expectNothingRan() {
+        processEventsFor(50);
+        EXPECT_EQ(busyChanges, 0);
+        EXPECT_FALSE(QFile::exists(dir.path("1.txt")));
+    }
+
+    ScopedWorkDir dir;
+    TForm1 form;
+    TForm4 progress{&form};
+    int busyChanges = 0;
+};
+
+// Every message shown has this icon and these buttons.
+void expectAllShownAs(const MessageRecorder& messages, QMessageBox::Icon icon,
+                      QMessageBox::StandardButtons buttons) {
+    for (const ShownMessage& m : messages.shown) {
+        EXPECT_EQ(m.icon, icon);
+        EXPECT_EQ(m.buttons, buttons);
+    }
+}
+
+TEST_F(MainWindowCommandsTest, NoToTheQuestionsRunsNothing) {
     MessageRecorder messages(QMessageBox::No);
     form.N7Click();
     form.Sim1Click();
@@ -229,19 +422,14 @@ TEST_F(OperationRunnerTest, NoToTheQuestionsRunsNothing) {
                              "Продолжить?"));
     EXPECT_EQ(messages.shown[1].text,
               QStringLiteral("Вы уверены что хотите стереть все записи из Sim-карты?"));
-    for (const ShownMessage& m : messages.shown) {
-        EXPECT_EQ(m.icon, QMessageBox::Warning);
-        EXPECT_EQ(m.buttons, QMessageBox::Yes | QMessageBox::No);
-    }
-    processEventsFor(50);
-    EXPECT_EQ(busyChanges, 0);
-    EXPECT_FALSE(QFile::exists(dir.path("1.txt")));
+    expectAllShownAs(messages, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No);
+    expectNothingRan();
     EXPECT_FALSE(progress.isVisible());
 }
 
 // A record the device could not hold (a value the program put in, such as a read-back or an
 // old file gave) is refused before the question, and nothing runs.
-TEST_F(OperationRunnerTest, WriteRefusesARecordItCannotEncodeBeforeTheQuestion) {
+TEST_F(MainWindowCommandsTest, WriteRefusesARecordItCannotEncodeBeforeTheQuestion) {
     orv::SettingsRecord r = form.record();
     r.numberLength = "1x";
     form.setRecord(r);
@@ -250,20 +438,17 @@ TEST_F(OperationRunnerTest, WriteRefusesARecordItCannotEncodeBeforeTheQuestion) 
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("'1x' is not a valid integer value"));
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::Critical);
-    processEventsFor(50);
-    EXPECT_EQ(busyChanges, 0);
-    EXPECT_FALSE(QFile::exists(dir.path("1.txt")));
+    expectNothingRan();
 }
 
 // A broadcast with nobody to send to says so, and nothing runs.
-TEST_F(OperationRunnerTest, BroadcastWithoutRecipientsSaysSoAndRunsNothing) {
+TEST_F(MainWindowCommandsTest, BroadcastWithoutRecipientsSaysSoAndRunsNothing) {
     MessageRecorder messages(QMessageBox::Yes);
     form.Button2Click();
     std::ofstream(dir.path("names.txt").toStdString(), std::ios::binary) << "Ivan\r\n\r\n";
     form.loadRecipients(dir.path("names.txt").toStdString());
     form.Button2Click();
-    processEventsFor(50);
-    EXPECT_EQ(busyChanges, 0);
+    expectNothingRan();
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[0].text,
               QStringLiteral("Файл абонентов не загружен. Загрузите его кнопкой «Загрузить файл "
@@ -271,22 +456,18 @@ TEST_F(OperationRunnerTest, BroadcastWithoutRecipientsSaysSoAndRunsNothing) {
     EXPECT_EQ(messages.shown[1].text,
               QStringLiteral("В списке абонентов нет ни одного номера. Сообщение не отправлено.\n\n"
                              "Строки без номера абонента:\nСтрока 1: Ivan\nСтрока 2: (пустая)"));
-    for (const ShownMessage& m : messages.shown) {
-        EXPECT_EQ(m.icon, QMessageBox::Warning);
-        EXPECT_EQ(m.buttons, QMessageBox::Ok);
-    }
+    expectAllShownAs(messages, QMessageBox::Warning, QMessageBox::Ok);
 }
 
 // Nothing is sent before the user has seen how many recipients get which text, and agreed.
-TEST_F(OperationRunnerTest, BroadcastAsksFirstWithYesAsTheDefault) {
+TEST_F(MainWindowCommandsTest, BroadcastAsksFirstWithYesAsTheDefault) {
     std::ofstream(dir.path("list.txt").toStdString(), std::ios::binary)
         << "+79001234567 Ivan\r\n89001234567\r\nIvan\r\n";
     form.loadRecipients(dir.path("list.txt").toStdString());
     child<QPlainTextEdit>(&form, "Memo2")->setPlainText(QStringLiteral("Ёлка"));
     MessageRecorder messages(QMessageBox::No);
     form.Button2Click();
-    processEventsFor(50);
-    EXPECT_EQ(busyChanges, 0);
+    expectNothingRan();
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text,
               QStringLiteral("Разослать SMS-сообщение 2 абонентам?\n\nТекст: «Ёлка»\n\n"
@@ -296,7 +477,7 @@ TEST_F(OperationRunnerTest, BroadcastAsksFirstWithYesAsTheDefault) {
     EXPECT_EQ(messages.shown[0].defaultButton, QMessageBox::Yes);
 }
 
-TEST_F(OperationRunnerTest, RecipientFileFromTheDialogReplacesTheList) {
+TEST_F(MainWindowCommandsTest, RecipientFileFromTheDialogReplacesTheList) {
     std::ofstream(dir.path("list.txt").toStdString(), std::ios::binary)
         << "+79001234567 Ivan\r\n\r\n8900";
     // Answers the dialog once it shows: the file typed into its name field, or Cancel.
@@ -339,6 +520,34 @@ TEST_F(OperationRunnerTest, RecipientFileFromTheDialogReplacesTheList) {
     EXPECT_TRUE(messages.shown[0].text.contains("missing.txt"));
     EXPECT_TRUE(form.recipients().empty());
     EXPECT_TRUE(form.recipientsLoaded());
+}
+
+// The program's set-up makes the link and the runner and joins the windows to them: the main
+// window's commands run on that runner, whose messages are shown over the main window and whose
+// progress goes to the progress window; the about and port settings windows are busy with the
+// rest.
+TEST(ProgramSetUp, TheWindowsWorkWithTheLinkAndTheRunnerItMade) {
+    ScopedWorkDir dir;
+    orv::ui::ProgramWindows windows;
+    EXPECT_EQ(&windows.form1.link(), &windows.link);
+    EXPECT_EQ(&windows.form1.runner(), &windows.runner);
+    EXPECT_EQ(windows.runner.progressWindow(), &windows.form4);
+    std::atomic<bool> release{false};
+    windows.runner.run([&release](orv::LinkContext& ctx) {
+        while (!release) {
+            ctx.clock().sleep(5);
+        }
+    });
+    for (QWidget* window :
+         {static_cast<QWidget*>(&windows.form2), static_cast<QWidget*>(&windows.form3)}) {
+        window->setWindowModality(Qt::ApplicationModal);
+        window->show();
+        ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == window; }));
+        EXPECT_FALSE(closeBox(window)) << window->objectName().toStdString();
+        window->hide();
+    }
+    release = true;
+    ASSERT_TRUE(waitUntil([&] { return !windows.runner.busy(); }));
 }
 
 TEST(ShownLines, WrappedLinesComeSeparatelyAndLineBreaksAreDropped) {
