@@ -14,7 +14,6 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -24,7 +23,6 @@
 
 #include "operations/operation.h"
 
-class QPlainTextEdit;
 class TForm1;
 
 namespace orv {
@@ -111,8 +109,5 @@ class OperationRunner : public QObject {
     std::shared_ptr<StopRequest> stop_;
     QPointer<QMessageBox> stopQuestion_;
 };
-
-// The lines of a text box as it shows them: each wrapped line on its own, without line breaks.
-QStringList shownLines(const QPlainTextEdit& box);
 
 }  // namespace orv::ui

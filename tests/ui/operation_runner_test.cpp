@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "app/operation_runner.h"
+#include "app/sms_text_box.h"
 #include "app/tark.h"
 #include "app/tark4.h"
 #include "operations/programming.h"
