@@ -10,6 +10,7 @@
 
 #include "app/messages.h"
 #include "app/operation_runner.h"
+#include "app/sms_text_box.h"
 #include "app/tark.h"
 #include "app/text_bridge.h"
 #include "operations/line_services.h"

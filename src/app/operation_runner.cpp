@@ -1,15 +1,11 @@
 #include "app/operation_runner.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <QWindow>
 #include <algorithm>
 #include <memory>
@@ -352,26 +348,6 @@ void OperationRunner::showTold(MessageKind kind, const QString& text, MessageBut
     const QMessageBox::StandardButton button =
         buttons == MessageButtons::Yes ? QMessageBox::Yes : QMessageBox::Ok;
     showMessage(mainWindow_, iconFor(kind), text, button, button);
-}
-
-QStringList shownLines(const QPlainTextEdit& box) {
-    QStringList lines;
-    QTextDocument* document = box.document();
-    QAbstractTextDocumentLayout* documentLayout = document->documentLayout();
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        documentLayout->blockBoundingRect(block);  // lays the block out when it is not yet
-        const QTextLayout* layout = block.layout();
-        const QString text = block.text();
-        if (!layout || layout->lineCount() == 0) {
-            lines << text;
-            continue;
-        }
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            const QTextLine line = layout->lineAt(i);
-            lines << text.mid(line.textStart(), line.textLength());
-        }
-    }
-    return lines;
 }
 
 }  // namespace orv::ui

@@ -19,7 +19,6 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -29,7 +28,6 @@
 
 #include "operations/operation.h"
 
-class QPlainTextEdit;
 class TForm4;
 
 namespace orv {
@@ -135,8 +133,5 @@ class OperationRunner : public QObject {
     std::shared_ptr<StopRequest> stop_;
     QPointer<QMessageBox> stopQuestion_;
 };
-
-// The lines of a text box as it shows them: each wrapped line on its own, without line breaks.
-QStringList shownLines(const QPlainTextEdit& box);
 
 }  // namespace orv::ui

@@ -1,8 +1,11 @@
 #include "app/sms_text_box.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QMimeData>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
 
 #include "sms/counter.h"
 
@@ -55,6 +58,34 @@ void SmsTextBox::insertFromMimeData(const QMimeData* source) {
         QApplication::beep();
     }
     emit counted(QString::fromStdString(result.counter.label()));
+}
+
+QStringList shownLines(const QPlainTextEdit& box) {
+    QStringList lines;
+    QTextDocument* document = box.document();
+    QAbstractTextDocumentLayout* documentLayout = document->documentLayout();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        documentLayout->blockBoundingRect(block);  // lays the block out when it is not yet
+        const QTextLayout* layout = block.layout();
+        const QString text = block.text();
+        if (!layout || layout->lineCount() == 0) {
+            lines << text;
+            continue;
+        }
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            lines << text.mid(line.textStart(), line.textLength());
+        }
+    }
+    return lines;
+}
+
+std::vector<int> shownLineLengths(const QPlainTextEdit& box) {
+    std::vector<int> lengths;
+    for (const QString& line : shownLines(box)) {
+        lengths.push_back(static_cast<int>(line.size()));
+    }
+    return lengths;
 }
 
 }  // namespace orv::ui

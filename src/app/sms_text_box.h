@@ -4,6 +4,8 @@
 // does not fit is refused, and the counter shows the limit reached.
 
 #include <QPlainTextEdit>
+#include <QStringList>
+#include <vector>
 
 namespace orv::ui {
 
@@ -20,5 +22,12 @@ class SmsTextBox : public QPlainTextEdit {
     bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
 };
+
+// The lines of a text box as it shows them: each wrapped line on its own, without line breaks.
+// The SMS counter counts them and the broadcast sends them.
+QStringList shownLines(const QPlainTextEdit& box);
+
+// The lengths of the shown lines, first line first.
+std::vector<int> shownLineLengths(const QPlainTextEdit& box);
 
 }  // namespace orv::ui

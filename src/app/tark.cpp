@@ -1,6 +1,6 @@
 #include "app/tark.h"
 
-#include <QAbstractTextDocumentLayout>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
@@ -9,27 +9,18 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QProxyStyle>
 #include <QPushButton>
-#include <QTabBar>
 #include <QTabWidget>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <QTimer>
-#include <algorithm>
 #include <vector>
 
 #include "app/activation.h"
 #include "app/controls.h"
-#include "app/file_dialog.h"
 #include "app/messages.h"
 #include "app/phone_grid.h"
 #include "app/phone_table.h"
@@ -40,107 +31,15 @@
 #include "app/tark4.h"
 #include "app/terminal.h"
 #include "app/text_bridge.h"
-#include "app/window_font.h"
 #include "link/link.h"
 #include "settings/config_file.h"
 #include "settings/regular_file.h"
 #include "sms/counter.h"
 
-using orv::ui::ChoiceBox;
-using orv::ui::LimitedEdit;
-using orv::ui::PhoneGrid;
-using orv::ui::PhoneTableModel;
 using orv::ui::toQString;
 using orv::ui::toText;
 
 namespace {
-
-constexpr int kClientWidth = 502;
-constexpr int kClientHeight = 321;
-// Room around and between the group boxes of a page; the fixed box widths leave little.
-constexpr int kPageSideMargin = 1;
-constexpr int kPageMargin = 2;
-constexpr int kRowSpacing = 4;
-constexpr int kChoiceWidth = 90;
-constexpr int kServiceFieldWidth = 100;
-constexpr int kShortFieldWidth = 40;
-
-// Narrows the space around the tab captions just enough for all visible tabs to fit the window's
-// width, so that no caption is cut off or scrolled away when the terminal tab shows too.
-class TabSpacingStyle : public QProxyStyle {
-  public:
-    TabSpacingStyle(const QString& baseStyle, int width) : QProxyStyle(baseStyle), width_(width) {}
-
-    int pixelMetric(PixelMetric metric, const QStyleOption* option,
-                    const QWidget* widget) const override {
-        const int standard = QProxyStyle::pixelMetric(metric, option, widget);
-        const auto* bar = qobject_cast<const QTabBar*>(widget);
-        if (metric != PM_TabBarTabHSpace || !bar) {
-            return standard;
-        }
-        int text = 0;
-        int tabs = 0;
-        for (int i = 0; i < bar->count(); ++i) {
-            if (bar->isTabVisible(i)) {
-                text += bar->fontMetrics().horizontalAdvance(bar->tabText(i));
-                ++tabs;
-            }
-        }
-        return tabs == 0 ? standard : std::clamp((width_ - text) / tabs, 4, standard);
-    }
-
-  private:
-    int width_;
-};
-
-QGroupBox* groupBox(const char* name, const QString& title) {
-    auto* box = new QGroupBox(title);
-    box->setObjectName(name);
-    return box;
-}
-
-// A box that fills the room its neighbour leaves. The style asks for more than the caption
-// needs; the room is enough for the caption itself.
-QGroupBox* fillingBox(const char* name, const QString& title) {
-    QGroupBox* box = groupBox(name, title);
-    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(title) + 6);
-    return box;
-}
-
-QGridLayout* settingsGrid(QGroupBox* box) {
-    auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(4, 4, 4, 4);
-    grid->setHorizontalSpacing(3);
-    grid->setVerticalSpacing(kRowSpacing);
-    return grid;
-}
-
-// A label and its control. A label in a column that takes the room left may wrap, should a
-// stand-in font be wider than the one the layout was made for.
-void addRow(QGridLayout* grid, int row, const char* labelName, const QString& text,
-            QWidget* control, int column = 0, bool wrap = true) {
-    auto* label = new QLabel(text);
-    label->setObjectName(labelName);
-    label->setWordWrap(wrap);
-    label->setBuddy(control);
-    grid->addWidget(label, row, column);
-    grid->addWidget(control, row, column + 1, Qt::AlignLeft);
-    // The labels take the room the controls leave.
-    grid->setColumnStretch(column, 1);
-}
-
-void fillWith(QGroupBox* box, QWidget* content) {
-    auto* layout = new QVBoxLayout(box);
-    layout->setContentsMargins(4, 2, 4, 4);
-    layout->addWidget(content);
-}
-
-QHBoxLayout* pageRow(QWidget* page) {
-    auto* row = new QHBoxLayout(page);
-    row->setContentsMargins(kPageSideMargin, kPageMargin, kPageSideMargin, kPageMargin);
-    row->setSpacing(kPageMargin);
-    return row;
-}
 
 // A key press that gives the text box a character: Enter and Backspace included; Tab moves the
 // focus and Delete gives none.
@@ -151,25 +50,6 @@ bool producesCharacter(const QKeyEvent* key) {
     }
     const QString text = key->text();
     return !text.isEmpty() && text != QChar(0x7F);
-}
-
-// The lengths of the lines the box shows: each wrapped line separately, without line breaks.
-std::vector<int> visualLineLengths(const QPlainTextEdit& memo) {
-    std::vector<int> lengths;
-    QTextDocument* document = memo.document();
-    QAbstractTextDocumentLayout* documentLayout = document->documentLayout();
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        documentLayout->blockBoundingRect(block);  // lays the block out when it is not yet
-        const QTextLayout* layout = block.layout();
-        if (!layout || layout->lineCount() == 0) {
-            lengths.push_back(block.length() - 1);
-            continue;
-        }
-        for (int i = 0; i < layout->lineCount(); ++i) {
-            lengths.push_back(layout->lineAt(i).textLength());
-        }
-    }
-    return lengths;
 }
 
 }  // namespace
@@ -184,7 +64,6 @@ TForm1::TForm1(orv::Link* link, orv::ui::OperationRunner* runner, QWidget* paren
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       link_(link),
       runner_(runner) {
-    setObjectName("Form1");
     if (!link_) {
         ownLink_ = std::make_unique<orv::Link>(std::make_unique<orv::SystemClock>());
         link_ = ownLink_.get();
@@ -194,34 +73,8 @@ TForm1::TForm1(orv::Link* link, orv::ui::OperationRunner* runner, QWidget* paren
         runner_ = ownRunner_.get();
     }
     runner_->setMainWindow(this);
-    setFont(orv::ui::windowFont());
-    setWindowTitle(QStringLiteral("Программа программирования для GSM-ТАРКА Орвелин-9"));
-
-    buildMenu();
-
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName("PageControl1");
-    auto* tabStyle = new TabSpacingStyle(style()->name(), kClientWidth - 2);
-    tabStyle->setParent(PageControl1);
-    PageControl1->tabBar()->setStyle(tabStyle);
-    PageControl1->setUsesScrollButtons(false);
-    PageControl1->addTab(buildIncomingPage(), QStringLiteral("Входящие вызовы"));
-    PageControl1->addTab(buildOutgoingPage(), QStringLiteral("Исходящие вызовы"));
-    PageControl1->addTab(buildServicePage(), QStringLiteral("Сервисные настройки"));
-    PageControl1->addTab(buildTerminalPage(), QStringLiteral("Дальворн-терминал"));
-    PageControl1->addTab(buildSmsPage(), QStringLiteral("Сервис SMS"));
-    PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), false);
-    PageControl1->setCurrentWidget(TabSheet1);
-    PageControl1->setFixedSize(kClientWidth, kClientHeight);
-    setCentralWidget(PageControl1);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    layout()->activate();
-
-    ClientDataSet5 = new PhoneTableModel("ClientDataSet5", this);
-    ClientDataSet5->setTable(orv::templateTable());
-
-    OpenDialog1 = makeFileDialog("OpenDialog1", false);
-    SaveDialog1 = makeFileDialog("SaveDialog1", true);
+    setupForm(this);
+    connectForm();
 
     portKeeper_ =
         new orv::ui::PortKeeper(*this, portFlags_, *runner_, *link_, orv::ui::defaultPortList());
@@ -234,284 +87,22 @@ TForm1::TForm1(orv::Link* link, orv::ui::OperationRunner* runner, QWidget* paren
 
 TForm1::~TForm1() = default;
 
-void TForm1::buildMenu() {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName("MainMenu1");
-    auto menu = [bar](const char* name, const QString& title) {
-        QMenu* m = bar->addMenu(title);
-        m->setObjectName(name);
-        m->menuAction()->setObjectName(name);
-        return m;
-    };
-    auto item = [this](QMenu* m, const char* name, const QString& text, const QKeySequence& key,
-                       void (TForm1::*handler)()) {
-        QAction* action = m->addAction(text);
-        action->setObjectName(name);
-        action->setShortcut(key);
-        connect(action, &QAction::triggered, this, handler);
-    };
-
-    QMenu* file = menu("N1", QStringLiteral("Файл"));
-    item(file, "N4", QStringLiteral("Открыть"), QKeySequence(Qt::CTRL | Qt::Key_O),
-         &TForm1::N4Click);
-    item(file, "N5", QStringLiteral("Сохранить"), QKeySequence(Qt::CTRL | Qt::Key_S),
-         &TForm1::N5Click);
-    item(file, "N6", QStringLiteral("Выход"), QKeySequence(), &TForm1::N6Click);
-
-    QMenu* programming = menu("N3", QStringLiteral("Программирование"));
-    item(programming, "N7", QStringLiteral("Записать программирование"), QKeySequence(Qt::Key_F5),
-         &TForm1::N7Click);
-    item(programming, "Sim1", QStringLiteral("Очистка Sim-карты"), QKeySequence(Qt::Key_F6),
-         &TForm1::Sim1Click);
-    item(programming, "N2", QStringLiteral("Чтение программирования"), QKeySequence(Qt::Key_F7),
-         &TForm1::N2Click);
-    item(programming, "N12", QStringLiteral("Сверить с устройством"), QKeySequence(Qt::Key_F8),
-         &TForm1::N12Click);
-    item(programming, "N8", QStringLiteral("Настройки программирования"), QKeySequence(),
-         &TForm1::N8Click);
-
-    QMenu* data = menu("N9", QStringLiteral("Передача данных"));
-    item(data, "N11", QStringLiteral("Переход в режим передачи данных"), QKeySequence(),
-         &TForm1::N11Click);
-
-    QAction* about = bar->addAction(QStringLiteral("О программе..."));
-    about->setObjectName("N10");
-    connect(about, &QAction::triggered, this, &TForm1::N10Click);
-}
-
-ChoiceBox* TForm1::makeChoice(int number, const char* item0, const char* item1) {
-    auto* box = new ChoiceBox(QStringLiteral("ComboBox%1").arg(number), QString::fromUtf8(item0),
-                              QString::fromUtf8(item1));
-    choices_[static_cast<std::size_t>(number - 1)] = box;
-    return box;
-}
-
-PhoneGrid* TForm1::makeGrid(int number) {
-    auto* model = new PhoneTableModel(QStringLiteral("ClientDataSet%1").arg(number), this);
-    auto* grid = new PhoneGrid(QStringLiteral("DBGrid%1").arg(number));
-    grid->setPhoneModel(model);
-    grid->setTableId(static_cast<orv::TableId>(number - 1));
-    tables_[static_cast<std::size_t>(number - 1)] = model;
-    grids_[static_cast<std::size_t>(number - 1)] = grid;
-    return grid;
-}
-
-QWidget* TForm1::buildIncomingPage() {
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName("TabSheet1");
-    QHBoxLayout* row = pageRow(TabSheet1);
-
-    QGroupBox* settings = groupBox("GroupBox1", QStringLiteral("Настройки входящих вызовов"));
-    settings->setFixedWidth(320);
-    QGridLayout* grid = settingsGrid(settings);
-    const struct {
-        const char* label;
-        const char* text;
-        int choice;
-        const char* item0;
-        const char* item1;
-    } rows[] = {
-        {"Label1", "Call Back разрешен для всех", 1, "Включено", "Выключено"},
-        {"Label2", "Call Back для программируемых номеров", 2, "Включено", "Выключено"},
-        {"Label3", "Номера нет в списке разрыв связи", 3, "Включено", "Выключено"},
-        {"Label4", "Конференция", 7, "Включено", "Выключено"},
-        {"Label5", "Конференция для всех абонентов", 11, "Включено", "Выключено"},
-        {"Label6", "Режим набора Line", 13, "Тон", "Пульс"},
-        {"Label7", "Caller ID (Только в режиме Phone)", 14, "Выключен", "Включен"},
-    };
-    int r = 0;
-    for (const auto& def : rows) {
-        ChoiceBox* box = makeChoice(def.choice, def.item0, def.item1);
-        box->setFixedWidth(kChoiceWidth);
-        addRow(grid, r++, def.label, QString::fromUtf8(def.text), box);
-    }
-    grid->setRowStretch(r, 1);
-    row->addWidget(settings);
-
-    QGroupBox* callBack = fillingBox("GroupBox2", QStringLiteral("Абоненты включенным Call Back"));
-    fillWith(callBack, makeGrid(1));
-    row->addWidget(callBack, 1);
-    return TabSheet1;
-}
-
-QWidget* TForm1::buildOutgoingPage() {
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName("TabSheet2");
-    auto* column = new QVBoxLayout(TabSheet2);
-    column->setContentsMargins(kPageSideMargin, kPageMargin, kPageSideMargin, kPageMargin);
-    column->setSpacing(kPageMargin);
-
-    QGroupBox* settings = groupBox("GroupBox3", QStringLiteral("Настройки исходящих вызовов"));
-    settings->setFixedHeight(81);
-    QGridLayout* grid = settingsGrid(settings);
-    ChoiceBox* all = makeChoice(4, "Разрешен", "Запрещен");
-    all->setToolTip(
-        QStringLiteral("Без проверки таблиц разрешенных/запрещенных номеров/направлений"));
-    ChoiceBox* unlisted = makeChoice(5, "Разрешен", "Запрещен");
-    ChoiceBox* clir = makeChoice(12, "Включен", "Выключен");
-    clir->setToolTip(
-        QStringLiteral("Функцию должен поддерживать оператор предоставляющий услуги связи"));
-    for (ChoiceBox* box : {all, unlisted, clir}) {
-        box->setFixedWidth(kChoiceWidth);
-    }
-    Button1 = new QPushButton(QStringLiteral("Проверить"));
-    Button1->setObjectName("Button1");
-    Button1->setFixedWidth(kChoiceWidth);
+void TForm1::connectForm() {
+    connect(N4, &QAction::triggered, this, &TForm1::N4Click);
+    connect(N5, &QAction::triggered, this, &TForm1::N5Click);
+    connect(N6, &QAction::triggered, this, &TForm1::N6Click);
+    connect(N7, &QAction::triggered, this, &TForm1::N7Click);
+    connect(Sim1, &QAction::triggered, this, &TForm1::Sim1Click);
+    connect(N2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(N12, &QAction::triggered, this, &TForm1::N12Click);
+    connect(N8, &QAction::triggered, this, &TForm1::N8Click);
+    connect(N11, &QAction::triggered, this, &TForm1::N11Click);
+    connect(N10, &QAction::triggered, this, &TForm1::N10Click);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    addRow(grid, 0, "Label8", QStringLiteral("Набор всех номеров"), all, 0, false);
-    addRow(grid, 1, "Label9", QStringLiteral("Номера нет в списках набор"), unlisted, 0, false);
-    grid->setColumnMinimumWidth(2, 12);
-    addRow(grid, 0, "Label10", QStringLiteral("Анти АОН (CLIR)"), clir, 3, false);
-    addRow(grid, 1, "Label22", QStringLiteral("- услуга подключена?"), Button1, 3, false);
-    // The two halves keep their natural widths; the room left goes between them.
-    grid->setColumnStretch(0, 0);
-    grid->setColumnStretch(3, 0);
-    grid->setColumnStretch(2, 1);
-    grid->setRowStretch(2, 1);
-    column->addWidget(settings);
-
-    auto* lists = new QHBoxLayout;
-    lists->setSpacing(kPageMargin);
-    QGroupBox* allowed = groupBox("GroupBox4", QStringLiteral("Разрешенные номера, направл."));
-    allowed->setFixedWidth(177);
-    fillWith(allowed, makeGrid(2));
-    QGroupBox* forbidden = groupBox("GroupBox5", QStringLiteral("Запрещенные номера, направл."));
-    forbidden->setFixedWidth(182);
-    fillWith(forbidden, makeGrid(3));
-    lists->addWidget(allowed);
-    lists->addStretch(1);
-    lists->addWidget(forbidden);
-    column->addLayout(lists, 1);
-    return TabSheet2;
-}
-
-QWidget* TForm1::buildServicePage() {
-    TabSheet4 = new QWidget;
-    TabSheet4->setObjectName("TabSheet4");
-    QHBoxLayout* row = pageRow(TabSheet4);
-
-    QGroupBox* settings = groupBox("GroupBox6", QStringLiteral("Сервисные настройки"));
-    settings->setFixedWidth(340);
-    QGridLayout* grid = settingsGrid(settings);
-
-    ChoiceBox* mode = makeChoice(9, "Line", "Phone");
-    ChoiceBox* echo = makeChoice(10, "Включено", "Выключено");
-    ChoiceBox* password = makeChoice(6, "Включен", "Выключен");
-    ChoiceBox* forward = makeChoice(8, "Включено", "Выключено");
-    for (ChoiceBox* box : {mode, echo, password, forward}) {
-        box->setFixedWidth(kServiceFieldWidth);
-    }
-
-    // The volume holds 0 to 99, the range of its up-down: two digits.
-    Edit12 = new LimitedEdit("Edit12", 2);
-    Edit12->setAllowedCharacters(orv::ui::kDigitCharacters);
-    Edit12->setFixedWidth(kShortFieldWidth);
-    Edit12->setToolTip(
-        QStringLiteral("Высокие значения громкости снижают эффективность Эхо-подавления"));
-    UpDown7 = new orv::ui::UpDown("UpDown7", Edit12, 0, 99);
-    UpDown7->setFixedSize(16, Edit12->sizeHint().height());
-    auto* volume = new QWidget;
-    auto* volumeRow = new QHBoxLayout(volume);
-    volumeRow->setContentsMargins(0, 0, 0, 0);
-    volumeRow->setSpacing(0);
-    volumeRow->addWidget(Edit12);
-    volumeRow->addWidget(UpDown7);
-
-    Edit7 = new LimitedEdit("Edit7", 7);
-    Edit7->setEchoMode(QLineEdit::Password);
-    Edit7->setStyleSheet("QLineEdit { lineedit-password-character: 42; }");
-    Edit7->setFixedWidth(kServiceFieldWidth);
-    Edit8 = new LimitedEdit("Edit8", 2);
-    Edit9 = new LimitedEdit("Edit9", 2);
-    Edit11 = new LimitedEdit("Edit11", 2);
-    for (LimitedEdit* edit : {Edit8, Edit9, Edit11}) {
-        edit->setFixedWidth(kShortFieldWidth);
-    }
-    // Each field takes only what the device can hold: digits, and a number's "+".
-    for (LimitedEdit* edit : {Edit7, Edit8, Edit9, Edit11}) {
-        edit->setAllowedCharacters(orv::ui::kDigitCharacters);
-    }
-    Edit10 = new LimitedEdit("Edit10", static_cast<int>(orv::kNumberFieldSize));
-    Edit10->setAllowedCharacters(orv::ui::kNumberCharacters);
-    Edit10->setFixedWidth(kServiceFieldWidth);
-
-    addRow(grid, 0, "Label11", QStringLiteral("Работа в режиме"), mode);
-    addRow(grid, 1, "Label12", QStringLiteral("Уровень громкости"), volume);
-    addRow(grid, 2, "Label13", QStringLiteral("Эхо-подавление"), echo);
-    addRow(grid, 3, "Label14", QStringLiteral("Пароль для исходящей связи"), password);
-    addRow(grid, 4, "Label15", QStringLiteral("Пароль (не более 7 цифр)"), Edit7);
-    addRow(grid, 5, "Label16", QStringLiteral("Длительность разговора (минуты)"), Edit8);
-    addRow(grid, 6, "Label17", QStringLiteral("Значность набираемых номеров"), Edit9);
-    addRow(grid, 7, "Label18", QStringLiteral("Переадрессация звонков на абонента"), forward);
-    addRow(grid, 8, "Label19", QStringLiteral("Номер Абонента"), Edit10);
-    addRow(grid, 9, "Label20", QStringLiteral("Время контроля посылки вызова(сек)"), Edit11);
-    grid->setRowStretch(10, 1);
-    row->addWidget(settings);
-
-    QGroupBox* speedDial = fillingBox("GroupBox7", QStringLiteral("Номера ускоренного набора"));
-    PhoneGrid* grid4 = makeGrid(4);
-    const QString hint = QStringLiteral(
-        "Занести номера ускоренного набора и со значностью меньше/больше запрограммированной");
-    grid4->setToolTip(hint);
-    grid4->viewport()->setToolTip(hint);
-    fillWith(speedDial, grid4);
-    row->addWidget(speedDial, 1);
-    return TabSheet4;
-}
-
-QWidget* TForm1::buildTerminalPage() {
-    TabSheet3 = new QWidget;
-    TabSheet3->setObjectName("TabSheet3");
-    auto* layout = new QVBoxLayout(TabSheet3);
-    layout->setContentsMargins(0, 0, 0, 0);
-    Memo1 = new QPlainTextEdit;
-    Memo1->setObjectName("Memo1");
-    Memo1->setTabChangesFocus(true);
-    layout->addWidget(Memo1);
-    return TabSheet3;
-}
-
-QWidget* TForm1::buildSmsPage() {
-    TabSheet5 = new QWidget;
-    TabSheet5->setObjectName("TabSheet5");
-    Label21 = new QLabel(QString::fromUtf8(orv::kCounterInitialLabel), TabSheet5);
-    Label21->setObjectName("Label21");
-    Label21->setGeometry(8, 6, 120, 16);
-    auto* smsText = new orv::ui::SmsTextBox(TabSheet5);
-    connect(smsText, &orv::ui::SmsTextBox::counted, Label21, &QLabel::setText);
-    Memo2 = smsText;
-    Memo2->setObjectName("Memo2");
-    Memo2->setGeometry(8, 24, 305, 113);
-    Memo2->setTabChangesFocus(true);
-    Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(Memo2, &orv::ui::SmsTextBox::counted, Label21, &QLabel::setText);
     Memo2->installEventFilter(this);
-    Button2 = new QPushButton(QStringLiteral("Разослать абонентам"), TabSheet5);
-    Button2->setObjectName("Button2");
-    Button2->setGeometry(330, 24, 145, 33);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
-    Button3 = new QPushButton(QStringLiteral("Загрузить файл абонентов"), TabSheet5);
-    Button3->setObjectName("Button3");
-    Button3->setGeometry(330, 64, 145, 33);
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    return TabSheet5;
-}
-
-QFileDialog* TForm1::makeFileDialog(const char* name, bool save) {
-    auto* dialog = new orv::ui::ConfigFileDialog(this);
-    dialog->setObjectName(name);
-    // The platform's own dialog could move the process's current directory, where the
-    // working-state file lies.
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // The open dialog does not itself require the file to exist: the loader reports it.
-    dialog->setFileMode(QFileDialog::AnyFile);
-    const QStringList filters = {QStringLiteral("конфигурационные (*.cfg)"),
-                                 QStringLiteral("все файлы (*.*)")};
-    dialog->setNameFilters(filters);
-    dialog->selectNameFilter(filters.first());
-    dialog->setDefaultSuffix(QStringLiteral("cfg"));
-    dialog->setDirectory(QDir::currentPath());
-    return dialog;
 }
 
 void TForm1::formCreate() {
@@ -832,7 +423,7 @@ bool TForm1::memo2KeyPress(QKeyEvent* key) {
         return false;
     }
     const orv::CounterResult result =
-        orv::Memo2KeyPress(visualLineLengths(*Memo2), key->key() == Qt::Key_Backspace);
+        orv::Memo2KeyPress(orv::ui::shownLineLengths(*Memo2), key->key() == Qt::Key_Backspace);
     Label21->setText(QString::fromStdString(result.label()));
     return result.swallow;
 }

@@ -9,17 +9,12 @@
 #include <vector>
 
 #include "app/operation_runner.h"
+#include "app/tark_form.h"
 #include "link/port_settings.h"
 #include "settings/comparison.h"
 #include "settings/settings_record.h"
 #include "sms/recipients.h"
 
-class QAction;
-class QFileDialog;
-class QLabel;
-class QPlainTextEdit;
-class QPushButton;
-class QTabWidget;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -31,16 +26,12 @@ class PortList;
 
 namespace orv::ui {
 class ActivationTracker;
-class ChoiceBox;
-class LimitedEdit;
-class PhoneGrid;
-class PhoneTableModel;
 class PortKeeper;
 class Terminal;
-class UpDown;
 }  // namespace orv::ui
 
-class TForm1 : public QMainWindow {
+// The controls are the form's (tark_form.h); the window connects them to its handlers.
+class TForm1 : public QMainWindow, private orv::ui::MainForm {
     Q_OBJECT
   public:
     // Builds the window and runs its creation handler: the phone tables from their template,
@@ -136,16 +127,8 @@ class TForm1 : public QMainWindow {
   private:
     // The link and the runner given, or made here when null.
     TForm1(orv::Link* link, orv::ui::OperationRunner* runner, QWidget* parent);
-    void buildMenu();
-    QWidget* buildIncomingPage();
-    QWidget* buildOutgoingPage();
-    QWidget* buildServicePage();
-    QWidget* buildTerminalPage();
-    QWidget* buildSmsPage();
-    orv::ui::ChoiceBox* makeChoice(int number, const char* item0, const char* item1);
-    orv::ui::PhoneGrid* makeGrid(int number);
-    QFileDialog* makeFileDialog(const char* name, bool save);
-
+    // Connects the menu items and buttons to their handlers and watches the SMS text's keys.
+    void connectForm();
     void formCreate();
     void keepUnloadedWorkingState();
     void selectUsKeyboardLayout();
@@ -160,36 +143,6 @@ class TForm1 : public QMainWindow {
     void portLost();
     // Closes the port on the link thread and returns once it is closed.
     void closePortAndWait();
-
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet1 = nullptr;
-    QWidget* TabSheet2 = nullptr;
-    QWidget* TabSheet3 = nullptr;
-    QWidget* TabSheet4 = nullptr;
-    QWidget* TabSheet5 = nullptr;
-
-    std::array<orv::ui::ChoiceBox*, orv::kChoiceCount> choices_{};
-    orv::ui::LimitedEdit* Edit7 = nullptr;
-    orv::ui::LimitedEdit* Edit8 = nullptr;
-    orv::ui::LimitedEdit* Edit9 = nullptr;
-    orv::ui::LimitedEdit* Edit10 = nullptr;
-    orv::ui::LimitedEdit* Edit11 = nullptr;
-    orv::ui::LimitedEdit* Edit12 = nullptr;
-    orv::ui::UpDown* UpDown7 = nullptr;
-
-    orv::ui::PhoneTableModel* ClientDataSet5 = nullptr;  // the template, never shown
-    std::array<orv::ui::PhoneTableModel*, orv::kTableCount> tables_{};
-    std::array<orv::ui::PhoneGrid*, orv::kTableCount> grids_{};
-
-    QPlainTextEdit* Memo1 = nullptr;  // the terminal
-    QPlainTextEdit* Memo2 = nullptr;  // the SMS text
-    QLabel* Label21 = nullptr;        // the SMS length counter
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button3 = nullptr;
-
-    QFileDialog* OpenDialog1 = nullptr;
-    QFileDialog* SaveDialog1 = nullptr;
 
     // The link and the runner of a window made alone. The runner is declared after the link so
     // that it goes first, releasing a job that waits on a message.

@@ -21,6 +21,7 @@
 #include "app/messages.h"
 #include "app/operation_runner.h"
 #include "app/program.h"
+#include "app/sms_text_box.h"
 #include "app/tark.h"
 #include "app/tark4.h"
 #include "app/text_bridge.h"
