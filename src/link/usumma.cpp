@@ -20,8 +20,15 @@ void Summa::resumeReader() {
 }
 
 void Summa::readArrived() {
+    if (inJob_) {
+        return;
+    }
+    takeArrived();
+}
+
+void Summa::takeArrived() {
     Port* port = port_();
-    if (readerStop_ || inJob_ || !port) {
+    if (readerStop_ || !port) {
         return;
     }
     std::string bytes;
@@ -39,6 +46,7 @@ void Summa::endJob() {
 }
 
 void Summa::type(std::uint8_t byte, Port& port) {
+    takeArrived();
     stopReader();
     port.purgeInput();
     const bool sent = port.isOpen();

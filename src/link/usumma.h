@@ -53,17 +53,22 @@ class Summa : public ReaderControl {
     void beginJob() { inJob_ = true; }
     void endJob();
 
-    // The terminal's key press, as a job on the link thread: the reader stopped, what came while
-    // it did not run discarded, the byte written through `port` at once (no pause, no CR), the
-    // reader resumed. The purge comes before the write, not after it: the device echoes the
-    // byte within milliseconds, and a purge after the write could take the echo too, so that
-    // the typed character would never appear. A byte that no port takes is lost silently.
+    // The terminal's key press, as a job on the link thread: what arrived while the reader ran
+    // but before it had its turn shown (the echo of the key before, typed quickly), the reader
+    // stopped, what came while it did not run discarded, the byte written through `port` at
+    // once (no pause, no CR), the reader resumed. The purge comes before the write, not after
+    // it: the device echoes the byte within milliseconds, and a purge after the write could
+    // take the echo too, so that the typed character would never appear. A byte that no port
+    // takes is lost silently.
     void type(std::uint8_t byte, Port& port);
 
     // What the terminal typed into the device's line buffer since its last CR.
     TypedLine& typedLine() { return typedLine_; }
 
   private:
+    // Reads everything received and hands it on, unless the flag is set or no port is open.
+    void takeArrived();
+
     std::function<Port*()> port_;
     std::function<void(std::string_view)> take_;
     bool inJob_ = false;

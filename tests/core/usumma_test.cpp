@@ -88,8 +88,9 @@ TEST(Summa, WithoutAPortNothingIsTouchedOrHandedOver) {
     EXPECT_EQ(rig.handOvers, 0);
 }
 
-// A typed character goes out at once, alone; what came before it is discarded, the device's
-// echo after it is shown, and the line it opens is remembered.
+// A typed character goes out at once, alone; what the device sent while the reader ran is shown
+// before it (the echo of a key typed just before), what came while the reader was stopped is
+// discarded, the device's echo after it is shown, and the line it opens is remembered.
 TEST(Summa, TypingWritesOneByteAtOnceBetweenPurgeAndResume) {
     ReaderRig rig;
     // The device echoes each character the moment it has it.
@@ -107,10 +108,24 @@ TEST(Summa, TypingWritesOneByteAtOnceBetweenPurgeAndResume) {
     EXPECT_FALSE(rig.reader.readerStopped());
     EXPECT_TRUE(rig.reader.typedLine().open());
     rig.reader.readArrived();
-    EXPECT_EQ(rig.shown, "a");
+    EXPECT_EQ(rig.shown, "noisea");
 
     rig.reader.type('\r', rig.port);
     EXPECT_FALSE(rig.reader.typedLine().open());
+
+    // Two keys in quick succession: the first's echo has not been read when the second goes.
+    rig.reader.type('t', rig.port);
+    rig.reader.type('x', rig.port);
+    rig.reader.readArrived();
+    EXPECT_EQ(rig.shown, "noiseatx");
+
+    // An abandoned operation left the reader stopped: its leftovers are not the terminal's.
+    rig.reader.stopReader();
+    rig.deviceSends("left over");
+    rig.reader.type('y', rig.port);
+    rig.reader.readArrived();
+    EXPECT_EQ(rig.shown, "noiseatxy");
+    rig.reader.type('\r', rig.port);
 
     // No port takes the byte: it is lost and opens no line.
     rig.port.setOpen(false);
