@@ -1,13 +1,10 @@
 #include "settings/config_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "settings/device_vocabulary.h"
+#include "settings/platform.h"
 #include "settings/regular_file.h"
 
 namespace orv {
@@ -73,63 +70,22 @@ class SaveableCheck {
     int speedDial_ = 0;
 };
 
-bool writeAll(int fd, const std::string& data) {
-    const char* p = data.data();
-    std::size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The file a save replaces: the target of a symbolic link, followed as far as it goes, so that
-// the link stays a link and its target gets the new content.
-std::string saveTarget(const std::string& path) {
-    std::string current = path;
-    for (int hop = 0; hop < 40; ++hop) {
-        struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-            return current;
-        }
-        std::string link(4096, '\0');
-        const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
-        if (n < 0 || static_cast<std::size_t>(n) >= link.size()) {
-            return current;
-        }
-        link.resize(static_cast<std::size_t>(n));
-        if (link.front() == '/') {
-            current = link;
-        } else {
-            const std::size_t slash = current.rfind('/');
-            current = slash == std::string::npos ? link : current.substr(0, slash + 1) + link;
-        }
-    }
-    return current;
-}
-
 // Zero when an existing file may be replaced (or there is none yet), else the reason. A file
 // without any write permission counts as protected also for the superuser, whom the system
 // would let replace it.
 int replaceRefusal(const std::string& target) {
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) {
+    platform::FileStatus st;
+    if (platform::fileStatus(target, st) != 0) {
         return 0;
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (st.kind == platform::FileKind::Directory) {
         return EISDIR;
     }
-    if (!S_ISREG(st.st_mode)) {
+    if (st.kind != platform::FileKind::Regular) {
         // A pipe or a device (a link to /dev/zero, say) is never replaced by a file.
         return ENODEV;
     }
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0) {
+    if (st.writeProtected || !platform::mayWrite(target)) {
         return EACCES;
     }
     return 0;
@@ -145,35 +101,11 @@ void saveLines(const std::string& path, const CommandList& lines) {
     }
     // Written beside the target and renamed over it, so that a crash or a full disk during
     // the write leaves the old file whole. A file the user may not write is never replaced.
-    const std::string target = saveTarget(path);
+    const std::string target = platform::saveTarget(path);
     if (const int refusal = replaceRefusal(target)) {
         throw cannotCreate(path, refusal);
     }
-    std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        throw cannotCreate(path, errno);
-    }
-    // Keep the permissions an existing file had; a new file gets the usual ones.
-    struct stat st {};
-    mode_t mode = 0666;
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode &= ~mask;
-    }
-    ::fchmod(fd, mode);
-    if (!writeAll(fd, data) || ::fsync(fd) != 0) {
-        int error = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw cannotCreate(path, error);
-    }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), target.c_str()) != 0) {
-        int error = errno;
-        ::unlink(temp.c_str());
+    if (const int error = platform::replaceFile(target, data)) {
         throw cannotCreate(path, error);
     }
 }
@@ -328,21 +260,16 @@ void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& s
 }
 
 bool canOpenForReadWrite(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    platform::FileStatus st;
+    if (platform::fileStatus(path, st) != 0 || st.kind != platform::FileKind::Regular) {
         return false;
     }
     // A file without any write permission counts as read-only, also for the superuser,
     // whom the system would let open it for writing anyway.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    if (st.writeProtected) {
         return false;
     }
-    int fd = ::open(path.c_str(), O_RDWR);
-    if (fd < 0) {
-        return false;
-    }
-    ::close(fd);
-    return true;
+    return platform::opensForReadWrite(path);
 }
 
 }  // namespace orv

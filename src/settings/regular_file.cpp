@@ -1,12 +1,9 @@
 #include "settings/regular_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
+
+#include "settings/platform.h"
 
 namespace orv {
 namespace {
@@ -21,22 +18,25 @@ FileRefused cannotOpen(const std::string& path, FileRefused::Reason reason, int 
         "Cannot open file " + quotedPath(path) + ". " + cp1251::fromUtf8(std::strerror(error)));
 }
 
-const char* whatItIs(mode_t mode) {
-    if (S_ISDIR(mode))
-        return "это папка";
-    if (S_ISFIFO(mode))
-        return "это именованный канал";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "это устройство";
-    if (S_ISSOCK(mode))
-        return "это сокет";
-    return "это не файл с данными";
+const char* whatItIs(platform::FileKind kind) {
+    switch (kind) {
+        case platform::FileKind::Directory:
+            return "это папка";
+        case platform::FileKind::NamedPipe:
+            return "это именованный канал";
+        case platform::FileKind::Device:
+            return "это устройство";
+        case platform::FileKind::Socket:
+            return "это сокет";
+        default:
+            return "это не файл с данными";
+    }
 }
 
-FileRefused notRegular(const std::string& path, mode_t mode) {
+FileRefused notRegular(const std::string& path, platform::FileKind kind) {
     return FileRefused(FileRefused::Reason::NotRegular, 0,
                        cp1251::fromUtf8("Файл ") + quotedPath(path) +
-                           cp1251::fromUtf8(std::string(" не прочитан: ") + whatItIs(mode) +
+                           cp1251::fromUtf8(std::string(" не прочитан: ") + whatItIs(kind) +
                                             ", а не обычный файл."));
 }
 
@@ -55,47 +55,32 @@ FileRefused tooLarge(const std::string& path, const FileBound& bound) {
                                             ", а " + bound.kind + " не бывает таким большим."));
 }
 
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 }  // namespace
 
 std::string readRegularFile(const std::string& path, const FileBound& bound) {
     // Judged before it is opened: opening a device can act on it, opening a named pipe can wait
     // for a writer.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        throw cannotOpen(path, FileRefused::Reason::CannotOpen, errno);
+    platform::FileStatus st;
+    if (const int error = platform::fileStatus(path, st)) {
+        throw cannotOpen(path, FileRefused::Reason::CannotOpen, error);
     }
-    if (!S_ISREG(st.st_mode)) {
-        throw notRegular(path, st.st_mode);
+    if (st.kind != platform::FileKind::Regular) {
+        throw notRegular(path, st.kind);
     }
-    if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > bound.bytes) {
+    if (st.size > bound.bytes) {
         throw tooLarge(path, bound);
     }
     // The name may have been given to something else meanwhile: what was opened is judged
     // again, and the opening itself does not wait.
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        throw cannotOpen(path, FileRefused::Reason::CannotOpen, errno);
+    platform::InputFile file(path);
+    if (file.openError() != 0) {
+        throw cannotOpen(path, FileRefused::Reason::CannotOpen, file.openError());
     }
-    if (::fstat(fd.get(), &st) != 0) {
-        throw cannotOpen(path, FileRefused::Reason::ReadFailed, errno);
+    if (const int error = file.status(st)) {
+        throw cannotOpen(path, FileRefused::Reason::ReadFailed, error);
     }
-    if (!S_ISREG(st.st_mode)) {
-        throw notRegular(path, st.st_mode);
+    if (st.kind != platform::FileKind::Regular) {
+        throw notRegular(path, st.kind);
     }
     // A file that grows while it is read, or whose size the system does not tell (such as the
     // files of /proc), is still read no further than one byte past the bound.
@@ -103,11 +88,10 @@ std::string readRegularFile(const std::string& path, const FileBound& bound) {
     char buffer[16384];
     while (content.size() <= bound.bytes) {
         const std::size_t want = std::min(sizeof buffer, bound.bytes + 1 - content.size());
-        const ssize_t n = ::read(fd.get(), buffer, want);
+        int error = 0;
+        const long long n = file.read(buffer, want, error);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw cannotOpen(path, FileRefused::Reason::ReadFailed, errno);
+            throw cannotOpen(path, FileRefused::Reason::ReadFailed, error);
         }
         if (n == 0)
             break;
@@ -120,8 +104,8 @@ std::string readRegularFile(const std::string& path, const FileBound& bound) {
 }
 
 bool isOtherThanRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    platform::FileStatus st;
+    return platform::fileStatus(path, st) == 0 && st.kind != platform::FileKind::Regular;
 }
 
 }  // namespace orv

@@ -2,11 +2,14 @@
 // Files that are not what the program expects in their place: a link to a device that never
 // ends, a named pipe nobody writes to, a folder, a file past the bound of what its reader takes.
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -35,14 +38,21 @@ inline const char* name(Hostile h) {
 inline void makeHostile(Hostile h, const std::string& path, std::size_t bound = 0,
                         const std::string& line = "\r\n") {
     switch (h) {
+#ifndef _WIN32
         case Hostile::kDevZero:
             ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0);
             break;
         case Hostile::kNamedPipe:
             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
             break;
+#else
+        case Hostile::kDevZero:
+        case Hostile::kNamedPipe:
+            FAIL() << "no " << name(h) << " on this system";
+            break;
+#endif
         case Hostile::kFolder:
-            ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+            ASSERT_TRUE(std::filesystem::create_directory(path));
             break;
         case Hostile::kPastBound: {
             ASSERT_FALSE(line.empty());

@@ -1,0 +1,64 @@
+#pragma once
+// The few calls on the operating system that the core makes: what a path names, reading a
+// file without waiting on it, and replacing a file in one step. One implementation per system
+// (platform_posix.cpp, platform_windows.cpp, chosen by the build); the rest of the core is
+// plain C++. Paths are UTF-8; errors are the C library's error numbers, which std::strerror
+// tells.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace orv::platform {
+
+enum class FileKind { Regular, Directory, NamedPipe, Device, Socket, Other };
+
+struct FileStatus {
+    FileKind kind = FileKind::Other;
+    std::uint64_t size = 0;
+    // Nobody may write it: no write permission at all (POSIX), the read-only attribute
+    // (Windows).
+    bool writeProtected = false;
+};
+
+// What the path names, a symbolic link followed: 0, or the error number.
+int fileStatus(const std::string& path, FileStatus& status);
+
+// A file opened for reading. The opening does not wait (for the writer of a named pipe) and
+// does not make a terminal the controlling one.
+class InputFile {
+  public:
+    explicit InputFile(const std::string& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // 0 when the file is open, else the error number.
+    int openError() const { return error_; }
+    // What was opened: 0, or the error number.
+    int status(FileStatus& status) const;
+    // Reads up to `size` bytes: how many, 0 at the end, or -1 with the error number in `error`.
+    long long read(char* buffer, std::size_t size, int& error);
+
+  private:
+    int fd_ = -1;  // the C runtime's descriptor, on either system
+    int error_ = 0;
+};
+
+// Whether this process may write the existing file.
+bool mayWrite(const std::string& path);
+
+// Whether the existing file opens for reading and writing.
+bool opensForReadWrite(const std::string& path);
+
+// The file that a save to `path` replaces: the target of a symbolic link, followed as far as
+// it goes, so that the link stays a link. `path` itself where it is no link.
+std::string saveTarget(const std::string& path);
+
+// Writes `data` into a new file beside `target` and puts it in the target's place in one step,
+// so that a crash or a full disk during the write leaves the old file whole. An existing
+// target's permissions are kept; a new file gets the usual ones. 0, or the error number; a
+// failed replacement leaves no new file behind.
+int replaceFile(const std::string& target, const std::string& data);
+
+}  // namespace orv::platform
