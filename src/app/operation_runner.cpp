@@ -14,6 +14,7 @@
 #include "app/tark4.h"
 #include "app/text_bridge.h"
 #include "link/link.h"
+#include "link/queued_call.h"
 
 namespace orv::ui {
 namespace {
@@ -95,17 +96,15 @@ class OperationRunner::User : public OperationUser {
                 throw SilentAbort();
             }
         }
-        QMetaObject::invokeMethod(
-            &link_,
-            [runner = runner_, gate = gate_, closed, kind, text = toQString(text), buttons] {
-                if (runner) {
-                    runner->showTold(kind, text, buttons);
-                }
-                std::lock_guard<std::mutex> lock(gate->mutex);
-                *closed = true;
-                gate->answered.notify_all();
-            },
-            Qt::QueuedConnection);
+        callQueued(&link_,
+                   [runner = runner_, gate = gate_, closed, kind, text = toQString(text), buttons] {
+                       if (runner) {
+                           runner->showTold(kind, text, buttons);
+                       }
+                       std::lock_guard<std::mutex> lock(gate->mutex);
+                       *closed = true;
+                       gate->answered.notify_all();
+                   });
         std::unique_lock<std::mutex> lock(gate_->mutex);
         gate_->answered.wait(lock, [&] { return *closed || gate_->abandoned; });
         if (!*closed) {
@@ -116,14 +115,11 @@ class OperationRunner::User : public OperationUser {
   private:
     template <typename F>
     void progress(F change) {
-        QMetaObject::invokeMethod(
-            &link_,
-            [runner = runner_, change = std::move(change)] {
-                if (runner && runner->progressWindow()) {
-                    change(*runner->progressWindow());
-                }
-            },
-            Qt::QueuedConnection);
+        callQueued(&link_, [runner = runner_, change = std::move(change)] {
+            if (runner && runner->progressWindow()) {
+                change(*runner->progressWindow());
+            }
+        });
     }
 
     // Dereferenced on the user-interface thread only, where the runner lives.

@@ -1,5 +1,7 @@
 #include "link/link.h"
 
+#include "link/queued_call.h"
+
 #include <QEventLoop>
 #include <QPointer>
 #include <chrono>
@@ -83,8 +85,7 @@ class Link::Worker : public QObject, public LinkContext {
     Summa reader_{[this] { return port_.get(); },
                   [this](std::string_view bytes) {
                       if (link_.backlog_.add(bytes)) {
-                          QMetaObject::invokeMethod(
-                              &link_, [link = &link_] { link->deliver(); }, Qt::QueuedConnection);
+                          callQueued(&link_, [link = &link_] { link->deliver(); });
                       }
                   }};
 };
@@ -125,21 +126,17 @@ void Link::deliver() {
 }
 
 void Link::post(Job job, Done done) {
-    QMetaObject::invokeMethod(
-        worker_,
-        [this, job = std::move(job), done = std::move(done)] {
-            std::exception_ptr error;
-            try {
-                worker_->runJob(job);
-            } catch (...) {
-                error = std::current_exception();
-            }
-            if (done) {
-                QMetaObject::invokeMethod(
-                    this, [done, error] { done(error); }, Qt::QueuedConnection);
-            }
-        },
-        Qt::QueuedConnection);
+    callQueued(worker_, [this, job = std::move(job), done = std::move(done)] {
+        std::exception_ptr error;
+        try {
+            worker_->runJob(job);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        if (done) {
+            callQueued(this, [done, error] { done(error); });
+        }
+    });
 }
 
 std::exception_ptr Link::await(Job job, WhileWaiting meanwhile, int boundMs) {

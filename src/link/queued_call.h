@@ -1,0 +1,44 @@
+#pragma once
+// A call handed from one thread to another: queued on the receiver's event queue and run on the
+// receiver's thread. Every call that crosses between the window's thread and the link thread
+// goes through here.
+//
+// The queue's lock lives inside Qt Core, which is not built with ThreadSanitizer, so it cannot
+// see that what the call carries was written before the post and is read after the delivery.
+// The hand-over is marked for it here: the call is built whole on the sending thread, then
+// released; the receiver acquires it before it runs the call.
+
+#include <QMetaObject>
+#include <QObject>
+
+#include <memory>
+#include <type_traits>
+#include <utility>
+
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+#endif
+
+namespace orv {
+
+template <typename F>
+void callQueued(QObject* receiver, F&& call) {
+    using Call = std::decay_t<F>;
+    auto* handed = new Call(std::forward<F>(call));
+#if defined(__SANITIZE_THREAD__)
+    __tsan_release(handed);
+#endif
+    QMetaObject::invokeMethod(
+        receiver,
+        [handed] {
+#if defined(__SANITIZE_THREAD__)
+            __tsan_acquire(handed);
+#endif
+            const std::unique_ptr<Call> taken(handed);
+            (*taken)();
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace orv
