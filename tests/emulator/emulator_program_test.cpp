@@ -138,9 +138,13 @@ void sendLine(int fd, const std::string& line) {
     }
 }
 
-// The presence check: send, purge right after the CR, pause 500 ms, read once.
+// The presence check: send, purge right after the CR, pause 500 ms, read once. The echo is
+// awaited before the purge: on a loaded machine the emulator may echo the last bytes only after
+// the CR went out, and the purge would leave them in front of the answer.
 std::string presenceCheck(int fd) {
-    sendLine(fd, "ATR2301");
+    const std::string line = "ATR2301";
+    sendLine(fd, line);
+    EXPECT_EQ(readUntilQuiet(fd, line.size(), 2000), line);
     ::tcflush(fd, TCIFLUSH);
     std::this_thread::sleep_for(500ms);
     return readUntilQuiet(fd, 100, 30);
