@@ -18,8 +18,9 @@ Text writeProgrammingQuestion();
 Text clearSimQuestion();
 
 // The SIM phone-book slots the program writes: 1 to 99 the tagged numbers, 100 the forward
-// number, 101 to 150 the speed-dial numbers. SIM clearing and write programming erase them.
-constexpr int kLastSimSlot = 150;
+// number, 101 to 150 the speed-dial numbers (the encoding's last index). SIM clearing and
+// write programming erase them.
+constexpr int kLastSimSlot = kLastSpeedDialIndex;
 
 // The slots 1 to 150, in rising order, that a command list writes no phone-book line to.
 std::vector<int> unwrittenSlots(const CommandList& lines);
