@@ -28,19 +28,19 @@ namespace orv {
 template <typename F>
 void callQueued(QObject* receiver, F&& call) {
     using Call = std::decay_t<F>;
-    auto* handed = new Call(std::forward<F>(call));
+    // Shared, so that a call never delivered (its receiver gone first) is freed with Qt's event.
+    auto handed = std::make_shared<Call>(std::forward<F>(call));
 #if defined(__SANITIZE_THREAD__)
-    __tsan_release(handed);
+    __tsan_release(handed.get());
     AnnotateIgnoreWritesBegin(__FILE__, __LINE__);
 #endif
     QMetaObject::invokeMethod(
         receiver,
         [handed] {
 #if defined(__SANITIZE_THREAD__)
-            __tsan_acquire(handed);
+            __tsan_acquire(handed.get());
 #endif
-            const std::unique_ptr<Call> taken(handed);
-            (*taken)();
+            (*handed)();
         },
         Qt::QueuedConnection);
 #if defined(__SANITIZE_THREAD__)
