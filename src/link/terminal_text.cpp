@@ -8,29 +8,12 @@
 namespace orv {
 namespace {
 
-// The one character a UTF-8 sequence of the code page's characters holds (all lie in the
-// Basic Multilingual Plane).
-char16_t decodeOne(const std::string& utf8) {
-    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(utf8[i]); };
-    if (utf8.size() == 1) {
-        return b(0);
-    }
-    if (utf8.size() == 2) {
-        return static_cast<char16_t>(((b(0) & 0x1F) << 6) | (b(1) & 0x3F));
-    }
-    if (utf8.size() == 3) {
-        return static_cast<char16_t>(((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F));
-    }
-    return 0xFFFD;
-}
-
-// Every byte's character, made once through the code page converter.
+// Every byte's character as the terminal shows it, made once from the code page.
 const std::array<char16_t, 256>& characters() {
     static const std::array<char16_t, 256> table = [] {
         std::array<char16_t, 256> t{};
         for (int b = 0; b < 256; ++b) {
-            t[static_cast<std::size_t>(b)] =
-                decodeOne(cp1251::toUtf8(Text(1, static_cast<char>(b))));
+            t[static_cast<std::size_t>(b)] = cp1251::character(static_cast<unsigned char>(b));
         }
         t['\n'] = kShownLineFeed;
         return t;

@@ -105,18 +105,19 @@ std::size_t decodeUtf8(const unsigned char* at, std::size_t left, std::uint32_t&
 
 }  // namespace
 
+char16_t character(unsigned char byte) {
+    if (byte < 0x80) {
+        return byte;
+    }
+    const std::uint16_t cp = kUpperHalf[byte - 0x80];
+    return cp ? cp : u'\uFFFD';
+}
+
 std::string toUtf8(const Text& text) {
     std::string out;
     out.reserve(text.size() * 2);
     for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            out += c;
-        } else if (const std::uint16_t cp = kUpperHalf[byte - 0x80]) {
-            appendUtf8(out, cp);
-        } else {
-            out += "\xEF\xBF\xBD";  // 0x98 shows as U+FFFD
-        }
+        appendUtf8(out, character(static_cast<unsigned char>(c)));
     }
     return out;
 }

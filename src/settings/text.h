@@ -1,6 +1,6 @@
 #pragma once
 // Text as the device, the configuration files and the core keep it: 8-bit code page 1251.
-// The windows work in Unicode; these two routines are the only bridge between the two.
+// The windows work in Unicode; these routines are the only bridge between the two.
 
 #include <string>
 
@@ -9,6 +9,10 @@ namespace orv {
 using Text = std::string;  // bytes in code page 1251
 
 namespace cp1251 {
+
+// One byte's character as a UTF-16 code unit (every character of the code page lies in the
+// Basic Multilingual Plane); U+FFFD for 0x98, the one byte the code page leaves undefined.
+char16_t character(unsigned char byte);
 
 // Code page 1251 bytes to UTF-8.
 std::string toUtf8(const Text& text);
