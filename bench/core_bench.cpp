@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
         }
     });
     const Result sms = loop(device, dir, seconds, [&](OperationContext& op) {
-        if (!broadcastSms(op, text, recipients).unconfirmed.empty()) {
+        if (!notReached(broadcastSms(op, text, recipients)).empty()) {
             throw std::runtime_error("unconfirmed");
         }
     });

@@ -169,10 +169,10 @@ int main(int argc, char** argv) {
         const std::vector<Text> text = smsText();
         const RecipientList recipients = smsRecipients();
         sms = measure(device, "SMS broadcast", [&](OperationContext& op) {
-            const BroadcastResult result = broadcastSms(op, text, recipients);
-            if (!result.unconfirmed.empty()) {
-                std::fprintf(stderr, "SMS broadcast: %zu recipients not confirmed\n",
-                             result.unconfirmed.size());
+            const std::size_t notReached =
+                orv::notReached(broadcastSms(op, text, recipients)).size();
+            if (notReached > 0) {
+                std::fprintf(stderr, "SMS broadcast: %zu recipients not confirmed\n", notReached);
             }
         });
     }

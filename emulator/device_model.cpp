@@ -617,47 +617,60 @@ void DeviceModel::storeMessage(Micros now) {
     reply(info("+CMGW: " + std::to_string(index)), now);
 }
 
+void DeviceModel::sendResult(std::string bytes, Micros now, Micros delay,
+                             std::optional<SentMessage> sends) {
+    const Micros due = std::max(now + delay, lastResultDue_);
+    lastResultDue_ = due;
+    deferReply(std::move(bytes), due, std::move(sends));
+}
+
 void DeviceModel::sendStoredMessage(std::string_view args, Micros now) {
     Args a(args);
     long index = 0;
     std::string raw;
     long type = 0;
     if (!a.integer(index)) {
-        reply(kError, now);
+        sendResult(std::string(kError), now, kReplyDelayUs);
         return;
     }
     const bool withNumber = a.comma();
     if ((withNumber && (!a.quoted(raw) || (a.comma() && !a.integer(type)))) || !a.atEnd()) {
-        reply(kError, now);
+        sendResult(std::string(kError), now, kReplyDelayUs);
         return;
     }
     const auto msg = std::find_if(messages_.begin(), messages_.end(),
                                   [index](const StoredMessage& m) { return m.index == index; });
     if (msg == messages_.end()) {
-        reply(cmsError(321), now);  // invalid memory index
+        sendResult(cmsError(321), now, kReplyDelayUs);  // invalid memory index
         return;
     }
     std::string number = msg->number;
     if (withNumber) {
         const auto decoded = decodeModemText(raw);
         if (!decoded) {
-            reply(cmsError(305), now);
+            sendResult(cmsError(305), now, kReplyDelayUs);
             return;
         }
         number = *decoded;
     }
     number = trimBlanks(number);
     if (!validSmsNumber(number)) {
-        reply(cmsError(305), now);
+        sendResult(cmsError(305), now, kReplyDelayUs);
         return;
     }
-    const Micros due = now + options_.smsDelayUs;
+    const auto late = options_.lateNumbers.find(number);
+    const Micros delay = late != options_.lateNumbers.end() ? late->second : options_.smsDelayUs;
     if (options_.rejectedNumbers.count(number)) {
-        deferReply(cmsError(21), due);  // short message transfer rejected
+        sendResult(cmsError(21), now, delay);  // short message transfer rejected
+        return;
+    }
+    if (const auto refused = options_.refusedNumbers.find(number);
+        refused != options_.refusedNumbers.end()) {
+        sendResult(cmsError(refused->second), now, delay);
         return;
     }
     messageReference_ = messageReference_ % 255 + 1;
-    deferReply(info("+CMSS: " + std::to_string(messageReference_)), due,
+    sendResult(info("+CMSS: " + std::to_string(messageReference_)), now, delay,
                SentMessage{0, number, msg->text});
 }
 

@@ -48,8 +48,11 @@
 //     body line + CR: "\r\n> " again (a CR inside the text ends a text line)
 //     Ctrl-Z: "\r\n+CMGW: 1\r\n\r\nOK\r\n", the CR after it is an empty line  (at least one)
 //     "AT+CMSS=1,\"<UCS2 number>\"": after 1 s (smsDelayUs) "\r\n+CMSS: <mr>\r\n\r\nOK\r\n",
-//                  or "\r\n+CMS ERROR: 21\r\n" for a number the network rejects; a slow
-//                  network's answer comes while the next lines are already coming in
+//                  or "\r\n+CMS ERROR: 21\r\n" for a number the network rejects (the code
+//                  given for a refused number); a slow network's answer (or a late number's)
+//                  comes while the next lines are already coming in. The modem gives each
+//                  send one final result, in the order of the sends: a result due earlier
+//                  than the one before it waits for that one.
 //     "AT+CMGDA=\"DEL ALL\"": "\r\nOK\r\n", echo on again.
 // - The CR that ends a line is echoed when echo is on, and always after the device's own
 //   commands and the standard commands other than SMS ones: a broadcast abandoned halfway
@@ -118,9 +121,13 @@ struct Options {
     int clirStatus = 1;  // the provisioning status m of "+CLIR: n,m"
     Micros echoDelayUs = 2 * kByteTimeUs;
     std::set<std::string> rejectedNumbers;  // "AT+CMSS" to these fails
-    bool noPrompt = false;                  // "AT+CMGW" answers an error instead of "> "
-    bool muteModem = false;                 // SMS commands get no answer and no echo
-    Micros smsDelayUs = kNetworkDelayUs;    // from "AT+CMSS" to the network's answer
+    // "AT+CMSS" to these numbers answers "+CMS ERROR: <code>" with the code given.
+    std::map<std::string, int> refusedNumbers;
+    // The answer to "AT+CMSS" to these numbers comes this long after its CR, not smsDelayUs.
+    std::map<std::string, Micros> lateNumbers;
+    bool noPrompt = false;                // "AT+CMGW" answers an error instead of "> "
+    bool muteModem = false;               // SMS commands get no answer and no echo
+    Micros smsDelayUs = kNetworkDelayUs;  // from "AT+CMSS" to the network's answer
 };
 
 struct PhoneEntry {
@@ -225,6 +232,9 @@ class DeviceModel {
     void phoneBookRead(std::string_view args, Micros now);
     void storeMessage(Micros now);
     void sendStoredMessage(std::string_view args, Micros now);
+    // The final result of a send, `delay` after its CR and never before the one before it.
+    void sendResult(std::string bytes, Micros now, Micros delay,
+                    std::optional<SentMessage> sends = std::nullopt);
     std::optional<std::string> decodeModemText(std::string_view text) const;
 
     Options options_;
@@ -240,7 +250,8 @@ class DeviceModel {
     std::string charset_ = "IRA";
     std::vector<StoredMessage> messages_;
     int messageReference_ = 0;
-    bool textEntry_ = false;  // after the prompt, until Ctrl-Z or ESC
+    Micros lastResultDue_ = 0;  // when the last send's final result is due
+    bool textEntry_ = false;    // after the prompt, until Ctrl-Z or ESC
     std::string entryNumber_;
     std::string entryText_;
 

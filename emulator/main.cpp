@@ -40,7 +40,11 @@ const char kUsage[] =
     "  --log FILE         each line received, with its time in ms since start\n"
     "  --sms-record FILE  each SMS sent: number, a tab, the text (UTF-8), one per line\n"
     "  --reject NUMBER    the network refuses SMS to NUMBER (repeatable)\n"
+    "  --refuse NUMBER:CODE  the modem answers a send to NUMBER with \"+CMS ERROR: CODE\"\n"
+    "                     (repeatable)\n"
     "  --sms-delay MS     how long the network takes to answer each SMS sent (default 1000)\n"
+    "  --late NUMBER:MS   the answer to a send to NUMBER comes MS after it (repeatable); the\n"
+    "                     answers keep the order of the sends\n"
     "  --no-prompt        AT+CMGW answers ERROR instead of the text prompt\n"
     "  --mute-modem       the GSM modem echoes nothing and answers no SMS command\n"
     "  --echo-delay MS    how long after a byte its echo has arrived (default 40)\n"
@@ -123,6 +127,20 @@ Config parseArguments(int argc, char** argv) {
             c.smsFile = value;
         } else if (arg == "--reject") {
             c.options.rejectedNumbers.insert(value);
+        } else if (arg == "--refuse" || arg == "--late") {
+            // NUMBER:VALUE, split at the last colon.
+            const std::size_t colon = value.rfind(':');
+            const bool refuse = arg == "--refuse";
+            if (colon == std::string::npos || colon == 0 ||
+                !parseNumber(value.substr(colon + 1), 0, refuse ? 999 : 600000, n))
+                usageError(arg +
+                           (refuse ? " takes NUMBER:CODE with a code 0..999"
+                                   : " takes NUMBER:MS with 0..600000 ms") +
+                           ", not '" + value + "'");
+            if (refuse)
+                c.options.refusedNumbers[value.substr(0, colon)] = static_cast<int>(n);
+            else
+                c.options.lateNumbers[value.substr(0, colon)] = static_cast<Micros>(n) * 1000;
         } else if (arg == "--mode") {
             if (value == "normal")
                 c.options.presence = Presence::kNormal;

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <memory>
 #include <vector>
 
@@ -124,8 +125,12 @@ void TForm1::Button2Click() {
     for (const QString& line : orv::ui::shownLines(*Memo2)) {
         lines.push_back(toText(line));
     }
+    broadcast(lines, recipients_);
+}
+
+void TForm1::broadcast(const std::vector<orv::Text>& lines, const orv::RecipientList& recipients) {
     // Nothing goes out before the user has seen whom the text reaches, and which text.
-    const orv::BroadcastPlan plan = orv::planBroadcast(recipients_);
+    const orv::BroadcastPlan plan = orv::planBroadcast(recipients);
     if (plan.numbers.empty()) {
         orv::ui::showMessage(this, QMessageBox::Warning, toQString(orv::noRecipientsMessage(plan)));
         return;
@@ -135,8 +140,73 @@ void TForm1::Button2Click() {
             QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) != QMessageBox::Yes) {
         return;
     }
+    // A run that began sending ends with its report, which the window shows with what it
+    // offers; the numbered errors before that are shown as any failure is.
+    struct Ending {
+        orv::BroadcastReport report;
+        orv::MessageKind kind = orv::MessageKind::Information;
+        orv::Text text;
+    };
+    auto ending = std::make_shared<Ending>();
     runner_->runOperation(
-        [lines = std::move(lines), recipients = recipients_](orv::OperationContext& ctx) {
-            orv::broadcastSms(ctx, lines, recipients);
+        [lines, recipients, ending](orv::OperationContext& ctx) {
+            try {
+                orv::broadcastSms(ctx, lines, recipients, ending->report);
+                ending->text = orv::broadcastReportText(ending->report);
+            } catch (const orv::Failure& failure) {
+                if (ending->report.ending == orv::BroadcastEnding::None) {
+                    throw;
+                }
+                ending->kind = failure.kind();
+                ending->text = failure.text();
+            }
+        },
+        [this, lines, ending](std::exception_ptr error) {
+            if (!error) {
+                showBroadcastReport(lines, ending->report, ending->kind, ending->text);
+            }
         });
+}
+
+void TForm1::showBroadcastReport(const std::vector<orv::Text>& lines,
+                                 const orv::BroadcastReport& report, orv::MessageKind kind,
+                                 const orv::Text& text) {
+    if (text.empty()) {
+        return;
+    }
+    const orv::RecipientList again = orv::notReached(report);
+    for (;;) {
+        QMessageBox box(orv::ui::iconFor(kind), orv::ui::messageTitle(), toQString(text),
+                        QMessageBox::Ok, this);
+        box.addButton(QMessageBox::Save)->setText(QStringLiteral("Сохранить отчёт…"));
+        if (!again.empty()) {
+            box.addButton(QMessageBox::Retry)->setText(QStringLiteral("Разослать повторно"));
+        }
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+        const int answer = orv::ui::execMessageBox(box);
+        if (answer == QMessageBox::Save) {
+            saveBroadcastReportAs(report);
+            continue;
+        }
+        if (answer == QMessageBox::Retry) {
+            broadcast(lines, again);
+        }
+        return;
+    }
+}
+
+void TForm1::saveBroadcastReportAs(const orv::BroadcastReport& report) {
+    QFileDialog dialog(this);
+    dialog.setObjectName("SaveReportDialog");
+    // The platform's own dialog could move the process's current directory.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setNameFilters({QStringLiteral("CSV (*.csv)"), QStringLiteral("Все файлы (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const std::string path = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    orv::ui::runCommand(this, [&] { orv::saveBroadcastReport(path, report); });
 }

@@ -13,6 +13,7 @@
 #include "link/port_settings.h"
 #include "settings/comparison.h"
 #include "settings/settings_record.h"
+#include "sms/broadcast_report.h"
 #include "sms/recipients.h"
 
 class TForm2;
@@ -92,6 +93,17 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     // flag set, then the file read into the list (a failure is shown; the list stays empty).
     void loadRecipients(const std::string& path);
 
+    // A broadcast of the text `lines` to `recipients`: the question first, then the run, then
+    // its report (showBroadcastReport).
+    void broadcast(const std::vector<orv::Text>& lines, const orv::RecipientList& recipients);
+    // The message at the end of a broadcast whose sending had begun: its text (of its kind),
+    // with "Сохранить отчёт…", which saves the report as a file and shows the message again,
+    // and, when some recipients were not reached, "Разослать повторно", which sends the same
+    // text to those alone (after the same question). Nothing is shown for an empty text.
+    void showBroadcastReport(const std::vector<orv::Text>& lines,
+                             const orv::BroadcastReport& report, orv::MessageKind kind,
+                             const orv::Text& text);
+
   public slots:
     // Shows the tab "Дальворн-терминал" for good; the selected page stays.
     void revealTerminal();
@@ -151,6 +163,8 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     orv::Link* link_ = nullptr;
     orv::ui::OperationRunner* runner_ = nullptr;
     QFileDialog* OpenDialog2 = nullptr;  // the recipient file, made when first needed
+    // Asks where to save the broadcast's report and saves it there.
+    void saveBroadcastReportAs(const orv::BroadcastReport& report);
     orv::RecipientList recipients_;
     unsigned char recipientsLoaded_ = 0;  // the recipient-list-loaded flag
     orv::ui::ActivationTracker* activation_ = nullptr;

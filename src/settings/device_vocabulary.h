@@ -103,8 +103,14 @@ constexpr const char kSmsParameters[] = "AT+CSMP=17,167,0,25";
 constexpr const char kSmsWrite[] = "AT+CMGW=";
 constexpr const char kSmsSendStored[] = "AT+CMSS=1,";
 constexpr const char kSmsPlaceholderDestination[] = "+3111111";
-constexpr char kSmsEndOfText = 0x1A;  // Ctrl-Z
+constexpr char kSmsEndOfText = 0x1A;   // Ctrl-Z
+constexpr char kSmsCancelText = 0x1B;  // ESC: the text is dropped, nothing is stored
+// The final results of a send: sent (with its reference), refused by the network or the
+// modem (with an error code), or the bare command error.
 constexpr const char kSmsSentMark[] = "+CMSS:";
+constexpr const char kSmsErrorMark[] = "+CMS ERROR:";
+constexpr const char kEquipmentErrorMark[] = "+CME ERROR:";
+constexpr const char kCommandError[] = "ERROR";
 
 // The text prompt that answers the write command: CR, LF, ">" and a blank.
 constexpr const char kSmsPrompt[] = "\r\n> ";

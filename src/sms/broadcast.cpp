@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <ctime>
+#include <deque>
+#include <optional>
 #include <string>
 
 #include "link/com_create.h"
@@ -17,12 +20,12 @@ namespace {
 // The modem's answer to a sent message comes from the network: seven seconds pass after
 // each send command before its answer is read.
 constexpr int kSendPauses = 14;
-constexpr Millis kSendWait = kSendPauses * kPauseLength;
 
-// How many numbers, and how many lines without one, a message lists; how much of such a line.
-constexpr std::size_t kReportedNumbers = 10;
-constexpr std::size_t kReportedLines = 10;
-constexpr std::size_t kShownLineLength = 30;
+// After the last send the results still owed are waited for this long.
+constexpr Millis kOwedWait = 30000;
+
+// How many numbers the question before a broadcast shows.
+constexpr std::size_t kQuestionNumbers = 5;
 
 // What is read between a line's last character and its CR: at most this many bytes, so that
 // the read's time-out ends before the CR is due.
@@ -95,13 +98,40 @@ std::string sendReadingBeforeCr(const Text& line, Port& port, Clock& clock) {
     return earlier;
 }
 
-bool confirmedIn(const std::string& answer) {
-    return answer.find(device::kSmsSentMark) != std::string::npos;
+// A final result of a send, as one line of the modem's output gives it.
+struct FinalResult {
+    bool sent = false;
+    std::string error;  // the code of a refusal
+};
+
+std::string trimBlanks(const std::string& text) {
+    const std::size_t from = text.find_first_not_of(" \t");
+    if (from == std::string::npos) {
+        return std::string();
+    }
+    return text.substr(from, text.find_last_not_of(" \t") - from + 1);
 }
 
-// A send is answered once the modem confirmed it or reported an error ("ERROR", "+CMS ERROR").
-bool answeredIn(const std::string& answer) {
-    return confirmedIn(answer) || answer.find("ERROR") != std::string::npos;
+bool startsWith(const std::string& text, const char* head) {
+    return text.compare(0, std::strlen(head), head) == 0;
+}
+
+// The line's final result, if it is one. The echo of a send line ("AT+CMSS=...") and the
+// information lines of other commands are none.
+std::optional<FinalResult> finalResult(const std::string& rawLine) {
+    const std::string line = trimBlanks(rawLine);
+    if (startsWith(line, device::kSmsSentMark)) {
+        return FinalResult{true, {}};
+    }
+    for (const char* mark : {device::kSmsErrorMark, device::kEquipmentErrorMark}) {
+        if (startsWith(line, mark)) {
+            return FinalResult{false, trimBlanks(line.substr(std::strlen(mark)))};
+        }
+    }
+    if (line == device::kCommandError) {
+        return FinalResult{false, device::kCommandError};
+    }
+    return std::nullopt;
 }
 
 // "абоненту" after 1, 21, 31..., "абонентам" after every other number.
@@ -110,91 +140,294 @@ Text recipientsWord(std::size_t count) {
     return cp1251::fromUtf8(one ? "абоненту" : "абонентам");
 }
 
-// The lines left out, one a line, the first ten of them.
-Text skippedLines(const std::vector<SkippedLine>& skipped) {
-    Text text;
-    const std::size_t listed = std::min(skipped.size(), kReportedLines);
-    for (std::size_t i = 0; i < listed; ++i) {
-        const SkippedLine& s = skipped[i];
-        text += cp1251::fromUtf8("\nСтрока ") + std::to_string(s.line) + ": ";
-        if (s.text.empty()) {
-            text += cp1251::fromUtf8("(пустая)");
-        } else if (s.text.size() > kShownLineLength) {
-            text += s.text.substr(0, kShownLineLength) + "...";
-        } else {
-            text += s.text;
-        }
-    }
-    if (skipped.size() > listed) {
-        text += cp1251::fromUtf8("\nи ещё ") + std::to_string(skipped.size() - listed);
-    }
-    return text;
-}
-
-// Up to ten numbers of `numbers` from `first` on, and how many more there are.
-Text numberList(const std::vector<Text>& numbers, std::size_t first = 0) {
-    Text text;
-    const std::size_t end = std::min(numbers.size(), first + kReportedNumbers);
-    for (std::size_t i = first; i < end; ++i) {
-        if (i > first) {
-            text += ", ";
-        }
-        text += numbers[i].empty() ? cp1251::fromUtf8("(пусто)") : numbers[i];
-    }
-    if (numbers.size() > end) {
-        text += cp1251::fromUtf8(" и ещё ") + std::to_string(numbers.size() - end);
-    }
-    return text;
-}
-
-// The planned time of the broadcast after its progress window is shown: the preparation, the
-// text, one send with its seven seconds and its read per number, and the closing line. A last
-// send the modem has not answered within its seven seconds is given up to seven more, which
-// the plan does not count.
-Millis plannedTime(const std::string& placeholder, const std::vector<Text>& lines,
-                   const std::vector<Text>& numbers) {
+std::string messageBody(const std::vector<Text>& lines) {
     std::string body;
     for (const Text& line : lines) {
         body += ISCII_UNICODE(line);
     }
+    return body;
+}
+
+std::string sendLine(const Text& number) {
+    return device::kSmsSendStored + quotedNumber(number);
+}
+
+// Planned times of the steps after the progress window is shown.
+Millis writeStepTime(const std::string& placeholder) {
+    return lineTime(device::kSmsWrite + placeholder) + 4 * kPauseLength + kReplyReadTime;
+}
+Millis endStepTime() {
+    return lineTime(std::string(1, device::kSmsEndOfText)) + 2 * kPauseLength + kReplyReadTime;
+}
+Millis sendStepTime(const Text& number) {
+    return lineTime(sendLine(number)) + kSendPauses * kPauseLength + kReplyReadTime;
+}
+
+// The planned time of the broadcast after its progress window is shown: the preparation, the
+// text, one send with its seven seconds and its read per number, and the closing line. The
+// wait for results still owed after the last send is not planned: it is told as an upper bound
+// while it lasts.
+Millis plannedTime(const std::string& placeholder, const std::vector<Text>& lines,
+                   const std::vector<Text>& numbers) {
     Millis total = lineTime(device::kSmsDeleteAll) + kPauseLength;
     total += lineTime(device::kSmsTextMode) + kReplyReadTime;
     total += lineTime(device::kSmsCharsetUcs2) + kReplyReadTime + kPauseLength;
     total += lineTime(device::kSmsParameters) + kPauseLength + kReplyReadTime;
-    total += lineTime(device::kSmsWrite + placeholder) + 4 * kPauseLength + kReplyReadTime;
-    total += lineTime(body) + kPauseLength;
-    total += lineTime(std::string(1, device::kSmsEndOfText)) + 2 * kPauseLength + kReplyReadTime;
+    total += writeStepTime(placeholder) + lineTime(messageBody(lines)) + kPauseLength;
+    total += endStepTime();
     for (const Text& number : numbers) {
-        total += lineTime(device::kSmsSendStored + quotedNumber(number)) +
-                 kSendPauses * kPauseLength + kReplyReadTime;
+        total += sendStepTime(number);
     }
     return total + lineTime(device::kSmsDeleteAll);
 }
 
-// The report of a broadcast the user stopped: who was sent the message and who was not, by
-// their place in the list and their numbers.
-Text stoppedReport(const std::vector<Text>& numbers, std::size_t sent,
-                   const std::vector<Text>& unconfirmed) {
-    const std::string total = std::to_string(numbers.size());
-    if (sent == 0) {
-        return cp1251::fromUtf8("Рассылка остановлена: сообщение не отправлено ни одному из " +
-                                total + " абонентов.");
+// One broadcast from its progress window on. Its report is filled in as it goes: each send is
+// unconfirmed when it goes out, and each final result the modem gives settles the oldest send
+// still owed one.
+class BroadcastRun {
+  public:
+    BroadcastRun(OperationContext& ctx, const std::vector<Text>& lines,
+                 const std::vector<Text>& numbers, BroadcastReport& report,
+                 const LocalTime& localTime)
+        : ctx_(ctx),
+          port_(ctx.port),
+          clock_(ctx.clock),
+          user_(ctx.user),
+          lines_(lines),
+          numbers_(numbers),
+          report_(report),
+          localTime_(localTime),
+          placeholder_(quotedNumber(device::kSmsPlaceholderDestination)),
+          timeLeft_(ctx.user) {
+        for (std::size_t i = 0; i < report.rows.size(); ++i) {
+            if (!report.rows[i].number.empty()) {
+                rows_.push_back(i);
+            }
+        }
     }
-    const std::vector<Text> sentTo(numbers.begin(), numbers.begin() + static_cast<long>(sent));
-    Text text = cp1251::fromUtf8("Рассылка остановлена. Сообщение отправлено абонентам с 1 по " +
-                                 std::to_string(sent) + " из " + total + ": ") +
-                numberList(sentTo) + ".";
-    if (!unconfirmed.empty()) {
-        text +=
-            cp1251::fromUtf8("\nИз них не подтверждена отправка: ") + numberList(unconfirmed) + ".";
+
+    void run() {
+        ctx_.reader.stopReader();
+        port_.setDtr();
+        user_.setCaption(cp1251::fromUtf8("Подготовка к отправке SMS-Сообщений"));
+        user_.showProgress();
+        maximum_ = static_cast<int>(numbers_.size()) + 6;
+        user_.setRange(0, maximum_);
+        user_.setPosition(position_);
+        timeLeft_.set(plannedTime(placeholder_, lines_, numbers_));
+
+        prepare();
+        writeMessage();
+        for (std::size_t k = 0; k < numbers_.size(); ++k) {
+            sendTo(k);
+        }
+        awaitOwed();
+        user_.setCaption(cp1251::fromUtf8("Завершение отправки сообщений"));
+        user_.setPosition(maximum_);
+        closeRun();
+        report_.ending = BroadcastEnding::Finished;
     }
-    if (sent < numbers.size()) {
-        text += cp1251::fromUtf8("\nНе отправлено абонентам с " + std::to_string(sent + 1) +
-                                 " по " + total + ": ") +
-                numberList(numbers, sent) + ".";
+
+  private:
+    void step(Millis planned) {
+        user_.setPosition(++position_);
+        timeLeft_.done(planned);
     }
-    return text;
-}
+
+    // Empties the message memory, then text mode, UCS2 and the message parameters.
+    void prepare() {
+        lineBoundary();
+        SendCommand(device::kSmsDeleteAll, port_, clock_);
+        Pause(clock_);
+        step(lineTime(device::kSmsDeleteAll) + kPauseLength);
+
+        lineBoundary();
+        SendCommand(device::kSmsTextMode, port_, clock_);
+        port_.setRts();
+        if (!reply_.read(port_)) {
+            stopWithError("1");
+        }
+        step(lineTime(device::kSmsTextMode) + kReplyReadTime);
+
+        lineBoundary();
+        SendCommand(device::kSmsCharsetUcs2, port_, clock_);
+        if (!reply_.read(port_)) {
+            stopWithError("2");
+        }
+        Pause(clock_);
+        step(lineTime(device::kSmsCharsetUcs2) + kReplyReadTime + kPauseLength);
+
+        lineBoundary();
+        SendCommand(device::kSmsParameters, port_, clock_);
+        Pause(clock_);
+        if (!reply_.read(port_)) {
+            stopWithError("3");
+        }
+        step(lineTime(device::kSmsParameters) + kPauseLength + kReplyReadTime);
+    }
+
+    // Writes the message once into the modem's memory, with the placeholder destination. Once
+    // the modem shows its prompt it waits for the text: a stop taken then, before the text or
+    // before its end, cancels the text instead of ending it.
+    void writeMessage() {
+        lineBoundary();
+        SendCommand(device::kSmsWrite + placeholder_, port_, clock_);
+        Pause(clock_);
+        Pause(clock_);
+        if (!reply_.read(port_)) {
+            stopWithError("4");
+        }
+        if (!reply_.startsWithPrompt()) {
+            stopWithError("4/1");
+        }
+        reply_.clear();
+        Pause(clock_);
+        Pause(clock_);
+        step(writeStepTime(placeholder_));
+
+        // The text as one line: the shown lines converted and joined without their breaks.
+        cancelTextOnStop();
+        const std::string body = messageBody(lines_);
+        SendCommand(body, port_, clock_);
+        Pause(clock_);
+        timeLeft_.done(lineTime(body) + kPauseLength);
+        cancelTextOnStop();
+        SendCommand(std::string(1, device::kSmsEndOfText), port_, clock_);
+        Pause(clock_);
+        if (!reply_.read(port_)) {
+            stopWithError("5");
+        }
+        Pause(clock_);
+        step(endStepTime());
+    }
+
+    // At the text prompt: ESC drops the text, so the modem stores nothing and sends nothing;
+    // then the run closes as a stopped one does.
+    void cancelTextOnStop() {
+        if (!ctx_.stopRequested()) {
+            return;
+        }
+        sendPaced(std::string(1, device::kSmsCancelText), port_, clock_);
+        Pause(clock_);
+        endStopped(BroadcastEnding::StoppedInText);
+    }
+
+    // The stored message to the k-th number. The line is checked before and after the send:
+    // a send whose line went away while it was sent did not reach the modem.
+    void sendTo(std::size_t k) {
+        lineBoundary();
+        requireLine();
+        user_.setCaption(cp1251::fromUtf8("Отправка SMS-сообщения адрессату №  ") +
+                         std::to_string(k + 1));
+        const std::string send = sendLine(numbers_[k]);
+        if (k == 0) {
+            // What the modem said before the first send's CR answers none of the sends.
+            sendReadingBeforeCr(send, port_, clock_);
+            partial_.clear();
+        } else {
+            SendCommand(send, port_, clock_);
+        }
+        requireLine();
+        RecipientRow& row = report_.rows[rows_[k]];
+        row.outcome = SendOutcome::Unconfirmed;
+        row.time = localTime_();
+        owed_.push_back(rows_[k]);
+        for (int i = 0; i < kSendPauses; ++i) {
+            Pause(clock_);
+        }
+        requireLine();
+        take(readAnswer(port_));
+        step(sendStepTime(numbers_[k]));
+    }
+
+    // After the last send: up to 30 seconds more for the results still owed, read every pause.
+    void awaitOwed() {
+        const Millis from = clock_.now();
+        Millis waited = 0;
+        while (!owed_.empty() && waited < kOwedWait) {
+            timeLeft_.set(kOwedWait - waited + kPauseLength + kReplyReadTime +
+                              lineTime(device::kSmsDeleteAll),
+                          true);
+            lineBoundary();
+            Pause(clock_);
+            requireLine();
+            take(readAnswer(port_));
+            waited = static_cast<Millis>(clock_.now() - from);
+        }
+        timeLeft_.set(lineTime(device::kSmsDeleteAll));
+    }
+
+    // What the modem said, line by line: each final result settles the oldest send owed one;
+    // results that answer no send (before the first one, or more than were sent) are dropped.
+    void take(const std::string& bytes) {
+        for (char c : bytes) {
+            if (c != '\r' && c != '\n') {
+                if (partial_.size() < device::kReplyBuffer) {
+                    partial_ += c;
+                }
+                continue;
+            }
+            const std::optional<FinalResult> result = finalResult(partial_);
+            partial_.clear();
+            if (!result || owed_.empty()) {
+                continue;
+            }
+            RecipientRow& row = report_.rows[owed_.front()];
+            owed_.pop_front();
+            row.outcome = result->sent ? SendOutcome::Confirmed : SendOutcome::Refused;
+            row.error = result->error;
+        }
+    }
+
+    // The closing line: the memory emptied. What the modem said up to its CR still counts.
+    void closeRun() {
+        take(sendReadingBeforeCr(device::kSmsDeleteAll, port_, clock_));
+        timeLeft_.done(lineTime(device::kSmsDeleteAll));
+        ctx_.reader.startReader();
+        user_.setCaption(cp1251::fromUtf8("Запись программирования"));
+        user_.closeProgress();
+    }
+
+    // A stop is taken before each line. A send's seven seconds and the read of its results
+    // belong to it. The stopped run closes as a finished one does.
+    void lineBoundary() {
+        if (ctx_.stopRequested()) {
+            endStopped(BroadcastEnding::Stopped);
+        }
+    }
+
+    [[noreturn]] void endStopped(BroadcastEnding ending) {
+        closeRun();
+        report_.ending = ending;
+        throw Stopped(broadcastReportText(report_));
+    }
+
+    // The serial line went away: nothing more reaches the modem, and the report tells whom
+    // the message was sent before.
+    void requireLine() {
+        if (!port_.isOpen()) {
+            report_.ending = BroadcastEnding::LineLost;
+            throw Failure(MessageKind::Error, broadcastReportText(report_));
+        }
+    }
+
+    OperationContext& ctx_;
+    Port& port_;
+    Clock& clock_;
+    OperationUser& user_;
+    const std::vector<Text>& lines_;
+    const std::vector<Text>& numbers_;
+    BroadcastReport& report_;
+    const LocalTime& localTime_;
+    const std::string placeholder_;
+    std::vector<std::size_t> rows_;  // the report's rows of the numbers, in list order
+    std::deque<std::size_t> owed_;   // the rows whose sends await a result, oldest first
+    std::string partial_;            // the modem's line not ended yet
+    ReplyBuffer reply_;
+    TimeLeft timeLeft_;
+    int position_ = 0;
+    int maximum_ = 0;
+};
 
 }  // namespace
 
@@ -223,6 +456,16 @@ Text broadcastQuestion(const std::vector<Text>& lines, const BroadcastPlan& plan
     if (!joined.empty()) {
         text += cp1251::fromUtf8("\n\nТекст: «") + joined + cp1251::fromUtf8("»");
     }
+    if (count > 0) {
+        const std::size_t shown = std::min(count, kQuestionNumbers);
+        text += cp1251::fromUtf8("\n\nНомера: ");
+        for (std::size_t i = 0; i < shown; ++i) {
+            text += (i > 0 ? ", " : "") + plan.numbers[i];
+        }
+        if (count > shown) {
+            text += cp1251::fromUtf8(" и ещё ") + std::to_string(count - shown);
+        }
+    }
     if (!plan.skipped.empty()) {
         text += cp1251::fromUtf8("\n\nСтроки без номера абонента (") +
                 std::to_string(plan.skipped.size()) + cp1251::fromUtf8(") будут пропущены.");
@@ -240,204 +483,41 @@ Text noRecipientsMessage(const BroadcastPlan& plan) {
     Text text =
         cp1251::fromUtf8("В списке абонентов нет ни одного номера. Сообщение не отправлено.");
     if (!plan.skipped.empty()) {
-        text += cp1251::fromUtf8("\n\nСтроки без номера абонента:") + skippedLines(plan.skipped);
+        text +=
+            cp1251::fromUtf8("\n\nСтроки без номера абонента:") + skippedLinesText(plan.skipped);
     }
     return text;
 }
 
-Text broadcastReport(const BroadcastResult& result) {
-    Text text;
-    if (!result.unconfirmed.empty()) {
-        text += cp1251::fromUtf8("Не подтверждена отправка SMS-сообщений: ") +
-                std::to_string(result.unconfirmed.size()) + cp1251::fromUtf8(" из ") +
-                std::to_string(result.recipients) + cp1251::fromUtf8(".\nНомера: ");
-        const std::size_t listed = std::min(result.unconfirmed.size(), kReportedNumbers);
-        for (std::size_t i = 0; i < listed; ++i) {
-            if (i > 0) {
-                text += ", ";
-            }
-            text += result.unconfirmed[i];
-        }
-        if (result.unconfirmed.size() > listed) {
-            text +=
-                cp1251::fromUtf8(" и ещё ") + std::to_string(result.unconfirmed.size() - listed);
-        }
-    }
-    if (!result.skipped.empty()) {
-        if (!text.empty()) {
-            text += "\n\n";
-        }
-        text += cp1251::fromUtf8("Строки без номера абонента не разосланы: ") +
-                std::to_string(result.skipped.size()) + "." + skippedLines(result.skipped);
-    }
-    return text;
+std::string localTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[32];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return std::string(text, length);
 }
 
-BroadcastResult broadcastSms(OperationContext& ctx, const std::vector<Text>& lines,
-                             const RecipientList& recipients) {
-    Port& port = ctx.port;
-    Clock& clock = ctx.clock;
-    OperationUser& user = ctx.user;
-    const std::string placeholder = quotedNumber(device::kSmsPlaceholderDestination);
+void broadcastSms(OperationContext& ctx, const std::vector<Text>& lines,
+                  const RecipientList& recipients, BroadcastReport& report,
+                  const LocalTime& localTime) {
+    report = newBroadcastReport(recipients);
     const BroadcastPlan plan = planBroadcast(recipients);
     if (plan.numbers.empty()) {
         throw Failure(MessageKind::Warning, noRecipientsMessage(plan));
     }
+    BroadcastRun(ctx, lines, plan.numbers, report, localTime).run();
+}
 
-    ctx.reader.stopReader();
-    port.setDtr();
-
-    user.setCaption(cp1251::fromUtf8("Подготовка к отправке SMS-Сообщений"));
-    user.showProgress();
-    const int maximum = static_cast<int>(plan.numbers.size()) + 6;
-    user.setRange(0, maximum);
-    int position = 0;
-    user.setPosition(position);
-    TimeLeft timeLeft(user);
-    timeLeft.set(plannedTime(placeholder, lines, plan.numbers));
-
-    BroadcastResult result;
-    result.recipients = plan.numbers.size();
-    result.skipped = plan.skipped;
-    std::vector<bool> confirmed(plan.numbers.size(), false);
-    std::string answer;  // what the modem said since the CR of the last send
-    std::size_t sent = 0;
-
-    // The closing line. What the modem said up to its CR still answers the last send.
-    auto close = [&] {
-        const std::string earlier = sendReadingBeforeCr(device::kSmsDeleteAll, port, clock);
-        timeLeft.done(lineTime(device::kSmsDeleteAll));
-        if (sent > 0) {
-            confirmed[sent - 1] = confirmedIn(answer + earlier);
-        }
-        for (std::size_t k = 0; k < sent; ++k) {
-            if (!confirmed[k]) {
-                result.unconfirmed.push_back(plan.numbers[k]);
-            }
-        }
-        ctx.reader.startReader();
-        user.setCaption(cp1251::fromUtf8("Запись программирования"));
-        user.closeProgress();
-    };
-
-    // A stop is taken before each line. A line's pauses and the read of its answer belong to
-    // it, so that a send is always followed by its seven seconds and the read of its
-    // confirmation. The stopped run closes as a finished one does.
-    auto lineBoundary = [&] {
-        if (ctx.stopRequested()) {
-            close();
-            throw Stopped(stoppedReport(plan.numbers, sent, result.unconfirmed));
-        }
-    };
-
-    // Preparation: empty the message memory, text mode, UCS2, message parameters.
-    lineBoundary();
-    SendCommand(device::kSmsDeleteAll, port, clock);
-    Pause(clock);
-    user.setPosition(++position);
-    timeLeft.done(lineTime(device::kSmsDeleteAll) + kPauseLength);
-
-    lineBoundary();
-    SendCommand(device::kSmsTextMode, port, clock);
-    ReplyBuffer reply;
-    port.setRts();
-    if (!reply.read(port)) {
-        stopWithError("1");
-    }
-    user.setPosition(++position);
-    timeLeft.done(lineTime(device::kSmsTextMode) + kReplyReadTime);
-
-    lineBoundary();
-    SendCommand(device::kSmsCharsetUcs2, port, clock);
-    if (!reply.read(port)) {
-        stopWithError("2");
-    }
-    Pause(clock);
-    user.setPosition(++position);
-    timeLeft.done(lineTime(device::kSmsCharsetUcs2) + kReplyReadTime + kPauseLength);
-
-    lineBoundary();
-    SendCommand(device::kSmsParameters, port, clock);
-    Pause(clock);
-    if (!reply.read(port)) {
-        stopWithError("3");
-    }
-    user.setPosition(++position);
-    timeLeft.done(lineTime(device::kSmsParameters) + kPauseLength + kReplyReadTime);
-
-    // The message is written once into the modem's memory, with the placeholder destination.
-    // Once the modem shows its prompt it waits for the text: the text and its end follow with
-    // no boundary between them.
-    lineBoundary();
-    SendCommand(device::kSmsWrite + placeholder, port, clock);
-    Pause(clock);
-    Pause(clock);
-    if (!reply.read(port)) {
-        stopWithError("4");
-    }
-    if (!reply.startsWithPrompt()) {
-        stopWithError("4/1");
-    }
-    reply.clear();
-    Pause(clock);
-    Pause(clock);
-    user.setPosition(++position);
-    timeLeft.done(lineTime(device::kSmsWrite + placeholder) + 4 * kPauseLength + kReplyReadTime);
-
-    // The text as one line: the shown lines converted and joined without their breaks.
-    std::string body;
-    for (const Text& line : lines) {
-        body += ISCII_UNICODE(line);
-    }
-    SendCommand(body, port, clock);
-    Pause(clock);
-    timeLeft.done(lineTime(body) + kPauseLength);
-    SendCommand(std::string(1, device::kSmsEndOfText), port, clock);
-    Pause(clock);
-    if (!reply.read(port)) {
-        stopWithError("5");
-    }
-    Pause(clock);
-    user.setPosition(++position);
-    timeLeft.done(lineTime(std::string(1, device::kSmsEndOfText)) + 2 * kPauseLength +
-                  kReplyReadTime);
-
-    // The stored message to each number. Nothing is purged between the sends: what the modem
-    // says after a send's seven seconds, up to the CR of the next line, still counts.
-    for (std::size_t k = 0; k < plan.numbers.size(); ++k) {
-        lineBoundary();
-        user.setCaption(cp1251::fromUtf8("Отправка SMS-сообщения адрессату №  ") +
-                        std::to_string(k + 1));
-        const std::string send = device::kSmsSendStored + quotedNumber(plan.numbers[k]);
-        const std::string earlier = sendReadingBeforeCr(send, port, clock);
-        if (k > 0) {
-            confirmed[k - 1] = confirmedIn(answer + earlier);
-        }
-        answer.clear();
-        sent = k + 1;
-        for (int i = 0; i < kSendPauses; ++i) {
-            Pause(clock);
-        }
-        answer += readAnswer(port);
-        user.setPosition(++position);
-        timeLeft.done(lineTime(send) + kSendPauses * kPauseLength + kReplyReadTime);
-    }
-    // No send follows the last one: its answer is given as long again to come.
-    const Millis lastRead = clock.now();
-    while (!answeredIn(answer) && static_cast<Millis>(clock.now() - lastRead) < kSendWait) {
-        Pause(clock);
-        answer += readAnswer(port);
-    }
-
-    user.setCaption(cp1251::fromUtf8("Завершение отправки сообщений"));
-    user.setPosition(maximum);
-    close();
-
-    const Text report = broadcastReport(result);
-    if (!report.empty()) {
-        user.tell(MessageKind::Information, report, MessageButtons::Ok);
-    }
-    return result;
+BroadcastReport broadcastSms(OperationContext& ctx, const std::vector<Text>& lines,
+                             const RecipientList& recipients) {
+    BroadcastReport report;
+    broadcastSms(ctx, lines, recipients, report);
+    return report;
 }
 
 }  // namespace orv

@@ -1,6 +1,7 @@
 #pragma once
 // The recipient list of the SMS broadcast: one recipient per line of a text file in code page
-// 1251, each line beginning with the number; a name or anything else may follow it.
+// 1251, each line beginning with the number as people write it ("+7 900 123-45-67",
+// "8 (900) 123-45-67"); a name or anything else may follow it.
 
 #include <string>
 #include <vector>
@@ -9,8 +10,10 @@
 
 namespace orv {
 
-// The longest number a recipient line may begin with, its "+" included.
+// The longest number a recipient line may give, its "+" included.
 constexpr std::size_t kRecipientNumberMax = 20;
+// The fewest digits a number has.
+constexpr std::size_t kRecipientDigitsMin = 3;
 
 using RecipientList = std::vector<Text>;  // whole lines, as read
 
@@ -21,10 +24,16 @@ using RecipientList = std::vector<Text>;  // whole lines, as read
 // bound (readRegularFile).
 RecipientList readRecipients(const std::string& path);
 
-// The number a recipient line begins with: its leading "+" and digits, up to the first other
-// character (a blank, a separator, a name). Empty when the line begins with neither a digit nor
-// "+" and a digit, or when its number is longer than 20 characters: such a line is nobody's
-// number, and a cut one could be somebody else's.
+// The number a recipient line begins with, as it is sent: a leading "+" and the digits, the
+// blanks, dashes, dots and parentheses between them left out; it ends at any other character
+// (a separator, a tab, a name) or at such marks that no digit follows. Empty when the line
+// does not begin with "+" or a digit, when it has fewer than 3 digits, or when the number is
+// longer than 20 characters: such a line is nobody's number, and a cut one could be somebody
+// else's.
 Text recipientNumber(const Text& line);
+
+// What follows the number on its line (the name), without the separators and blanks before
+// it; the whole line when it begins with no number.
+Text recipientName(const Text& line);
 
 }  // namespace orv

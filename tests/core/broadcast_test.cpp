@@ -23,6 +23,15 @@ std::string sendLine(const Text& number) {
     return "AT+CMSS=1,\"" + ISCII_UNICODE(number) + "\"";
 }
 
+// Each row's outcome as a letter: Confirmed, Unconfirmed, Refused, Not sent.
+std::string outcomes(const BroadcastReport& report) {
+    std::string letters;
+    for (const RecipientRow& row : report.rows) {
+        letters += "CURN"[static_cast<int>(row.outcome)];
+    }
+    return letters;
+}
+
 Text errorText(const char* number) {
     return cp("Ошибка выполения № ") + number +
            cp(". Проверте правильность подключения. При повторении ошибки обратитесь за "
@@ -38,8 +47,12 @@ class Broadcast : public ::testing::Test {
         port.setResponder([this](const std::string& line) { return device.answer(line); });
     }
 
-    BroadcastResult run(const std::vector<Text>& text, const RecipientList& recipients) {
-        return broadcastSms(ctx, text, recipients);
+    // The report's times are the virtual clock's milliseconds.
+    BroadcastReport run(const std::vector<Text>& text, const RecipientList& recipients) {
+        BroadcastReport report;
+        broadcastSms(ctx, text, recipients, report,
+                     [this] { return std::to_string(clock.elapsed()); });
+        return report;
     }
 
     // Runs a broadcast that must stop with the numbered error; checks what it leaves.
@@ -81,7 +94,7 @@ class Broadcast : public ::testing::Test {
 
 TEST_F(Broadcast, ThreeRecipientsWholeExchange) {
     const RecipientList recipients = {"+79001111111", "+79002222222", "+79003333333"};
-    const BroadcastResult result = run({cp("Ёё Hi")}, recipients);
+    const BroadcastReport result = run({cp("Ёё Hi")}, recipients);
 
     const std::vector<std::string> expected = {
         kDeleteAll,
@@ -122,8 +135,9 @@ TEST_F(Broadcast, ThreeRecipientsWholeExchange) {
     EXPECT_FALSE(user.readerStopped);
     EXPECT_EQ(user.readersStarted, 1);
     EXPECT_TRUE(user.messages.empty());
-    EXPECT_EQ(result.recipients, 3u);
-    EXPECT_TRUE(result.unconfirmed.empty());
+    EXPECT_EQ(result.ending, BroadcastEnding::Finished);
+    EXPECT_EQ(outcomes(result), "CCC");
+    EXPECT_EQ(broadcastReportText(result), "");
 
     // From each line's CR to the first byte of the next: the pauses and reads between them
     // (a read ends 10 ms after the last byte it took), and 100 ms before the byte.
@@ -164,7 +178,7 @@ TEST_F(Broadcast, MessageTextAndRecipientNumbersOnTheWire) {
 
     // The shown lines are joined without their breaks.
     port.written.clear();
-    run({cp("Привет,"), "", cp("мир")}, {"1"});
+    run({cp("Привет,"), "", cp("мир")}, {"112"});
     lines = port.lines();
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[5], ISCII_UNICODE(cp("Привет,мир")));
@@ -174,7 +188,7 @@ TEST_F(Broadcast, MessageTextAndRecipientNumbersOnTheWire) {
 // into somebody else's, and a name after it is not sent. A line without a number is not sent
 // and is named in the report.
 TEST_F(Broadcast, NumbersAreWholeAndLinesWithoutOneAreNamed) {
-    const BroadcastResult result =
+    const BroadcastReport result =
         run({"x"}, {"+8613812345678", cp("79001234567; Иван"), "", cp("Иван")});
 
     std::vector<std::string> lines = port.lines();
@@ -183,15 +197,11 @@ TEST_F(Broadcast, NumbersAreWholeAndLinesWithoutOneAreNamed) {
     EXPECT_EQ(lines[8], sendLine("79001234567"));
     EXPECT_EQ(lines[9], kDeleteAll);
     EXPECT_EQ(user.maximum, 8);  // the two sends and the six steps before them
-    EXPECT_EQ(result.recipients, 2u);
-    EXPECT_TRUE(result.unconfirmed.empty());
-    ASSERT_EQ(result.skipped.size(), 2u);
-    EXPECT_EQ(result.skipped[0].line, 3u);
-    EXPECT_EQ(result.skipped[1].line, 4u);
-    ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].kind, MessageKind::Information);
-    EXPECT_EQ(user.messages[0].text, cp("Строки без номера абонента не разосланы: 2.\n"
-                                        "Строка 3: (пустая)\nСтрока 4: Иван"));
+    EXPECT_EQ(outcomes(result), "CCNN");
+    EXPECT_EQ(result.numbers(), 2u);
+    EXPECT_TRUE(user.messages.empty());  // the window tells the report
+    EXPECT_EQ(broadcastReportText(result), cp("Строки без номера абонента не разосланы: 2.\n"
+                                              "Строка 3: (пустая)\nСтрока 4: Иван"));
 }
 
 // With no number to send to, the broadcast says so and sends nothing at all.
@@ -216,13 +226,13 @@ TEST_F(Broadcast, NoNumberSendsNothingAndSaysSo) {
 }
 
 TEST_F(Broadcast, TheTenthCaptionAndASecondRun) {
-    run({"x"}, {"5"});
+    run({"x"}, {"555"});
     EXPECT_EQ(port.lines().size(), 9u);
 
     // A second broadcast repeats the whole sequence, preparation included.
     port.written.clear();
     user.events.clear();
-    run({"x"}, RecipientList(10, "5"));
+    run({"x"}, RecipientList(10, "555"));
     EXPECT_EQ(port.lines().size(), 18u);
     EXPECT_EQ(port.lines().front(), kDeleteAll);
     EXPECT_EQ(user.maximum, 16);
@@ -279,144 +289,200 @@ TEST_F(Broadcast, ShortReplyCompletedByLeftoversPasses) {
     custom["AT+CSCS="] = "";
     custom["AT+CSMP="] = "\r\n> OK";
     custom["AT+CMGW="] = "\r\n";
-    run({"x"}, {"1"});
+    run({"x"}, {"112"});
     EXPECT_EQ(port.lines().size(), 9u);
     EXPECT_EQ(user.readersStarted, 1);
 }
 
-TEST_F(Broadcast, UnconfirmedRecipientsAreReported) {
-    const RecipientList recipients = {"+79001111111", "+79002222222", "+79003333333 X",
-                                      "+79004444444"};
-    custom[sendLine("+79002222222")] = "\r\n+CMS ERROR: 21\r\n";
-    custom[sendLine("+79003333333")] = "";  // no answer at all
-    const BroadcastResult result = run({"x"}, recipients);
+// ---- Final results, first in first out ------------------------------------------------------
 
-    // The same lines as a run in which every send is confirmed.
-    EXPECT_EQ(port.lines().size(), 12u);
-    EXPECT_EQ(user.positions.back(), 10);
-    EXPECT_EQ(result.recipients, 4u);
-    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"+79002222222", "+79003333333"}));
-    ASSERT_EQ(user.messages.size(), 1u);
-    EXPECT_EQ(user.messages[0].kind, MessageKind::Information);
-    EXPECT_EQ(user.messages[0].text, cp("Не подтверждена отправка SMS-сообщений: 2 из 4.\n"
-                                        "Номера: +79002222222, +79003333333"));
-    EXPECT_EQ(user.events.back(), "tell " + user.messages[0].text);  // after the window closed
-    EXPECT_FALSE(user.readerStopped);
+// The modem echoes each send line as it takes it (the prompt check before them needs it
+// silent), and answers each send as the case says: its final result `delay` ms after the
+// send's CR, or nothing.
+struct SendAnswer {
+    std::string bytes;
+    std::uint64_t delay;
+};
+
+struct ResultCase {
+    const char* name;
+    std::vector<SendAnswer> answers;  // one per send, in order
+    std::string outcomes;             // expected, one letter per recipient
+    std::vector<std::string> errors;  // expected error codes, one per recipient
+};
+
+// Numbers of 20 characters: the echo of each send line alone is 93 bytes.
+const RecipientList kLongNumbers = {"+7900111111111111111", "+7900222222222222222",
+                                    "+7900333333333333333"};
+
+TEST_F(Broadcast, EachFinalResultBelongsToItsOwnSend) {
+    const std::string sent = "\r\n+CMSS: 5\r\n" + kOk;
+    const std::string refused = "\r\n+CMS ERROR: 21\r\n";
+    const ResultCase cases[] = {
+        // A confirmation that comes after the next send's CR, then that send's refusal: the
+        // refused number is refused, the confirmed one confirmed.
+        {"late confirmation, then a refusal",
+         {{sent, 15000}, {refused, 2500}, {sent, 1000}},
+         "CRC",
+         {"", "21", ""}},
+        // The last send's result comes 20 s after it, in the wait for the results still owed.
+        {"last result late", {{sent, 1000}, {sent, 1000}, {sent, 20000}}, "CCC", {"", "", ""}},
+        {"bare error, modem silent at the end",
+         {{sent, 1000}, {"\r\nERROR\r\n", 1000}, {"", 0}},
+         "CRU",
+         {"", "ERROR", ""}},
+        {"no results at all", {{"", 0}, {"", 0}, {"", 0}}, "UUU", {"", "", ""}},
+        // 7 s and then 30 s after the last send, the results still owed are given up.
+        {"too late", {{sent, 1000}, {sent, 1000}, {sent, 40000}}, "CCU", {"", "", ""}},
+        {"equipment error",
+         {{"\r\n+CME ERROR: 3\r\n", 500}, {sent, 900}, {sent, 900}},
+         "RCC",
+         {"3", "", ""}},
+    };
+    for (const ResultCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        port.written.clear();
+        std::size_t send = 0;
+        port.setResponder([&](const std::string& line) {
+            if (line.rfind("AT+CMSS=", 0) == 0) {
+                port.arrive(line + "\r", clock.elapsed() + 5, 1);  // the echo, as it is taken
+                const SendAnswer& a = c.answers.at(send++);
+                return FakePort::Answer{a.bytes, a.delay};
+            }
+            return device.answer(line);
+        });
+        BroadcastReport report;
+        try {
+            report = run({"x"}, kLongNumbers);
+        } catch (const std::exception& e) {
+            FAIL() << e.what();
+        }
+        EXPECT_EQ(outcomes(report), c.outcomes);
+        for (std::size_t i = 0; i < report.rows.size(); ++i) {
+            EXPECT_EQ(report.rows[i].error, c.errors[i]) << i;
+            EXPECT_FALSE(report.rows[i].time.empty());
+        }
+        EXPECT_EQ(port.lines().back(), kDeleteAll);
+        EXPECT_EQ(port.lines().size(), 11u);
+    }
 }
 
-TEST_F(Broadcast, StaleConfirmationDoesNotCount) {
-    // A "+CMSS:" that arrives after the last preparation read and before the send command's
-    // CR answers no send; the recipient the silent modem never answered stays unconfirmed.
+// The wait after the last send ends as soon as nothing is owed, or 30 s after the last send's
+// own read.
+TEST_F(Broadcast, TheWaitForResultsStillOwedLastsUpTo30Seconds) {
+    for (const std::uint64_t delay : {std::uint64_t{0}, std::uint64_t{20000}}) {
+        port.written.clear();
+        port.setResponder([&](const std::string& line) {
+            if (line.rfind("AT+CMSS=", 0) == 0) {
+                return FakePort::Answer{delay ? "\r\n+CMSS: 1\r\n" : "", delay};
+            }
+            return device.answer(line);
+        });
+        const BroadcastReport report = run({"x"}, {"+79001111111"});
+        const std::vector<std::uint64_t> ends = lineEnds();
+        const std::uint64_t lastSend = ends[ends.size() - 2];
+        const std::uint64_t closing = port.written[port.written.size() - 19].at;
+        if (delay == 0) {
+            EXPECT_EQ(outcomes(report), "U");
+            EXPECT_GE(closing, lastSend + 7110 + 30000);
+            EXPECT_LE(closing, lastSend + 7110 + 30000 + 700);
+        } else {
+            EXPECT_EQ(outcomes(report), "C");
+            EXPECT_GE(closing, lastSend + delay);
+            EXPECT_LE(closing, lastSend + delay + 700);
+        }
+    }
+}
+
+TEST_F(Broadcast, AStaleResultBeforeTheFirstSendAnswersNoSend) {
+    // A "+CMSS:" that arrives after the last preparation read and before the first send's CR
+    // answers no send; the recipient the silent modem never answered stays unconfirmed.
     custom["AT+CMSS="] = "";
     port.setResponder([this](const std::string& line) {
         if (line == "\x1A")
             port.arrive("\r\n+CMSS: 3\r\n", clock.elapsed() + 800);
         return device.answer(line);
     });
-    const BroadcastResult result = run({"x"}, {"1"});
-    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"1"}));
+    EXPECT_EQ(outcomes(run({"x"}, {"112"})), "U");
 }
 
-// A slow network's confirmation counts as long as no other line has gone out: it arrives 9 s
-// after the send, past the read at 7 s, while the next send's line is still being sent or,
-// after the last send, while the broadcast waits for it.
-TEST_F(Broadcast, LateConfirmationCountsUntilTheNextLine) {
-    const std::string late = "\r\n+CMSS: 9\r\n" + kOk;
+// The line goes away during the first send's seven seconds: the broadcast ends at once with
+// the line-lost message and whom it reached, sending nothing more, not even its closing line.
+TEST(LineLost, BroadcastEndsWithinOneSendAndTellsWhomItReached) {
+    struct ClosingPort : test::FakePort {
+        using FakePort::FakePort;
+        bool isOpen() const override { return closeAt == 0 || clock->elapsed() < closeAt; }
+        VirtualClock* clock = nullptr;
+        std::uint64_t closeAt = 0;
+    };
+    VirtualClock clock;
+    ClosingPort port(clock);
+    port.clock = &clock;
+    test::RecordingUser user(clock);
+    OperationContext ctx{port, clock, user, user, {}};
+    test::ScriptedDevice device;
     port.setResponder([&](const std::string& line) {
-        FakePort::Answer a = device.answer(line);
-        if (line == sendLine("+79001111111") || line == sendLine("+79003333333")) {
-            a = {late, 9000};
-        }
-        return a;
-    });
-    BroadcastResult result = run({"x"}, {"+79001111111", "+79002222222", "+79003333333"});
-    EXPECT_TRUE(result.unconfirmed.empty());
-    EXPECT_TRUE(user.messages.empty());
-    // The last send's answer was waited for; the closing line follows it.
-    const std::vector<std::uint64_t> ends = lineEnds();
-    const std::uint64_t lastSend = ends[ends.size() - 2];
-    const std::uint64_t closing = port.written.size() - std::string(kDeleteAll).size() - 1;
-    EXPECT_GT(port.written[closing].at, lastSend + 9000);
-    EXPECT_LT(port.written[closing].at, lastSend + 9000 + 700);
-
-    // An answer after the closing line's CR does not count, and the wait is over seven
-    // seconds after the read.
-    port.written.clear();
-    user.messages.clear();
-    port.setResponder([&](const std::string& line) {
-        FakePort::Answer a = device.answer(line);
-        if (line.rfind("AT+CMSS=", 0) == 0) {
-            a = {late, 17000};
-        }
-        return a;
-    });
-    result = run({"x"}, {"+79001111111"});
-    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"+79001111111"}));
-    const std::uint64_t sent = lineEnds()[7];
-    EXPECT_GE(port.written[port.written.size() - std::string(kDeleteAll).size() - 1].at,
-              sent + 14000);
-    EXPECT_LE(port.written[port.written.size() - std::string(kDeleteAll).size() - 1].at,
-              sent + 14000 + 800);
-}
-
-// What comes after the next line's CR is that line's answer, not the one before; and once
-// the last send is answered, even with an error, nothing more is waited for.
-TEST_F(Broadcast, AnswerAfterTheNextCrIsNotTheOneBefore) {
-    port.setResponder([&](const std::string& line) {
-        if (line == sendLine("1")) {
-            return FakePort::Answer{"", 0};
-        }
-        if (line == sendLine("2")) {
-            port.arrive("\r\n+CMSS: 4\r\n" + kOk, clock.elapsed() + 5);
-            return FakePort::Answer{"", 0};
-        }
-        if (line == sendLine("3")) {
-            return FakePort::Answer{"\r\n+CMS ERROR: 500\r\n", 1000};
+        if (line == sendLine("+79000000001")) {
+            port.closeAt = clock.elapsed() + 3000;
         }
         return device.answer(line);
     });
-    const BroadcastResult result = run({"x"}, {"1", "2", "3"});
-    EXPECT_EQ(result.unconfirmed, (std::vector<Text>{"1", "3"}));
-    const std::vector<std::uint64_t> ends = lineEnds();
-    EXPECT_EQ(ends.back() - ends[ends.size() - 2], 7110u + 100u * std::string(kDeleteAll).size());
+    RecipientList recipients;
+    for (int i = 1; i <= 20; ++i) {
+        recipients.push_back("+790000000" + std::string(i < 10 ? "0" : "") + std::to_string(i));
+    }
+    BroadcastReport report;
+    try {
+        broadcastSms(ctx, {"x"}, recipients, report);
+        FAIL() << "not ended";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.kind(), MessageKind::Error);
+        EXPECT_EQ(f.text(),
+                  lineLostMessage() + cp("\n\nСообщение отправлено абонентам с 1 по 1 из 20: "
+                                         "+79000000001.\nИз них не подтверждена отправка: "
+                                         "+79000000001.\nНе отправлено абонентам с 2 по 20: "
+                                         "+79000000002, +79000000003, +79000000004, +79000000005, "
+                                         "+79000000006, +79000000007, +79000000008, +79000000009, "
+                                         "+79000000010, +79000000011 и ещё 9."));
+    }
+    EXPECT_EQ(report.ending, BroadcastEnding::LineLost);
+    // Its confirmation had come, but the line went before it was read.
+    EXPECT_EQ(outcomes(report), "U" + std::string(19, 'N'));
+    EXPECT_EQ(port.lines().back(), sendLine("+79000000001"));
+    EXPECT_LE(clock.elapsed(), port.closeAt - 3000 + 7000 + 110);
 }
 
-TEST(BroadcastReport, ListsTheFirstTenOfEach) {
-    BroadcastResult r;
-    r.recipients = 20;
-    EXPECT_EQ(broadcastReport(r), "");
-    for (int i = 1; i <= 12; ++i) {
-        r.unconfirmed.push_back(std::to_string(i));
+// The question before a broadcast names how many recipients get which text, and the first
+// five numbers as they will be sent.
+TEST(BroadcastQuestion, NamesTheRecipientsTheTextAndTheFirstNumbers) {
+    struct Case {
+        std::vector<Text> text;
+        RecipientList recipients;
+        const char* question;  // UTF-8
+    };
+    const Case cases[] = {
+        {{cp("Привет,"), cp(" мир")},
+         {"111", "222", "333"},
+         "Разослать SMS-сообщение 3 абонентам?\n\nТекст: «Привет, мир»\n\nНомера: 111, 222, 333"},
+        {{},
+         {"+7 900 123-45-67"},
+         "Разослать пустое SMS-сообщение 1 абоненту?\n\nНомера: +79001234567"},
+        {{"x"},
+         RecipientList(21, "8 (900) 123-45-67"),
+         "Разослать SMS-сообщение 21 абоненту?\n\nТекст: «x»\n\nНомера: 89001234567, "
+         "89001234567, 89001234567, 89001234567, 89001234567 и ещё 16"},
+        {{"x"},
+         {"111", "222", "333", "444", "555", "666"},
+         "Разослать SMS-сообщение 6 абонентам?\n\nТекст: «x»\n\nНомера: 111, 222, 333, 444, "
+         "555 и ещё 1"},
+        {{"x"},
+         {"+7-900-1234567; Иван", "", "a", "12"},
+         "Разослать SMS-сообщение 1 абоненту?\n\nТекст: «x»\n\nНомера: +79001234567\n\n"
+         "Строки без номера абонента (3) будут пропущены."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(broadcastQuestion(c.text, planBroadcast(c.recipients)), cp(c.question));
     }
-    EXPECT_EQ(broadcastReport(r), cp("Не подтверждена отправка SMS-сообщений: 12 из 20.\n"
-                                     "Номера: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 и ещё 2"));
-    r.unconfirmed.resize(1);
-    for (std::size_t i = 1; i <= 11; ++i) {
-        r.skipped.push_back({i * 2, i == 1 ? std::string(40, 'a') : cp("Имя")});
-    }
-    EXPECT_EQ(broadcastReport(r),
-              cp("Не подтверждена отправка SMS-сообщений: 1 из 20.\nНомера: 1\n\n"
-                 "Строки без номера абонента не разосланы: 11.\n") +
-                  cp("Строка 2: ") + std::string(30, 'a') + "..." +
-                  cp("\nСтрока 4: Имя\nСтрока 6: Имя\nСтрока 8: Имя\nСтрока 10: Имя\n"
-                     "Строка 12: Имя\nСтрока 14: Имя\nСтрока 16: Имя\nСтрока 18: Имя\n"
-                     "Строка 20: Имя\nи ещё 1"));
-}
-
-// The question before a broadcast names how many recipients get which text.
-TEST(BroadcastQuestion, NamesTheRecipientsAndTheText) {
-    const BroadcastPlan three = planBroadcast({"1", "2", "3"});
-    EXPECT_EQ(broadcastQuestion({cp("Привет,"), cp(" мир")}, three),
-              cp("Разослать SMS-сообщение 3 абонентам?\n\nТекст: «Привет, мир»"));
-    EXPECT_EQ(broadcastQuestion({}, planBroadcast({"1"})),
-              cp("Разослать пустое SMS-сообщение 1 абоненту?"));
-    EXPECT_EQ(broadcastQuestion({"x"}, planBroadcast(RecipientList(21, "1"))),
-              cp("Разослать SMS-сообщение 21 абоненту?\n\nТекст: «x»"));
-    EXPECT_EQ(broadcastQuestion({"x"}, planBroadcast(RecipientList(11, "1"))),
-              cp("Разослать SMS-сообщение 11 абонентам?\n\nТекст: «x»"));
-    EXPECT_EQ(broadcastQuestion({"x"}, planBroadcast({"1", "", "a"})),
-              cp("Разослать SMS-сообщение 1 абоненту?\n\nТекст: «x»\n\n"
-                 "Строки без номера абонента (2) будут пропущены."));
 }
 
 // ---- Time left and stops -------------------------------------------------------------------
@@ -466,6 +532,146 @@ TEST(Stop, BroadcastReportsWhoWasSentToAndWhoWasNot) {
     // The send's seven seconds and the read of its answer came first.
     EXPECT_EQ(second.gapBeforeLastLine(), 7000u + 10u + 100u);
     EXPECT_FALSE(second.user.readerStopped);
+}
+
+// A stop while the modem waits at its text prompt (taken after the prompt, before the text or
+// before its end) cancels the text with ESC: nothing is stored, no send follows, and the run
+// closes with its closing line.
+TEST(Stop, AtTheTextPromptTheTextIsCancelled) {
+    const std::string body = ISCII_UNICODE("Hi");
+    for (const std::string& during : {std::string("AT+CMGW=\"002B"), body.substr(0, 4)}) {
+        SCOPED_TRACE(during);
+        BroadcastRig rig;
+        rig.stopDuring(during);
+        BroadcastReport report;
+        try {
+            broadcastSms(rig.ctx, {"Hi"}, rig.recipients, report);
+            FAIL() << "not stopped";
+        } catch (const Stopped& s) {
+            EXPECT_EQ(s.text(), cp("Рассылка остановлена: сообщение не отправлено ни одному из 3 "
+                                   "абонентов. Ввод текста сообщения отменён: в память модема оно "
+                                   "не записано."));
+        }
+        EXPECT_EQ(report.ending, BroadcastEnding::StoppedInText);
+        EXPECT_EQ(outcomes(report), "NNN");
+        const std::string bytes = rig.port.bytes();
+        const std::size_t prompt = bytes.find(kWrite + "\r");
+        const std::size_t esc = bytes.find('\x1B');
+        ASSERT_NE(esc, std::string::npos);
+        EXPECT_GT(esc, prompt);
+        // Only the text (when it went out before the stop) stands between the prompt and ESC;
+        // after ESC only the closing line.
+        const std::string between =
+            bytes.substr(prompt + kWrite.size() + 1, esc - prompt - kWrite.size() - 1);
+        EXPECT_TRUE(between.empty() || between == body + "\r") << between;
+        EXPECT_EQ(bytes.substr(esc + 1), kDeleteAll + "\r");
+        EXPECT_EQ(bytes.find('\x1A'), std::string::npos);
+        EXPECT_EQ(bytes.find("AT+CMSS"), std::string::npos);
+        EXPECT_EQ(rig.user.readersStarted, 1);
+    }
+}
+
+// ---- The report ----------------------------------------------------------------------------
+
+// A report of four numbers and a line without one, sent as `outcomes` says.
+BroadcastReport sampleReport(BroadcastEnding ending, const std::string& letters) {
+    BroadcastReport r = newBroadcastReport({"+79001111111 Ivan", cp("8 (900) 222-22-22; Пётр"),
+                                            cp("Иван"), "+79003333333", "+79004444444 \"A;B\""});
+    std::size_t k = 0;
+    for (RecipientRow& row : r.rows) {
+        if (row.number.empty()) {
+            continue;
+        }
+        row.outcome = static_cast<SendOutcome>(std::string("CURN").find(letters[k++]));
+        if (row.outcome != SendOutcome::NotSent) {
+            row.time = "2026-12-09T18:0" + std::to_string(k) + ":00";
+        }
+        if (row.outcome == SendOutcome::Refused) {
+            row.error = "21";
+        }
+    }
+    r.ending = ending;
+    return r;
+}
+
+TEST(BroadcastReportText, SaysWhomTheMessageReachedAndWhomNot) {
+    const Text skipped = cp("\n\nСтроки без номера абонента не разосланы: 1.\nСтрока 3: Иван");
+    struct Case {
+        BroadcastEnding ending;
+        const char* outcomes;
+        Text text;
+    };
+    const Case cases[] = {
+        {BroadcastEnding::Finished, "CCCC", skipped.substr(2)},
+        {BroadcastEnding::Finished, "CURU",
+         cp("Не подтверждена отправка SMS-сообщений: 2 из 4.\nНомера: 89002222222, "
+            "+79004444444\n\nМодем отклонил отправку SMS-сообщений: 1 из 4.\nНомера: "
+            "+79003333333 (ошибка 21)") +
+             skipped},
+        {BroadcastEnding::Stopped, "CRNN",
+         cp("Рассылка остановлена. Сообщение отправлено абонентам с 1 по 2 из 4: +79001111111, "
+            "89002222222.\nИз них модем отклонил: 89002222222 (ошибка 21).\nНе отправлено "
+            "абонентам с 3 по 4: +79003333333, +79004444444.") +
+             skipped},
+        {BroadcastEnding::LineLost, "UNNN",
+         lineLostMessage() +
+             cp("\n\nСообщение отправлено абонентам с 1 по 1 из 4: +79001111111.\nИз них не "
+                "подтверждена отправка: +79001111111.\nНе отправлено абонентам с 2 по 4: "
+                "89002222222, +79003333333, +79004444444.") +
+             skipped},
+        {BroadcastEnding::LineLost, "NNNN",
+         lineLostMessage() + cp("\n\nСообщение не отправлено ни одному из 4 абонентов.") + skipped},
+    };
+    for (const Case& c : cases) {
+        const BroadcastReport r = sampleReport(c.ending, c.outcomes);
+        EXPECT_EQ(broadcastReportText(r), c.text) << c.outcomes;
+    }
+    EXPECT_EQ(broadcastReportText(newBroadcastReport({"111"})), "");  // not run
+}
+
+TEST(BroadcastReportText, ListsTheFirstTenNumbersAndLines) {
+    RecipientList list;
+    for (int i = 0; i < 12; ++i) {
+        list.push_back("90" + std::to_string(i));
+        list.push_back(i == 0 ? std::string(40, 'a') : cp("Имя"));
+    }
+    BroadcastReport r = newBroadcastReport(list);
+    for (RecipientRow& row : r.rows) {
+        row.outcome = row.number.empty() ? SendOutcome::NotSent : SendOutcome::Unconfirmed;
+    }
+    r.ending = BroadcastEnding::Finished;
+    EXPECT_EQ(broadcastReportText(r),
+              cp("Не подтверждена отправка SMS-сообщений: 12 из 12.\nНомера: 900, 901, 902, 903, "
+                 "904, 905, 906, 907, 908, 909 и ещё 2\n\nСтроки без номера абонента не "
+                 "разосланы: 12.\nСтрока 2: ") +
+                  std::string(30, 'a') + "..." +
+                  cp("\nСтрока 4: Имя\nСтрока 6: Имя\nСтрока 8: Имя\nСтрока 10: Имя\n"
+                     "Строка 12: Имя\nСтрока 14: Имя\nСтрока 16: Имя\nСтрока 18: Имя\n"
+                     "Строка 20: Имя\nи ещё 2"));
+}
+
+// A second broadcast reaches every number not confirmed, and only those.
+TEST(BroadcastReport, NotReachedAreTheNumbersNotConfirmed) {
+    EXPECT_EQ(
+        notReached(sampleReport(BroadcastEnding::Stopped, "CURN")),
+        (RecipientList{cp("8 (900) 222-22-22; Пётр"), "+79003333333", "+79004444444 \"A;B\""}));
+    EXPECT_TRUE(notReached(sampleReport(BroadcastEnding::Finished, "CCCC")).empty());
+}
+
+TEST(BroadcastReport, CsvFileRowPerLine) {
+    const BroadcastReport r = sampleReport(BroadcastEnding::Stopped, "CURN");
+    const std::string expected =
+        "\xEF\xBB\xBFНомер;Имя;Результат;Время;Код ошибки\r\n"
+        "+79001111111;Ivan;отправлено;2026-12-09T18:01:00;\r\n"
+        "89002222222;Пётр;не подтверждено;2026-12-09T18:02:00;\r\n"
+        ";Иван;не отправлено;;\r\n"
+        "+79003333333;;отклонено;2026-12-09T18:03:00;21\r\n"
+        "+79004444444;\"\"\"A;B\"\"\";не отправлено;;\r\n";
+    EXPECT_EQ(broadcastReportCsv(r), expected);
+    test::TempDir dir;
+    saveBroadcastReport(dir.path("report.csv"), r);
+    EXPECT_EQ(test::readFile(dir.path("report.csv")), expected);
+    EXPECT_THROW(saveBroadcastReport(dir.path("missing/report.csv"), r), Failure);
 }
 
 }  // namespace

@@ -14,19 +14,47 @@ namespace {
 
 using test::cp;
 
-TEST(RecipientNumber, LeadingPlusAndDigitsUpToTwenty) {
-    EXPECT_EQ(recipientNumber("+8613812345678"), "+8613812345678");
-    EXPECT_EQ(recipientNumber(cp("79001234567; Иван")), "79001234567");
-    EXPECT_EQ(recipientNumber("+79002222222 Petrov"), "+79002222222");
-    EXPECT_EQ(recipientNumber("112"), "112");
-    EXPECT_EQ(recipientNumber("+7"), "+7");
-    EXPECT_EQ(recipientNumber(std::string(20, '9')), std::string(20, '9'));
-    EXPECT_EQ(recipientNumber("+" + std::string(19, '9') + ";x"), "+" + std::string(19, '9'));
-    // Nobody's number.
-    for (const Text& line :
-         {Text(), cp("Иван"), Text(" 79001234567"), Text("+"), Text("++7"), Text("+ 7"),
-          Text(std::string(21, '9')), Text("+" + std::string(20, '9'))}) {
-        EXPECT_EQ(recipientNumber(line), "") << line;
+// A number as people write it: digits and a leading "+", the marks between the digits left
+// out, ended by any other character; the rest of the line is the name.
+TEST(RecipientNumber, AsPeopleWriteIt) {
+    struct Case {
+        const char* line;  // UTF-8
+        const char* number;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"+7 900 123-45-67", "+79001234567", ""},
+        {"8 (900) 123-45-67", "89001234567", ""},
+        {"+7-900-1234567; Иван", "+79001234567", "Иван"},
+        {"+7.900.123.45.67 Пётр Ёлкин", "+79001234567", "Пётр Ёлкин"},
+        {"+8613812345678", "+8613812345678", ""},
+        {"79001234567; Иван", "79001234567", "Иван"},
+        {"+79003333333\tЛи", "+79003333333", "Ли"},
+        {"+(7) 900 1234567", "+79001234567", ""},
+        {"112", "112", ""},
+        {"900-", "900", ""},  // a mark that no digit follows ends the number
+        {"900 - Иван", "900", "Иван"},
+        {"99999999999999999999", "99999999999999999999", ""},  // 20 digits
+        {"+9999999999999999999;x", "+9999999999999999999", "x"},
+        // Nobody's number: the line is named in the report.
+        {"", "", ""},
+        {"Иван", "", "Иван"},
+        {" 79001234567", "", " 79001234567"},
+        {"(900) 1234567", "", "(900) 1234567"},
+        {"+", "", "+"},
+        {"++7", "", "++7"},
+        {"+7", "", ""},  // fewer than 3 digits
+        {"8 9", "", ""},
+        {"999999999999999999999", "", ""},  // 21 characters
+        {"+99999999999999999999", "", ""},
+        {"+7 900 123 45 67 89 01 23 45 6", "", ""},
+    };
+    for (const Case& c : cases) {
+        const Text text = cp(c.line);
+        EXPECT_EQ(recipientNumber(text), c.number) << c.line;
+        if (*c.number != '\0' || *c.name != '\0') {
+            EXPECT_EQ(recipientName(text), cp(c.name)) << c.line;
+        }
     }
 }
 

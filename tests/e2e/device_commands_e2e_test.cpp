@@ -376,4 +376,59 @@ TEST_F(DeviceCommandsE2E, SmsReachesExactlyTheNumbersOfAFileWithNames) {
               "+79003333333\tЁлка №1 «ура» — іїЁё€\n");
 }
 
+// Three recipients, the second refused by the modem, the first answered late (after the second
+// send went out): the report names exactly the refused one, and the resend it offers reaches
+// that one alone, after the same question.
+TEST_F(DeviceCommandsE2E, RefusedRecipientIsReportedAndResentAlone) {
+    const QString record = path("sms.txt");
+    const QString log = path("lines.txt");
+    Emulator emulator(dir_.path(), {"--sms-record", record, "--log", log, "--refuse", "222:38",
+                                    "--late", "111:8000"});
+    ASSERT_TRUE(emulator.started());
+    TForm1 form;
+    ASSERT_TRUE(openPort(form, emulator.port()));
+    std::ofstream(path("recipients.txt").toStdString(), std::ios::binary)
+        << "111 A\r\n222 B\r\n333 C\r\n";
+    form.loadRecipients(path("recipients.txt").toStdString());
+    form.findChild<QPlainTextEdit*>("Memo2")->setPlainText(QStringLiteral("Hi"));
+
+    // Yes to the questions, "Разослать повторно" to the first report, OK to the next.
+    std::vector<QString> shown;
+    bool resent = false;
+    const orv::ui::MessageBoxHook previous =
+        orv::ui::setMessageBoxHook([&](QMessageBox& box) -> int {
+            shown.push_back(box.text());
+            if (box.standardButtons() & QMessageBox::Retry) {
+                const bool first = !resent;
+                resent = true;
+                return first ? QMessageBox::Retry : QMessageBox::Ok;
+            }
+            return box.standardButtons() & QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::Ok;
+        });
+    form.Button2Click();
+    const bool done = waitUntil([&] { return shown.size() >= 4 && !form.runner().busy(); }, 150000);
+    orv::ui::setMessageBoxHook(previous);
+    ASSERT_TRUE(done);
+
+    const std::vector<QString> expected = {
+        QStringLiteral(
+            "Разослать SMS-сообщение 3 абонентам?\n\nТекст: «Hi»\n\nНомера: 111, 222, 333"),
+        QStringLiteral("Модем отклонил отправку SMS-сообщений: 1 из 3.\nНомера: 222 (ошибка 38)"),
+        QStringLiteral("Разослать SMS-сообщение 1 абоненту?\n\nТекст: «Hi»\n\nНомера: 222"),
+        QStringLiteral("Модем отклонил отправку SMS-сообщений: 1 из 1.\nНомера: 222 (ошибка 38)"),
+    };
+    EXPECT_EQ(shown, expected);
+    EXPECT_EQ(readFile(record), "111\tHi\n333\tHi\n");
+    // The sends the modem took: the three, then the refused one alone.
+    std::vector<std::string> sends;
+    std::istringstream lines(readFile(log));
+    for (std::string line; std::getline(lines, line);) {
+        if (const std::size_t at = line.find("AT+CMSS=1,\""); at != std::string::npos) {
+            sends.push_back(line.substr(at + 11, 12));
+        }
+    }
+    EXPECT_EQ(sends, (std::vector<std::string>{"003100310031", "003200320032", "003300330033",
+                                               "003200320032"}));
+}
+
 }  // namespace

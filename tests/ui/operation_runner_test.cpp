@@ -16,6 +16,7 @@
 #include <QWindow>
 #include <atomic>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "app/messages.h"
@@ -28,6 +29,7 @@
 #include "link/clock.h"
 #include "link/link.h"
 #include "operations/programming.h"
+#include "sms/broadcast_report.h"
 #include "ui_support.h"
 
 using namespace orv::ui::test;
@@ -472,10 +474,84 @@ TEST_F(MainWindowCommandsTest, BroadcastAsksFirstWithYesAsTheDefault) {
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text,
               QStringLiteral("Разослать SMS-сообщение 2 абонентам?\n\nТекст: «Ёлка»\n\n"
+                             "Номера: +79001234567, 89001234567\n\n"
                              "Строки без номера абонента (1) будут пропущены."));
     EXPECT_EQ(messages.shown[0].icon, QMessageBox::Question);
     EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(messages.shown[0].defaultButton, QMessageBox::Yes);
+}
+
+// The report at a broadcast's end offers to send the same text again to those it did not
+// reach (refused, unconfirmed, never sent to), and only to them, after the same question; and
+// it saves itself as a file, after which it is shown again.
+TEST_F(MainWindowCommandsTest, BroadcastReportResendsToThoseNotReachedAlone) {
+    orv::BroadcastReport report = orv::newBroadcastReport(
+        {"+79001111111 Ivan", "+79002222222", "Ivan", "+79003333333", "+79004444444"});
+    const orv::SendOutcome outcomes[] = {orv::SendOutcome::Confirmed, orv::SendOutcome::Refused,
+                                         orv::SendOutcome::NotSent, orv::SendOutcome::Unconfirmed,
+                                         orv::SendOutcome::NotSent};
+    for (std::size_t i = 0; i < report.rows.size(); ++i) {
+        report.rows[i].outcome = outcomes[i];
+    }
+    report.ending = orv::BroadcastEnding::Stopped;
+
+    // Answers the save dialog with `name` once it shows.
+    auto answerSaveDialog = [this](const QString& name) {
+        auto* timer = new QTimer(&form);
+        QObject::connect(timer, &QTimer::timeout, &form, [this, timer, name] {
+            auto* dialog = form.findChild<QFileDialog*>("SaveReportDialog");
+            if (!dialog || !dialog->isVisible()) {
+                return;
+            }
+            timer->deleteLater();
+            EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        });
+        timer->start(20);
+    };
+    // The report: "Сохранить отчёт…" first, then "Разослать повторно"; No to the question.
+    std::vector<ShownMessage> shown;
+    std::vector<int> answers = {QMessageBox::Save, QMessageBox::Retry, QMessageBox::No};
+    const orv::ui::MessageBoxHook previous = orv::ui::setMessageBoxHook([&](QMessageBox& box) {
+        shown.push_back({box.windowTitle(), box.text(), box.icon(), box.standardButtons()});
+        if (answers.front() == QMessageBox::Save) {
+            EXPECT_EQ(box.button(QMessageBox::Save)->text(), QStringLiteral("Сохранить отчёт…"));
+            EXPECT_EQ(box.button(QMessageBox::Retry)->text(), QStringLiteral("Разослать повторно"));
+            answerSaveDialog(dir.path("report"));
+        }
+        const int answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    });
+    const orv::Text text = orv::broadcastReportText(report);
+    form.showBroadcastReport({"Hi"}, report, orv::MessageKind::Information, text);
+    orv::ui::setMessageBoxHook(previous);
+
+    ASSERT_EQ(shown.size(), 3u);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(shown[i].text, orv::ui::toQString(text));
+        EXPECT_EQ(shown[i].buttons, QMessageBox::Ok | QMessageBox::Save | QMessageBox::Retry);
+    }
+    EXPECT_EQ(shown[2].text,
+              QStringLiteral("Разослать SMS-сообщение 3 абонентам?\n\nТекст: «Hi»\n\nНомера: "
+                             "+79002222222, +79003333333, +79004444444"));
+    EXPECT_EQ(shown[2].icon, QMessageBox::Question);
+    expectNothingRan();
+    std::ifstream saved(dir.path("report.csv").toStdString(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << saved.rdbuf();
+    EXPECT_EQ(bytes.str(), orv::broadcastReportCsv(report));
+
+    // Everyone reached: nothing to resend, the report is only saved or closed.
+    for (orv::RecipientRow& row : report.rows) {
+        row.outcome = row.number.empty() ? row.outcome : orv::SendOutcome::Confirmed;
+    }
+    MessageRecorder messages;
+    form.showBroadcastReport({"Hi"}, report, orv::MessageKind::Information,
+                             orv::broadcastReportText(report));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Ok | QMessageBox::Save);
 }
 
 TEST_F(MainWindowCommandsTest, RecipientFileFromTheDialogReplacesTheList) {
