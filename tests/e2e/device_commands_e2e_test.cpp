@@ -364,7 +364,8 @@ TEST_F(DeviceCommandsE2E, SmsReachesExactlyTheNumbersOfAFileWithNames) {
     ASSERT_EQ(messages.shown.size(), 2u);
     EXPECT_EQ(messages.shown[0].first,
               QStringLiteral("Разослать SMS-сообщение 3 абонентам?\n\nТекст: «Ёлка №1 «ура» — "
-                             "іїЁё€»\n\nСтроки без номера абонента (2) будут пропущены."));
+                             "іїЁё€»\n\nНомера: +8613812345678, 79002222222, +79003333333\n\n"
+                             "Строки без номера абонента (2) будут пропущены."));
     EXPECT_EQ(messages.shown[1].first,
               QStringLiteral("Строки без номера абонента не разосланы: 2.\nСтрока 3: (пустая)\n"
                              "Строка 4: Иван"));

@@ -374,6 +374,25 @@ TEST(Sms, SlowNetworkAnswersWhileTheNextLineComesIn) {
     EXPECT_EQ(d.sentMessages()[1].number, "+79007654321");
 }
 
+// A refused number gets its own code; a late number's result comes late, and the results
+// after it wait for it, so that they keep the order of the sends.
+TEST(Sms, RefusedAndLateNumbersKeepTheOrderOfTheSends) {
+    Options o;
+    o.refusedNumbers = {{"222", 38}};
+    o.lateNumbers = {{"111", 9'000'000}};
+    DeviceModel d(o);
+    Program p(d);
+    Broadcast b;
+    b.run(p, ucs2("Hi"), {"111", "222", "333"});
+    ASSERT_EQ(b.afterCmss.size(), 3u);
+    EXPECT_EQ(b.afterCmss[0], "");  // not yet at 7 s
+    EXPECT_EQ(b.afterCmss[1], "\r\n+CMSS: 1\r\n\r\nOK\r\n\r\n+CMS ERROR: 38\r\n");
+    EXPECT_EQ(b.afterCmss[2], "\r\n+CMSS: 2\r\n\r\nOK\r\n");
+    ASSERT_EQ(d.sentMessages().size(), 2u);
+    EXPECT_EQ(d.sentMessages()[0].number, "111");
+    EXPECT_EQ(d.sentMessages()[1].number, "333");
+}
+
 TEST(Sms, EmptyRecipientIsRefused) {
     DeviceModel d;
     Program p(d);
