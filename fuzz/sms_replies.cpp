@@ -9,9 +9,10 @@
 //      (№ 1 "AT+CMGF=1", № 2 the character set, № 3 the message parameters, № 4 and № 4/1 the
 //      write command, № 5 Ctrl-Z); the text itself never goes out without the modem's prompt.
 //   3. A broadcast that ends normally sent one send command per recipient and emptied the
-//      message memory last, gave the port back to the reader, and names as unconfirmed only
-//      recipients, in list order; with a proper modem exactly those whose answer lacked
-//      "+CMSS:".
+//      message memory last, and gave the port back to the reader; with a proper modem each
+//      recipient is confirmed or refused by the final result of its own place among the ended
+//      lines of the answers ("+CMSS:", "+CMS ERROR:", "+CME ERROR:", "ERROR"), first in first
+//      out, and unconfirmed when there are fewer results than sends.
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,36 @@ std::string errorText(const char* number) {
 }
 
 const std::string kOk = "\r\nOK\r\n";
+
+// Each send's outcome as a letter (Confirmed, Refused, Unconfirmed): the final results among
+// the ended lines of all the answers, in order, one per send.
+std::string expectedOutcomes(const std::vector<std::string>& answers, std::size_t sends) {
+    std::string outcomes(sends, 'U');
+    std::size_t k = 0;
+    std::string line;
+    std::string all;
+    for (const std::string& a : answers) {
+        all += a;
+    }
+    for (char c : all) {
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        const std::size_t from = line.find_first_not_of(" \t");
+        const std::string t = from == std::string::npos
+                                  ? std::string()
+                                  : line.substr(from, line.find_last_not_of(" \t") - from + 1);
+        line.clear();
+        const bool sent = startsWith(t, "+CMSS:");
+        const bool refused =
+            startsWith(t, "+CMS ERROR:") || startsWith(t, "+CME ERROR:") || t == "ERROR";
+        if ((sent || refused) && k < sends) {
+            outcomes[k++] = sent ? 'C' : 'R';
+        }
+    }
+    return outcomes;
+}
 
 // What a proper modem answers to a line other than a send.
 std::string properAnswer(const std::string& line) {
@@ -96,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     orv::fuzz::QuietUser user;
     orv::OperationContext ctx{port, clock, user, user, ""};
-    orv::BroadcastResult result;
+    orv::BroadcastReport result;
     std::string error;
     try {
         result = orv::broadcastSms(ctx, text, recipients);
@@ -131,24 +162,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(sends == recipients.size());
     FUZZ_CHECK(lines.back() == "AT+CMGDA=\"DEL ALL\"");
     FUZZ_CHECK(!user.stopped);
-    FUZZ_CHECK(result.recipients == recipients.size());
-    std::size_t at = 0;
-    for (const orv::Text& number : result.unconfirmed) {
-        while (at < recipients.size() && recipients[at] != number) {
-            ++at;
-        }
-        FUZZ_CHECK(at < recipients.size());
-        ++at;
+    FUZZ_CHECK(result.ending == orv::BroadcastEnding::Finished);
+    FUZZ_CHECK(result.rows.size() == recipients.size());
+    std::string outcomes;
+    for (const orv::RecipientRow& row : result.rows) {
+        FUZZ_CHECK(row.outcome != orv::SendOutcome::NotSent);
+        outcomes += "CURN"[static_cast<int>(row.outcome)];
     }
     if (proper) {
         FUZZ_CHECK(sendAnswers.size() == recipients.size());
-        std::vector<orv::Text> expected;
-        for (std::size_t k = 0; k < recipients.size(); ++k) {
-            if (sendAnswers[k].find("+CMSS:") == std::string::npos) {
-                expected.push_back(recipients[k]);
-            }
-        }
-        FUZZ_CHECK(result.unconfirmed == expected);
+        FUZZ_CHECK(outcomes == expectedOutcomes(sendAnswers, recipients.size()));
     }
     return 0;
 }

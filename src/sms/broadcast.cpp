@@ -24,6 +24,10 @@ constexpr int kSendPauses = 14;
 // After the last send the results still owed are waited for this long.
 constexpr Millis kOwedWait = 30000;
 
+// The most of one line of the modem's output that is kept to be judged: far more than any
+// final result, so that a modem that never ends a line costs no more than this.
+constexpr std::size_t kLongestLine = 1024;
+
 // How many numbers the question before a broadcast shows.
 constexpr std::size_t kQuestionNumbers = 5;
 
@@ -362,7 +366,7 @@ class BroadcastRun {
     void take(const std::string& bytes) {
         for (char c : bytes) {
             if (c != '\r' && c != '\n') {
-                if (partial_.size() < device::kReplyBuffer) {
+                if (partial_.size() < kLongestLine) {
                     partial_ += c;
                 }
                 continue;
