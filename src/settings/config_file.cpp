@@ -176,16 +176,8 @@ class Loader {
         for (std::size_t k = 0; k < device::kHeaderRegisterCount; ++k) {
             const Text& line = lineAt(k);
             const device::Register& reg = device::kRegisters[k];
-            const Text head = device::writeCommand(reg);
-            if (line.compare(0, head.size(), head) != 0 || (line.size() != 9 && !refused_)) {
+            if (line.size() != 9 || line.compare(0, 7, device::writeCommand(reg)) != 0) {
                 throw formatError(shownName_);
-            }
-            if (line.size() != 9) {
-                refuse(refusedRegister(reg, line,
-                                       cp1251::fromUtf8("значение должно быть из двух "
-                                                        "знаков")),
-                       formatError(shownName_));
-                continue;
             }
             if (const Text why = SaveableCheck::headerLine(reg, line); !why.empty()) {
                 refuse(refusedRegister(reg, line, why), formatError(shownName_));
@@ -249,15 +241,12 @@ class Loader {
                 number += c;
             }
         }
+        if (quotes < 3) {
+            throw formatError(shownName_);
+        }
         RefusedValue slot;
         slot.slot = index.empty() ? 0 : std::stoi(index.substr(0, 6));
         slot.value = number;
-        if (quotes < 3) {
-            slot.value = line;
-            slot.why = cp1251::fromUtf8("запись не читается");
-            refuse(slot, formatError(shownName_));
-            return;
-        }
         slot.text = textField(line, pos);
         const char tag = pos < line.size() ? line[pos] : '\0';
         switch (tag) {

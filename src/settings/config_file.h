@@ -66,8 +66,9 @@ struct RefusedValue {
 // Decodes the read-back of a device as loadFromText does, except that a register or a slot
 // whose value the window cannot hold is passed over (the record keeps what it held there, and
 // its password as a whole when a digit is refused) and listed, in file order, instead of
-// refusing the whole text. What has no form at all (a header line with another prefix, lines
-// missing) is still refused with the loader's message.
+// refusing the whole text. A line without the form of its kind (a header line of another length
+// or prefix, a phone-book line cut short, lines missing) is still refused with the loader's
+// message: it holds no value to name.
 std::vector<RefusedValue> loadReadBack(const std::string& bytes, SettingsRecord& record,
                                        const Text& shownName);
 
