@@ -11,6 +11,7 @@ packages=(
   xvfb xauth fonts-dejavu-core fonts-liberation
   clang libclang-rt-14-dev dpkg-dev file
   appstream man-db
+  locales  # the charmap CP1251.gz that the code page test checks the own table against
 )
 
 missing=()

@@ -1,6 +1,6 @@
 # Core tests: settings, encodings, file formats, the operations in virtual time, SMS text. No
 # widgets, no Qt: the same list builds natively and, for Windows, with MinGW-w64 (the core alone,
-# cmake/core_tests.cmake).
+# cmake/core_only_tests.cmake).
 # Shared test doubles: a scripted device behind a port, in virtual time, the sample record and
 # temporary folders. Plain C++, like the core tests that need them.
 set(ORV_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR})

@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QPointer>
 
+#include <algorithm>
+
 #include "app/controls.h"
 #include "app/messages.h"
 #include "app/text_bridge.h"
@@ -162,10 +164,14 @@ void PhoneGrid::keyPressEvent(QKeyEvent* event) {
                 }
                 break;
             case Qt::Key_Escape:
-                // Escape cancels a new record, typed into or not.
+                // Escape cancels only what is still being entered: a new record nothing was
+                // typed into. A number written into a record stays until the delete command
+                // and its question take it away.
                 if (model_->newRow() >= 0 && model_->newRow() == currentIndex().row()) {
-                    model_->keepNewRow();
-                    model_->removeRecord(currentIndex().row());
+                    const int row = currentIndex().row();
+                    if (model_->dropUntouchedNewRow()) {
+                        setCurrentIndex(model_->index(std::min(row, model_->rowCount() - 1), 0));
+                    }
                     return;
                 }
                 break;

@@ -2,7 +2,8 @@
 // The grid that edits one phone table: one column, the numbers; no title row and no row
 // indicator. Editing in place; Tab and Down at the last row start a new record, Insert one before
 // the current row; Ctrl+Delete deletes the current record after a question. A new record left
-// untouched is dropped when the user leaves it or the grid.
+// untouched is dropped when the user leaves it or the grid, or presses Escape on it; Escape never
+// removes a record that holds a number written into it.
 
 #include <QStyledItemDelegate>
 #include <QTableView>

@@ -32,16 +32,20 @@ std::vector<int> unwrittenSlots(const CommandList& lines);
 // list as "1.txt", closes the progress window and starts a new reader.
 void writeProgramming(OperationContext& ctx, const SettingsRecord& record);
 
-// Read programming (N2Click): reads the registers and the SIM phone book, saves the read-back
-// as "1.txt" and loads it into `record` through LoadFromFile. On a failure of the load the
-// settings before the faulty line stay changed in `record` and the Failure goes on. A stop
-// leaves `record` and "1.txt" as they were.
+// Read programming (N2Click): reads the registers and the SIM phone book (the scan stops at the
+// first empty slot from 1, reads the forward number's slot, and stops at the first empty one
+// from 101), saves the read-back as "1.txt" and loads it into `record` as LoadFromFile does.
+// `record` takes the read-back whole or not at all: a read-back that does not load, or one that
+// holds a register or slot value the window cannot hold (each named in the Failure, with its
+// value and why), leaves it as it was. A stop leaves `record` and "1.txt" as they were.
 void readProgramming(OperationContext& ctx, SettingsRecord& record);
 
-// The check against the window ("Сверить с устройством"): reads the device as read
-// programming does, with the same lines, pauses and scan, and compares what it read with
-// `window`. Writes no file and sends no write command. A record that cannot be written is
-// refused before anything is sent.
+// The check against the window ("Сверить с устройством"): reads the registers as read
+// programming does and every slot from 1 to 150, whatever is empty between them, and compares
+// what it read with `window`: besides the settings and numbers that differ, the values the
+// window cannot hold and the entries read programming's scan would not reach. Its time left is
+// exact from the start. Writes no file and sends no write command. A record that cannot be
+// written is refused before anything is sent.
 Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& window);
 
 // SIM card clearing (Sim1Click after its question): slots 1 to 150.

@@ -6,7 +6,9 @@
 // the replies reach its own reads without the reader-stop protocol; the flag is left alone.
 
 #include <algorithm>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "link/com_create.h"
 #include "link/device.h"
@@ -26,6 +28,7 @@ constexpr int kFirstSlot = 1;
 constexpr int kLastSlot = kLastSimSlot;
 constexpr int kForwardSlot = kForwardIndex;
 constexpr int kFirstSpeedDialSlot = kForwardIndex + 1;
+constexpr int kRegisterProgress = kRegisterStep * static_cast<int>(device::kRegisters.size());
 
 // The progress bar as the operation drives it: the position never leaves the bar's range, so
 // that an advance past the maximum stays at the maximum, as the bar itself keeps it.
@@ -125,13 +128,17 @@ Millis closingTime() {
     return lineTime(device::kStatus) + kPauseLength;
 }
 
+// How the phone book is read: by read programming's scan, which stops at empty slots, or every
+// slot from the first to the last (the check against the window).
+enum class SlotReads { Scan, Every };
+
 // The reading shared by read programming and the check against the window: the registers and
 // the SIM phone book, read into a command list as read programming lists them. Each line with
 // its reply lies between two line boundaries, where a stop is taken.
 class DeviceReading {
   public:
-    DeviceReading(OperationContext& ctx, Progress& progress, TimeLeft& timeLeft)
-        : ctx_(ctx), progress_(progress), timeLeft_(timeLeft) {}
+    DeviceReading(OperationContext& ctx, Progress& progress, TimeLeft& timeLeft, SlotReads reads)
+        : ctx_(ctx), progress_(progress), timeLeft_(timeLeft), reads_(reads) {}
 
     void registers() {
         Millis rest =
@@ -139,7 +146,8 @@ class DeviceReading {
         for (const device::Register& reg : device::kRegisters) {
             rest += readTime(device::readCommand(reg));
         }
-        timeLeft_.set(rest, true);
+        // Reading every slot, the whole schedule is known from the start; the scan's end is not.
+        timeLeft_.set(rest, reads_ == SlotReads::Scan);
         // Registers, every one of the table whatever the password length: the line that would
         // write the value read. It is listed whatever the reply's length; the loader judges its
         // form.
@@ -166,6 +174,14 @@ class DeviceReading {
     // pass that stopped short would otherwise leave the device's forward number behind and
     // the window's old one in place), and the speed-dial entries from their own first slot.
     void phoneBook() {
+        if (reads_ == SlotReads::Every) {
+            for (int index = kFirstSlot; index <= kLastSlot; ++index) {
+                readEntry(index);
+                timeLeft_.done(readTime(slotRead(index)));
+            }
+            timeLeft_.set(closingTime());
+            return;
+        }
         const int lastRead = readPass(kFirstSlot, kForwardSlot);
         if (lastRead < kForwardSlot) {
             readSlot(kForwardSlot, kFirstSpeedDialSlot);
@@ -177,18 +193,67 @@ class DeviceReading {
 
     const CommandList& entries() const { return entries_; }
 
+    // The slots read that hold an entry read programming's scan does not reach: after the
+    // first empty slot from 1 (but for the forward number's), or after the first empty one
+    // from 101. Meaningful once every slot was read.
+    std::vector<int> unreadSlots() const {
+        std::vector<bool> reached(kLastSlot + 1, false);
+        auto pass = [&](int index) {
+            for (;; ++index) {
+                reached[static_cast<std::size_t>(index)] = true;
+                if (seen(index).empty || index >= kLastSlot) {
+                    return index;
+                }
+            }
+        };
+        if (pass(kFirstSlot) < kForwardSlot) {
+            reached[kForwardSlot] = true;
+            pass(kFirstSpeedDialSlot);
+        }
+        std::vector<int> unread;
+        for (int index = kFirstSlot; index <= kLastSlot; ++index) {
+            if (seen(index).listed && !reached[static_cast<std::size_t>(index)]) {
+                unread.push_back(index);
+            }
+        }
+        return unread;
+    }
+
   private:
-    // Reads one slot and lists it when it holds an entry; returns its trimmed reply. Should the
-    // pass end here, the scan goes on at `next` when this slot lies below it, and is over
-    // otherwise.
-    std::string readSlot(int index, int next) {
+    // What a slot's reply was: an entry, which is listed, or the answer of an empty slot.
+    struct Seen {
+        bool listed = false;
+        bool empty = false;
+    };
+    Seen seen(int index) const {
+        const auto it = seen_.find(index);
+        return it == seen_.end() ? Seen{} : it->second;
+    }
+
+    // Reads one slot and lists it when it holds an entry; returns its trimmed reply.
+    std::string readEntry(int index) {
         lineBoundary(ctx_);
-        progress_.advance(1);
+        if (reads_ == SlotReads::Every) {
+            progress_.set(kRegisterProgress +
+                          index * (kProgressMaximum - kRegisterProgress) / kLastSlot);
+        } else {
+            progress_.advance(1);
+        }
         std::string trimmed = askDevice(ctx_, slotRead(index), [] {});
+        Seen& seen = seen_[index];
         if (device::isListedSlotReply(trimmed)) {
             trimmed = replaceAll(trimmed, device::kPhoneBookReplyHead, device::kPhoneBookWrite);
             entries_.push_back(trimmed);
+            seen.listed = true;
         }
+        seen.empty = device::isEmptySlotReply(trimmed);
+        return trimmed;
+    }
+
+    // Reads one slot of the scan. Should the pass end here, the scan goes on at `next` when
+    // this slot lies below it, and is over otherwise.
+    std::string readSlot(int index, int next) {
+        std::string trimmed = readEntry(index);
         const bool passGoesOn = !device::isEmptySlotReply(trimmed) && index < kLastSlot;
         const int after = passGoesOn ? index + 1 : index < next ? next : kLastSlot + 1;
         timeLeft_.set(scanBound(after) + closingTime(), after <= kLastSlot);
@@ -213,13 +278,17 @@ class DeviceReading {
     OperationContext& ctx_;
     Progress& progress_;
     TimeLeft& timeLeft_;
+    SlotReads reads_;
     CommandList entries_;
+    std::map<int, Seen> seen_;
 };
 
 // Reads the device under the given caption, from the presence check to the closing status line,
-// into `entries`. False when the user stopped it: the status line has closed the run and the
-// entries are incomplete. The progress window stays shown either way.
-bool readDevice(OperationContext& ctx, const Text& caption, CommandList& entries) {
+// into `entries`; with every slot read, `unread` gets the slots read programming's scan would not
+// reach. False when the user stopped it: the status line has closed the run and the entries are
+// incomplete. The progress window stays shown either way.
+bool readDevice(OperationContext& ctx, const Text& caption, SlotReads reads, CommandList& entries,
+                std::vector<int>* unread = nullptr) {
     OperationUser& user = ctx.user;
     Progress progress(user);
     progress.set(0);
@@ -230,7 +299,7 @@ bool readDevice(OperationContext& ctx, const Text& caption, CommandList& entries
     user.setRange(0, kProgressMaximum);
 
     TimeLeft timeLeft(user);
-    DeviceReading reading(ctx, progress, timeLeft);
+    DeviceReading reading(ctx, progress, timeLeft, reads);
     bool stopped = false;
     try {
         reading.registers();
@@ -244,6 +313,9 @@ bool readDevice(OperationContext& ctx, const Text& caption, CommandList& entries
     Pause(ctx.clock);
     timeLeft.set(0);
     entries = reading.entries();
+    if (unread && !stopped) {
+        *unread = reading.unreadSlots();
+    }
     return !stopped;
 }
 
@@ -256,11 +328,23 @@ Text restingCaption() {
     return cp1251::fromUtf8("Запись программирования");
 }
 
+// Read programming refuses a read-back the window cannot hold, naming every value.
+Failure refusedValues(const std::vector<RefusedValue>& refused) {
+    Text text = cp1251::fromUtf8(
+        "GSM-Тарк Орвелин-9 хранит значения, которые окно программы не может принять:");
+    for (const RefusedValue& value : refused) {
+        text += "\n" + describeRefusal(value);
+    }
+    text +=
+        cp1251::fromUtf8("\nСчитанные данные записаны в файл 1.txt. Окно программы не изменено.");
+    return Failure(MessageKind::Error, text);
+}
+
 }  // namespace
 
 void readProgramming(OperationContext& ctx, SettingsRecord& record) {
     CommandList entries;
-    if (!readDevice(ctx, readingCaption(), entries)) {
+    if (!readDevice(ctx, readingCaption(), SlotReads::Scan, entries)) {
         ctx.user.closeProgress();
         ctx.user.setCaption(restingCaption());
         throw Stopped(
@@ -270,7 +354,16 @@ void readProgramming(OperationContext& ctx, SettingsRecord& record) {
 
     const std::string path = ctx.file(kCommandListFile);
     saveLines(path, fileLines(entries));
-    LoadFromFile(path, record, kCommandListFile);
+    // The window takes the read-back whole or not at all.
+    SettingsRecord loaded = record;
+    const std::vector<RefusedValue> refused =
+        loadReadBack(readWholeFile(path), loaded, kCommandListFile);
+    if (!refused.empty()) {
+        ctx.user.closeProgress();
+        ctx.user.setCaption(restingCaption());
+        throw refusedValues(refused);
+    }
+    record = std::move(loaded);
 
     ctx.user.closeProgress();
     ctx.user.setCaption(restingCaption());
@@ -280,7 +373,9 @@ Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& windo
     // A record the device could not hold is refused before anything is sent.
     checkEncodable(window);
     CommandList entries;
-    const bool complete = readDevice(ctx, cp1251::fromUtf8("Сверка с устройством"), entries);
+    std::vector<int> unread;
+    const bool complete = readDevice(ctx, cp1251::fromUtf8("Сверка с устройством"),
+                                     SlotReads::Every, entries, &unread);
     ctx.user.closeProgress();
     ctx.user.setCaption(restingCaption());
     if (!complete) {
@@ -294,15 +389,21 @@ Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& windo
     for (const Text& line : fileLines(entries)) {
         text += line + "\r\n";
     }
-    SettingsRecord device;
+    // A value the window cannot hold is a difference of its own; the setting or slot it stands
+    // for is taken as the window's, so that it is not told twice.
+    SettingsRecord device = asWritten(window);
+    std::vector<RefusedValue> refused;
     try {
-        loadFromText(text, device, Text());
+        refused = loadReadBack(text, device, Text());
     } catch (const Failure&) {
         throw Failure(MessageKind::Error,
                       cp1251::fromUtf8("Данные, считанные из GSM-Тарк Орвелин-9, имеют не "
                                        "правильный формат. Сверка не выполнена."));
     }
-    return compareRecords(window, device);
+    Differences differences = compareRecords(window, device);
+    differences.refused = std::move(refused);
+    differences.unreadSlots = std::move(unread);
+    return differences;
 }
 
 }  // namespace orv

@@ -10,17 +10,6 @@ namespace {
 
 using Field = SettingDifference::Field;
 
-// The record as the device would hold it after a write: encoded and read back.
-SettingsRecord asWritten(const SettingsRecord& record) {
-    std::string text;
-    for (const Text& line : encode(record)) {
-        text += line + "\r\n";
-    }
-    SettingsRecord written;
-    loadFromText(text, written, Text());
-    return written;
-}
-
 std::vector<Text> numbersOf(const PhoneTable& table) {
     std::vector<Text> numbers;
     for (const PhoneRecord& r : table) {
@@ -63,6 +52,16 @@ void compareTable(TableId table, const PhoneTable& windowTable, const PhoneTable
 }
 
 }  // namespace
+
+SettingsRecord asWritten(const SettingsRecord& record) {
+    std::string text;
+    for (const Text& line : encode(record)) {
+        text += line + "\r\n";
+    }
+    SettingsRecord written;
+    loadFromText(text, written, Text());
+    return written;
+}
 
 bool SettingDifference::operator==(const SettingDifference& o) const {
     return field == o.field && choice == o.choice && windowItem == o.windowItem &&
@@ -170,6 +169,20 @@ Text describeDifferences(const Differences& differences, const WindowWords& word
     if (differences.speedDialOrder) {
         text += "\n" + words.tableCaptions[kSpeedDialTable] +
                 cp1251::fromUtf8(": номера стоят в другом порядке");
+    }
+    for (const RefusedValue& r : differences.refused) {
+        text += cp1251::fromUtf8("\nВ устройстве значение, которое окно не может принять: ") +
+                describeRefusal(r);
+    }
+    if (!differences.unreadSlots.empty()) {
+        Text slots;
+        for (int slot : differences.unreadSlots) {
+            slots += (slots.empty() ? "" : ", ") + std::to_string(slot);
+        }
+        text += cp1251::fromUtf8("\nЗаписи в ячейках SIM-карты ") + slots +
+                cp1251::fromUtf8(
+                    " стоят после пустой ячейки: чтение программирования их не "
+                    "считывает.");
     }
     return text;
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <vector>
 
+#include "settings/config_file.h"
 #include "settings/settings_record.h"
 
 namespace orv {
@@ -50,9 +51,22 @@ struct Differences {
     std::vector<NumberDifference> numbers;
     // The speed-dial numbers both sides hold stand in another order.
     bool speedDialOrder = false;
+    // Registers and slots whose value the device holds but the window cannot: each of them
+    // differs from the window, whatever it shows there.
+    std::vector<RefusedValue> refused;
+    // Slots holding an entry that read programming does not read (they lie after an empty
+    // slot): the device holds them, but a read-back would leave them out.
+    std::vector<int> unreadSlots;
 
-    bool none() const { return settings.empty() && numbers.empty() && !speedDialOrder; }
+    bool none() const {
+        return settings.empty() && numbers.empty() && !speedDialOrder && refused.empty() &&
+               unreadSlots.empty();
+    }
 };
+
+// The record as the device would hold it after a write: encoded and read back. The record
+// must be one that can be written (checkEncodable).
+SettingsRecord asWritten(const SettingsRecord& record);
 
 // Compares the window's record with the device's. The window's record must be one that can be
 // written (checkEncodable); otherwise this throws that check's Failure.
@@ -74,7 +88,8 @@ struct WindowWords {
 
 // The message for the user: that the window and the device agree, or each difference on a line
 // of its own, a setting by its label with the window's value and the device's, numbers found on
-// one side only by their table's caption. The password is never shown.
+// one side only by their table's caption, then the values the window cannot hold and the slots
+// read programming does not read. The password is never shown.
 Text describeDifferences(const Differences& differences, const WindowWords& words);
 
 }  // namespace orv

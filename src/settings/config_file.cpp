@@ -1,5 +1,6 @@
 #include "settings/config_file.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -29,45 +30,282 @@ Failure formatError(const Text& shownName) {
 
 // The loader takes nothing that the save would refuse, so that whatever loads can always be
 // saved again: the two-digit fields up to 99, password digits only, and no more numbers than
-// the phone book has indices for (checkEncodable). A file that holds more is refused with the
-// format message before the record takes the line.
+// the phone book has indices for (checkEncodable). Each check says why a value is refused, or
+// nothing when it may be held.
 class SaveableCheck {
   public:
-    explicit SaveableCheck(const Text& shownName) : shownName_(shownName) {}
-
     // The number length, call duration and control time carry up to 255.
-    void headerLine(const device::Register& reg, const Text& line) const {
+    static Text headerLine(const device::Register& reg, const Text& line) {
         using device::RegisterRole;
         const bool twoDigitField = reg.role == RegisterRole::NumberLength ||
                                    reg.role == RegisterRole::CallDuration ||
                                    reg.role == RegisterRole::ControlTime;
         if (twoDigitField && StrToHex(line) > 99) {
-            throw formatError(shownName_);
+            return cp1251::fromUtf8("это число " + std::to_string(StrToHex(line)) +
+                                    ", а поле принимает от 0 до 99");
         }
+        return Text();
     }
 
-    void passwordCharacter(char c) const {
+    static Text passwordCharacter(char c) {
         if (c < '0' || c > '9') {
-            throw formatError(shownName_);
+            return cp1251::fromUtf8("пароль состоит только из цифр");
         }
+        return Text();
     }
 
-    void numberAdded(TableId id, const Text& number) {
+    Text numberAdded(TableId id, const Text& number) {
         if (!Check_StrOnInt(number.substr(0, kNumberFieldSize))) {
-            return;  // takes no index: the encoding passes it over
+            return Text();  // takes no index: the encoding passes it over
         }
         const bool fits = id == kSpeedDialTable
                               ? ++speedDial_ <= kLastSpeedDialIndex - kForwardIndex
                               : ++tagged_ <= kLastTaggedIndex;
         if (!fits) {
-            throw formatError(shownName_);
+            return cp1251::fromUtf8(id == kSpeedDialTable
+                                        ? "номеров ускоренного набора больше, чем ячеек 101–150"
+                                        : "номеров с пометками таблиц больше, чем ячеек 1–99");
         }
+        return Text();
     }
 
   private:
-    const Text& shownName_;
     int tagged_ = 0;
     int speedDial_ = 0;
+};
+
+// The label under which the window shows the setting a register holds.
+const char* registerLabel(device::RegisterRole role) {
+    using device::RegisterRole;
+    switch (role) {
+        case RegisterRole::NumberLength:
+            return "Значность набираемых номеров";
+        case RegisterRole::CallDuration:
+            return "Длительность разговора (минуты)";
+        case RegisterRole::ControlTime:
+            return "Время контроля посылки вызова(сек)";
+        case RegisterRole::Volume:
+            return "Уровень громкости";
+        case RegisterRole::PasswordLength:
+        case RegisterRole::PasswordDigit:
+            return "Пароль (не более 7 цифр)";
+        case RegisterRole::FirstFlags:
+        case RegisterRole::SecondFlags:
+            break;
+    }
+    return "Настройки вызовов";
+}
+
+// Why a table cannot hold a number (storableNumber), in the words of the window's refusal.
+Text numberWhy(TableId table, const Text& number) {
+    if (!Check_StrOnInt(number) || number.size() > kNumberFieldSize) {
+        return cp1251::fromUtf8("номер может содержать только цифры и «+», не более 15 знаков");
+    }
+    return cp1251::fromUtf8("номер направления должен содержать не менее " +
+                            std::to_string(shortestNumber(table)) + " знаков");
+}
+
+// The text field of a phone-book line: what stands between its third and fourth double quote.
+Text textField(const Text& line, std::size_t afterThirdQuote) {
+    const std::size_t end = line.find('"', afterThirdQuote);
+    return line.substr(afterThirdQuote,
+                       end == std::string::npos ? std::string::npos : end - afterThirdQuote);
+}
+
+// Decodes the lines of a file into a copy of the record, in file order. Strict, it refuses the
+// whole file at the first value the record cannot hold; lenient (for the read-back of a
+// device), it passes such a register or slot over, the record keeping what it held there, and
+// lists it.
+class Loader {
+  public:
+    Loader(const Text& shownName, std::vector<RefusedValue>* refused)
+        : shownName_(shownName), refused_(refused) {}
+
+    void load(const std::string& bytes, SettingsRecord& target) {
+        record_ = target;
+        passwordBefore_ = target.password;
+        lines_ = splitLines(bytes);
+        std::size_t k = header();
+        k = password(k);
+        // Register lines the count did not cover (the read-back always holds seven).
+        while (k < lines_.size() && lines_[k].size() > 7 &&
+               lines_[k].compare(0, 3, device::kRegisterWrite) == 0) {
+            ++k;
+        }
+        CreateTable(record_);
+        // A file without a forward-number line has no forward number.
+        forwardBefore_ = record_.forwardNumber;
+        record_.forwardNumber.clear();
+        for (; k < lines_.size(); ++k) {
+            phoneBookLine(lines_[k]);
+        }
+        // The file is decoded into a copy, which replaces the record only once the whole file
+        // has been taken: a load that fails changes nothing.
+        target = std::move(record_);
+    }
+
+  private:
+    const Text& lineAt(std::size_t k) const {
+        if (k >= lines_.size()) {
+            throw listIndexError(static_cast<long>(k));
+        }
+        return lines_[k];
+    }
+
+    // A value the record cannot hold: the whole load is refused, or (lenient) it is listed.
+    void refuse(RefusedValue value, const Failure& strict) {
+        if (!refused_) {
+            throw strict;
+        }
+        refused_->push_back(std::move(value));
+    }
+
+    RefusedValue refusedRegister(const device::Register& reg, const Text& line,
+                                 const Text& why) const {
+        RefusedValue r;
+        r.registerCode = reg.code;
+        r.label = cp1251::fromUtf8(registerLabel(reg.role));
+        r.value = line.size() > 7 ? line.substr(7) : Text();
+        r.why = why;
+        r.hidden = reg.role == device::RegisterRole::PasswordDigit;
+        return r;
+    }
+
+    // The header, decoded line by line; returns the password count.
+    std::size_t header() {
+        for (std::size_t k = 0; k < device::kHeaderRegisterCount; ++k) {
+            const Text& line = lineAt(k);
+            const device::Register& reg = device::kRegisters[k];
+            if (line.size() != 9 || line.compare(0, 7, device::writeCommand(reg)) != 0) {
+                throw formatError(shownName_);
+            }
+            if (const Text why = SaveableCheck::headerLine(reg, line); !why.empty()) {
+                refuse(refusedRegister(reg, line, why), formatError(shownName_));
+                continue;
+            }
+            try {
+                passwordCount_ = decodeHeaderLine(static_cast<int>(k), line, record_);
+            } catch (const Failure& conversion) {
+                // The volume, which is read as a decimal number.
+                refuse(refusedRegister(reg, line, cp1251::fromUtf8("это не десятичное число")),
+                       conversion);
+            }
+        }
+        return device::kHeaderRegisterCount;
+    }
+
+    // The password: the ninth character of each of the following lines.
+    std::size_t password(std::size_t k) {
+        bool refusedDigit = false;
+        for (int i = 0; i < passwordCount_; ++i, ++k) {
+            const Text& line = lineAt(k);
+            if (line.size() < 9) {
+                continue;
+            }
+            if (const Text why = SaveableCheck::passwordCharacter(line[8]); !why.empty()) {
+                refuse(
+                    refusedRegister(device::passwordDigitRegister(static_cast<std::size_t>(i) + 1),
+                                    line, why),
+                    formatError(shownName_));
+                refusedDigit = true;
+                continue;
+            }
+            record_.password += line[8];
+        }
+        // A password with a digit left out would be another password.
+        if (refusedDigit) {
+            record_.password = passwordBefore_;
+        }
+        return k;
+    }
+
+    void phoneBookLine(const Text& line) {
+        if (line.size() < 8) {
+            return;
+        }
+        int quotes = 0;
+        Text index;
+        Text number;
+        std::size_t pos = 0;
+        for (; pos < line.size() && quotes < 3; ++pos) {
+            const char c = line[pos];
+            if (c == '"') {
+                ++quotes;
+            } else if (quotes == 0) {
+                if (c >= '0' && c <= '9') {
+                    index += c;
+                } else if (c != ',') {
+                    index.clear();
+                }
+            } else if (quotes == 1) {
+                number += c;
+            }
+        }
+        if (quotes < 3) {
+            throw formatError(shownName_);
+        }
+        RefusedValue slot;
+        slot.slot = index.empty() ? 0 : std::stoi(index.substr(0, 6));
+        slot.value = number;
+        slot.text = textField(line, pos);
+        const char tag = pos < line.size() ? line[pos] : '\0';
+        switch (tag) {
+            case 'W':
+                addRecord(kCallBackTable, number, slot);
+                break;
+            case 'R':
+            case 'N':
+                addRecord(kAllowedTable, number, slot);
+                break;
+            case 'S':
+            case 'B':
+                addRecord(kForbiddenTable, number, slot);
+                break;
+            default:
+                if (index.size() == 3) {
+                    const Text forwardHead = device::phoneBookWriteHead(kForwardIndex);
+                    if (line.compare(0, forwardHead.size(), forwardHead) != 0) {
+                        addRecord(kSpeedDialTable, number, slot);
+                    } else if (!storableNumber(kCallBackTable, number)) {
+                        slot.why = numberWhy(kCallBackTable, number);
+                        refuse(slot, formatError(shownName_));
+                        record_.forwardNumber = forwardBefore_;
+                    } else {
+                        record_.forwardNumber = number;
+                    }
+                }
+                break;
+        }
+    }
+
+    // A number that its table cannot hold is refused rather than cut or dropped later: what
+    // the window shows after a load is what the file holds.
+    void addRecord(TableId id, const Text& number, RefusedValue& slot) {
+        if (!storableNumber(id, number)) {
+            slot.why = numberWhy(id, number);
+            refuse(slot, formatError(shownName_));
+            return;
+        }
+        if (const Text why = saveable_.numberAdded(id, number); !why.empty()) {
+            slot.why = why;
+            refuse(slot, formatError(shownName_));
+            return;
+        }
+        PhoneTable& table = record_.tables[id];
+        table.insert(table.begin() + static_cast<std::ptrdiff_t>(added_[id]),
+                     PhoneRecord{number, Text()});
+        ++added_[id];
+    }
+
+    const Text& shownName_;
+    std::vector<RefusedValue>* refused_;
+    SettingsRecord record_;
+    Text forwardBefore_;
+    Text passwordBefore_;
+    CommandList lines_;
+    int passwordCount_ = 0;
+    SaveableCheck saveable_;
+    std::array<std::size_t, kTableCount> added_{};
 };
 
 // Zero when an existing file may be replaced (or there is none yet), else the reason. A file
@@ -135,119 +373,31 @@ CommandList splitLines(const std::string& bytes) {
 }
 
 void loadFromText(const std::string& bytes, SettingsRecord& target, const Text& shownName) {
-    // The file is decoded into a copy, which replaces the record only once the whole file has
-    // been taken: a load that fails changes nothing.
-    SettingsRecord record = target;
-    const CommandList lines = splitLines(bytes);
-    auto lineAt = [&](std::size_t k) -> const Text& {
-        if (k >= lines.size()) {
-            throw listIndexError(static_cast<long>(k));
-        }
-        return lines[k];
-    };
+    Loader(shownName, nullptr).load(bytes, target);
+}
 
-    SaveableCheck saveable(shownName);
+std::vector<RefusedValue> loadReadBack(const std::string& bytes, SettingsRecord& record,
+                                       const Text& shownName) {
+    std::vector<RefusedValue> refused;
+    Loader(shownName, &refused).load(bytes, record);
+    return refused;
+}
 
-    // The header, decoded line by line.
-    int passwordCount = 0;
-    for (std::size_t k = 0; k < device::kHeaderRegisterCount; ++k) {
-        const Text& line = lineAt(k);
-        const device::Register& reg = device::kRegisters[k];
-        if (line.size() != 9 || line.compare(0, 7, device::writeCommand(reg)) != 0) {
-            throw formatError(shownName);
-        }
-        saveable.headerLine(reg, line);
-        passwordCount = decodeHeaderLine(static_cast<int>(k), line, record);
-    }
-
-    // The password: the ninth character of each of the following lines.
-    std::size_t k = device::kHeaderRegisterCount;
-    for (int i = 0; i < passwordCount; ++i, ++k) {
-        const Text& line = lineAt(k);
-        if (line.size() >= 9) {
-            saveable.passwordCharacter(line[8]);
-            record.password += line[8];
+Text describeRefusal(const RefusedValue& value) {
+    Text text;
+    if (value.isRegister()) {
+        text = cp1251::fromUtf8("«") + value.label + cp1251::fromUtf8("» (регистр ") +
+               value.registerCode + "): ";
+        text += value.hidden ? cp1251::fromUtf8("значение не показывается")
+                             : cp1251::fromUtf8("«") + value.value + cp1251::fromUtf8("»");
+    } else {
+        text = cp1251::fromUtf8("Ячейка " + std::to_string(value.slot) + " SIM-карты: номер «") +
+               value.value + cp1251::fromUtf8("»");
+        if (!value.text.empty() && value.text != value.value) {
+            text += cp1251::fromUtf8(", текст «") + value.text + cp1251::fromUtf8("»");
         }
     }
-
-    // Register lines the count did not cover (the read-back always holds seven).
-    while (k < lines.size() && lines[k].size() > 7 &&
-           lines[k].compare(0, 3, device::kRegisterWrite) == 0) {
-        ++k;
-    }
-
-    CreateTable(record);
-    // A file without a forward-number line has no forward number.
-    record.forwardNumber.clear();
-    std::array<std::size_t, kTableCount> added{};
-    // A number that its table cannot hold is refused rather than cut or dropped later: what
-    // the window shows after a load is what the file holds.
-    auto addRecord = [&](TableId id, const Text& number) {
-        if (!storableNumber(id, number)) {
-            throw formatError(shownName);
-        }
-        saveable.numberAdded(id, number);
-        PhoneTable& table = record.tables[id];
-        table.insert(table.begin() + static_cast<std::ptrdiff_t>(added[id]),
-                     PhoneRecord{number, Text()});
-        ++added[id];
-    };
-
-    for (; k < lines.size(); ++k) {
-        const Text& line = lines[k];
-        if (line.size() < 8) {
-            continue;
-        }
-        int quotes = 0;
-        Text index;
-        Text number;
-        std::size_t pos = 0;
-        for (; pos < line.size() && quotes < 3; ++pos) {
-            const char c = line[pos];
-            if (c == '"') {
-                ++quotes;
-            } else if (quotes == 0) {
-                if (c >= '0' && c <= '9') {
-                    index += c;
-                } else if (c != ',') {
-                    index.clear();
-                }
-            } else if (quotes == 1) {
-                number += c;
-            }
-        }
-        if (quotes < 3) {
-            throw formatError(shownName);
-        }
-        const char tag = pos < line.size() ? line[pos] : '\0';
-        switch (tag) {
-            case 'W':
-                addRecord(kCallBackTable, number);
-                break;
-            case 'R':
-            case 'N':
-                addRecord(kAllowedTable, number);
-                break;
-            case 'S':
-            case 'B':
-                addRecord(kForbiddenTable, number);
-                break;
-            default:
-                if (index.size() == 3) {
-                    const Text forwardHead = device::phoneBookWriteHead(kForwardIndex);
-                    if (line.compare(0, forwardHead.size(), forwardHead) == 0) {
-                        if (!storableNumber(kCallBackTable, number)) {
-                            throw formatError(shownName);
-                        }
-                        record.forwardNumber = number;
-                    } else {
-                        addRecord(kSpeedDialTable, number);
-                    }
-                }
-                break;
-        }
-    }
-    target = std::move(record);
+    return text + cp1251::fromUtf8(" — ") + value.why;
 }
 
 std::string readWholeFile(const std::string& path) {

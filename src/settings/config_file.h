@@ -3,6 +3,7 @@
 // The same format serves the user's ".cfg" files, the working-state file and "1.txt".
 
 #include <string>
+#include <vector>
 
 #include "settings/encoding.h"
 #include "settings/errors.h"
@@ -42,6 +43,38 @@ std::string readWholeFile(const std::string& path);
 
 // The same, from text already read.
 void loadFromText(const std::string& bytes, SettingsRecord& record, const Text& shownName);
+
+// A value the device holds that the window cannot: a register (by its code and the label of its
+// setting) or a SIM slot (by its index, with the entry's text field), the value as the device
+// gave it, and why the window cannot hold it.
+struct RefusedValue {
+    Text registerCode;  // empty for a slot
+    Text label;
+    int slot = 0;
+    Text value;
+    Text text;  // a slot's text field
+    Text why;
+    bool hidden = false;  // a password digit: its value is not shown
+
+    bool isRegister() const { return !registerCode.empty(); }
+    bool operator==(const RefusedValue& o) const {
+        return registerCode == o.registerCode && slot == o.slot && value == o.value &&
+               text == o.text && why == o.why;
+    }
+};
+
+// Decodes the read-back of a device as loadFromText does, except that a register or a slot
+// whose value the window cannot hold is passed over (the record keeps what it held there, and
+// its password as a whole when a digit is refused) and listed, in file order, instead of
+// refusing the whole text. A line without the form of its kind (a header line of another length
+// or prefix, a phone-book line cut short, lines missing) is still refused with the loader's
+// message: it holds no value to name.
+std::vector<RefusedValue> loadReadBack(const std::string& bytes, SettingsRecord& record,
+                                       const Text& shownName);
+
+// One refused value on a line: «Значность набираемых номеров» (регистр 8101): «FF» — why;
+// Ячейка 5 SIM-карты: номер «*100#», текст «Баланс» — why. A password digit is not shown.
+Text describeRefusal(const RefusedValue& value);
 
 // True when the file exists and can be opened for reading and writing (the start-up probe).
 bool canOpenForReadWrite(const std::string& path);

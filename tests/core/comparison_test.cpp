@@ -113,5 +113,32 @@ TEST(CompareRecords, SaysItInTheWindowsWords) {
     EXPECT_EQ(text.find("1234"), std::string::npos);  // the password is never shown
 }
 
+// What the window cannot hold and the entries read programming does not read come last.
+TEST(CompareRecords, NamesValuesTheWindowCannotHoldAndSlotsReadingPassesOver) {
+    Differences d;
+    RefusedValue reg;
+    reg.registerCode = "8101";
+    reg.label = cp("Значность набираемых номеров");
+    reg.value = "FF";
+    reg.why = cp("это число 255, а поле принимает от 0 до 99");
+    RefusedValue slot;
+    slot.slot = 105;
+    slot.value = "*100#";
+    slot.text = "*100#";  // a text field that only repeats the number is not shown twice
+    slot.why = cp("номер может содержать только цифры и «+», не более 15 знаков");
+    d.refused = {reg, slot};
+    d.unreadSlots = {3, 104};
+    EXPECT_FALSE(d.none());
+    EXPECT_EQ(describeDifferences(d, words()),
+              cp("Программирование в окне и в GSM-Тарк Орвелин-9 различается (в окне / в "
+                 "устройстве):\n"
+                 "В устройстве значение, которое окно не может принять: «Значность набираемых "
+                 "номеров» (регистр 8101): «FF» — это число 255, а поле принимает от 0 до 99\n"
+                 "В устройстве значение, которое окно не может принять: Ячейка 105 SIM-карты: "
+                 "номер «*100#» — номер может содержать только цифры и «+», не более 15 знаков\n"
+                 "Записи в ячейках SIM-карты 3, 104 стоят после пустой ячейки: чтение "
+                 "программирования их не считывает."));
+}
+
 }  // namespace
 }  // namespace orv

@@ -231,6 +231,8 @@ TEST(ReadProgramming, ReadErrorLeavesFileAndRecordAlone) {
     }
 }
 
+// A reply without the form of a value (one character for a register of two) holds nothing to
+// name: the load refuses the read-back with the format message.
 TEST(ReadProgramming, MalformedRegisterReplyIsRejectedByTheLoadAfterTheFileIsWritten) {
     Rig rig;
     rig.device.registers["8001"] = "FF";
@@ -255,6 +257,89 @@ TEST(ReadProgramming, MalformedRegisterReplyIsRejectedByTheLoadAfterTheFileIsWri
     EXPECT_EQ(rig.record, before);
     EXPECT_TRUE(rig.user.shown);
     EXPECT_EQ(rig.user.caption, cp("Чтение программирования"));
+}
+
+// ---- Values the window cannot hold -----------------------------------------------------
+
+// A register or a slot whose value the device holds but the window cannot. Read programming
+// names each (a register by the label of its setting and its code, a slot by its index), with
+// its value and why, after "1.txt" is written, and loads nothing; the check lists it as a
+// difference and compares the rest, the setting or slot it stands for not told twice.
+struct RefusedCase {
+    const char* what;
+    void (*onDevice)(test::ScriptedDevice&);
+    const char* named;   // the line that names it
+    const char* inFile;  // a line of "1.txt" that holds it
+};
+
+const RefusedCase kRefusedCases[] = {
+    {"a number length of 255", [](test::ScriptedDevice& d) { d.registers["8101"] = "FF"; },
+     "«Значность набираемых номеров» (регистр 8101): «FF» — это число 255, а поле принимает от "
+     "0 до 99",
+     "ATW8101FF"},
+    {"a volume that is no decimal number",
+     [](test::ScriptedDevice& d) { d.registers["8601"] = "FF"; },
+     "«Уровень громкости» (регистр 8601): «FF» — это не десятичное число", "ATW8601FF"},
+    {"a password character that is no digit",
+     [](test::ScriptedDevice& d) { d.registers["9201"] = "0A"; },
+     "«Пароль (не более 7 цифр)» (регистр 9201): значение не показывается — пароль состоит только "
+     "из цифр",
+     "ATW92010A"},
+    {"a service number among the speed-dial numbers",
+     [](test::ScriptedDevice& d) { d.fill(104, "*100#", "Balance"); },
+     "Ячейка 104 SIM-карты: номер «*100#», текст «Balance» — номер может содержать только цифры "
+     "и «+», не более 15 знаков",
+     "AT+CPBW=104,\"*100#\",129,\"Balance\""},
+    {"a tagged service number", [](test::ScriptedDevice& d) { d.fill(7, "*100#", "W*100#"); },
+     "Ячейка 7 SIM-карты: номер «*100#», текст «W*100#» — номер может содержать только цифры и "
+     "«+», не более 15 знаков",
+     "AT+CPBW=7,\"*100#\",129,\"W*100#\""},
+    {"a direction too short", [](test::ScriptedDevice& d) { d.fill(7, "12", "N12"); },
+     "Ячейка 7 SIM-карты: номер «12», текст «N12» — номер направления должен содержать не менее "
+     "4 знаков",
+     "AT+CPBW=7,\"12\",129,\"N12\""},
+};
+
+TEST(RefusedValues, ReadProgrammingNamesThemSavesTheFileAndLoadsNothing) {
+    for (const RefusedCase& c : kRefusedCases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        rig.device.apply(encode(test::sampleRecord()));
+        c.onDevice(rig.device);
+        rig.record = test::shortRecord();
+        try {
+            rig.run();
+            ADD_FAILURE() << "no failure";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.kind(), MessageKind::Error);
+            EXPECT_EQ(f.text(), cp(std::string("GSM-Тарк Орвелин-9 хранит значения, которые окно "
+                                               "программы не может принять:\n") +
+                                   c.named +
+                                   "\nСчитанные данные записаны в файл 1.txt. Окно программы не "
+                                   "изменено."));
+        }
+        EXPECT_NE(rig.file().find(std::string(c.inFile) + "\r\n"), std::string::npos);
+        EXPECT_EQ(rig.port.lines().back(), "AT+CPAS");
+        EXPECT_EQ(rig.record, test::shortRecord());
+        EXPECT_FALSE(rig.user.shown);
+        EXPECT_EQ(rig.user.caption, cp("Запись программирования"));
+    }
+}
+
+TEST(RefusedValues, TheCheckListsThemAsDifferences) {
+    for (const RefusedCase& c : kRefusedCases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        const SettingsRecord window = test::sampleRecord();
+        rig.device.apply(encode(window));
+        c.onDevice(rig.device);
+        const Differences d = compareWithDevice(rig.ctx, window);
+        ASSERT_EQ(d.refused.size(), 1u);
+        EXPECT_EQ(describeRefusal(d.refused[0]), cp(c.named));
+        EXPECT_TRUE(d.settings.empty());
+        EXPECT_TRUE(d.numbers.empty());
+        EXPECT_FALSE(d.none());
+    }
 }
 
 // The forward number's slot lies beyond the first empty slot of a phone book with fewer than
@@ -432,12 +517,8 @@ TEST(CompareWithDevice, ADeviceWrittenWithTheWindowsRecordAgrees) {
     EXPECT_TRUE(d.none());
     expectReadsOnly(rig.port);
 
-    // The same lines as read programming of the same device, which also writes "1.txt".
-    Rig reading;
-    reading.device = rig.device;
-    SettingsRecord record;
-    readProgramming(reading.ctx, record);
-    EXPECT_EQ(rig.port.lines(), reading.port.lines());
+    // Every slot is read, not only those read programming's scan reaches.
+    EXPECT_EQ(rig.port.lines(), sentFor({{1, 150}}));
     EXPECT_EQ(test::readFile(rig.dir.path("1.txt")), "earlier\r\n");
 
     EXPECT_FALSE(rig.user.shown);
@@ -465,6 +546,62 @@ TEST(CompareWithDevice, ListsAChangedRegisterAnExtraSlotAndAMissingSpeedDialNumb
     EXPECT_EQ(d.numbers, numbers);
     EXPECT_FALSE(d.speedDialOrder);
     expectReadsOnly(rig.port);
+}
+
+// An entry after an empty slot is one read programming's scan never reaches: the check reads
+// it, compares it, and says where it lies, so that it never agrees with such a device.
+TEST(CompareWithDevice, SeesEveryEntryAfterAnEmptySlot) {
+    const struct {
+        const char* what;
+        std::vector<int> filled;  // call-back numbers 8900 + slot, speed dial 7000 + slot
+        std::vector<int> window;  // the window's slots of the same numbers
+        std::vector<int> unread;
+        std::vector<NumberDifference> numbers;
+    } cases[] = {
+        {"slot 3 after an empty slot 2, the window holding it", {1, 3}, {1, 3}, {3}, {}},
+        {"slot 3 after an empty slot 2, the window without it",
+         {1, 3},
+         {1},
+         {3},
+         {{kCallBackTable, "8903", false}}},
+        {"a speed-dial number after a gap", {1, 101, 103}, {1, 101, 103}, {103}, {}},
+        {"the forward number after a gap is read", {1, 100}, {1, 100}, {}, {}},
+        {"no gap", {1, 2, 101}, {1, 2, 101}, {}, {}},
+    };
+    auto numberOf = [](int slot) {
+        return std::to_string(slot > kForwardIndex ? 7000 + slot : 8900 + slot);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        for (int slot : c.filled) {
+            rig.device.fill(slot, numberOf(slot),
+                            slot < kForwardIndex ? "W" + numberOf(slot) : numberOf(slot));
+        }
+        SettingsRecord window;
+        for (int slot : c.window) {
+            if (slot == kForwardIndex) {
+                window.forwardNumber = numberOf(slot);
+            } else {
+                window.tables[slot > kForwardIndex ? kSpeedDialTable : kCallBackTable].push_back(
+                    {numberOf(slot), ""});
+            }
+        }
+        const Differences d = compareWithDevice(rig.ctx, window);
+        EXPECT_EQ(d.unreadSlots, c.unread);
+        EXPECT_EQ(d.numbers, c.numbers);
+        EXPECT_EQ(d.none(), c.unread.empty() && c.numbers.empty());
+        EXPECT_EQ(rig.port.lines(), sentFor({{1, 150}}));
+
+        // Every slot is read whatever the device holds, so the time left is exact from the start,
+        // to the millisecond.
+        const std::uint64_t end = rig.clock.elapsed();
+        ASSERT_GE(rig.user.timeLeft.size(), 14u + 1u + 150u);
+        for (const auto& report : rig.user.timeLeft) {
+            EXPECT_FALSE(report.upperBound) << "at " << report.at;
+            EXPECT_EQ(report.left, end - report.at) << "at " << report.at;
+        }
+    }
 }
 
 TEST(CompareWithDevice, ARecordThatCannotBeWrittenIsRefusedBeforeAnythingIsSent) {

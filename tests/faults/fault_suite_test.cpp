@@ -65,6 +65,10 @@ const char kDataMode[] =
     "Переход в режим передачи данных выполнен. Для выхода из режима перезапустите питание "
     "устройства";
 const char kBadFormat[] = "Файл 1.txt имеет не правильный формат";
+const char kNoiseInTheVolume[] =
+    "GSM-Тарк Орвелин-9 хранит значения, которые окно программы не может принять:\n"
+    "«Уровень громкости» (регистр 8601): «:\x7F» — это не десятичное число\n"
+    "Считанные данные записаны в файл 1.txt. Окно программы не изменено.";
 
 std::string smsError(const char* number) {
     return std::string("Ошибка выполения № ") + number +
@@ -437,9 +441,9 @@ std::vector<Case> cases() {
         // No reply ever ends a phone-book pass, so all 150 slots are read (about 5 minutes)
         // before the read-back is loaded and rejected. The late replies are all lost, so the
         // read-back holds bare lines. One of the three runs by default.
-        // The noise in the first register's place is ":\x7F", which the loader cannot convert.
-        {Op::kRead, Fault::kGarbage, Expect::kFailure, "':\x7F' is not a valid integer value", true,
-         true, 0, kFullScanMs},
+        // The noise in the volume's place is ":\x7F", which the window cannot hold: it is named.
+        {Op::kRead, Fault::kGarbage, Expect::kFailure, kNoiseInTheVolume, true, true, 0,
+         kFullScanMs},
         {Op::kRead, Fault::kHalf, Expect::kFailure, kBadFormat, true, true, 0, kFullScanMs, true},
         {Op::kRead, Fault::kLate, Expect::kFailure, kBadFormat, true, true, 0, kFullScanMs, true},
         {Op::kRead, Fault::kVanish, Expect::kFailure, kReadError, false, false, 3},

@@ -149,14 +149,41 @@ TEST_F(GridTest, CtrlDeleteAsksBeforeDeleting) {
     EXPECT_TRUE(callBack().empty());
 }
 
-TEST_F(GridTest, EscapeCancelsANewRecord) {
-    setCallBack({{"111", ""}});
-    key(grid, Qt::Key_Down);
-    type(grid, "5");
-    key(QApplication::focusWidget(), Qt::Key_Return);
-    processEventsFor(20);  // the cell editor commits and closes from the event loop
-    key(grid, Qt::Key_Escape);
-    EXPECT_EQ(callBack(), (orv::PhoneTable{{"111", ""}}));
+// Escape cancels only the edit in progress: the number typed into an open cell, or a new
+// record nothing was written into. A number committed with Enter stays; only the delete
+// command, after its question, removes it.
+TEST_F(GridTest, EscapeCancelsOnlyTheEditInProgress) {
+    const struct {
+        const char* what;
+        const char* typed;  // into the new record's cell, empty for none
+        bool commit;        // Enter before Escape
+        int escapes;
+        orv::PhoneTable expected;
+    } cases[] = {
+        {"a committed number", "5", true, 1, {{"111", ""}, {"5", ""}}},
+        {"a committed number, Escape twice", "5", true, 2, {{"111", ""}, {"5", ""}}},
+        {"an untouched new record", "", false, 1, {{"111", ""}}},
+        {"a number still in its cell", "5", false, 1, {{"111", ""}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        setCallBack({{"111", ""}});
+        key(grid, Qt::Key_Down);
+        ASSERT_EQ(rows(), 2);
+        if (*c.typed) {
+            type(grid, c.typed);
+        }
+        if (c.commit) {
+            key(QApplication::focusWidget(), Qt::Key_Return);
+            processEventsFor(20);  // the cell editor commits and closes from the event loop
+        }
+        for (int i = 0; i < c.escapes; ++i) {
+            key(QApplication::focusWidget(), Qt::Key_Escape);
+            processEventsFor(20);
+        }
+        // Read while the grid keeps the focus: leaving it would settle the new record itself.
+        EXPECT_EQ(form.record().tables[orv::kCallBackTable], c.expected);
+    }
 }
 
 }  // namespace

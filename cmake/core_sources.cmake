@@ -1,0 +1,40 @@
+# The core's sources, listed once for every build that takes the core: the program
+# (src/CMakeLists.txt), the Windows build of the core alone (ORV_CORE_ONLY) and the fuzz targets
+# (fuzz/CMakeLists.txt). Paths are relative to src/.
+#
+# The core: settings, encodings, file formats, the command sequences over the port and clock
+# interfaces. Plain C++, no widgets.
+set(ORV_CORE_SOURCES
+  settings/text.cpp
+  settings/errors.cpp
+  settings/settings_record.cpp
+  settings/device_vocabulary.cpp
+  settings/encoding.cpp
+  settings/config_file.cpp
+  settings/regular_file.cpp
+  settings/comparison.cpp
+  sms/ucs2.cpp
+  sms/counter.cpp
+  sms/recipients.cpp
+  sms/broadcast.cpp
+  sms/broadcast_report.cpp
+  link/clock.cpp
+  link/com_create.cpp
+  link/device.cpp
+  link/presence.cpp
+  link/port_settings.cpp
+  link/port_problems.cpp
+  link/port_list.cpp
+  link/line_guard.cpp
+  link/typed_line.cpp
+  link/terminal_text.cpp
+  link/usumma.cpp
+  operations/write_programming.cpp
+  operations/read_programming.cpp
+  operations/line_services.cpp
+  operations/schedule.cpp
+)
+
+# The core's few calls on the operating system, one implementation per system.
+set(ORV_CORE_POSIX_SOURCES settings/platform_posix.cpp)
+set(ORV_CORE_WINDOWS_SOURCES settings/platform_windows.cpp)
