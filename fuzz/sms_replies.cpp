@@ -12,7 +12,8 @@
 //      message memory last, and gave the port back to the reader; with a proper modem each
 //      recipient is confirmed or refused by the final result of its own place among the ended
 //      lines of the answers ("+CMSS:", "+CMS ERROR:", "+CME ERROR:", "ERROR"), first in first
-//      out, and unconfirmed when there are fewer results than sends.
+//      out, and unconfirmed when there are fewer results than sends; a result that came before
+//      a send went out answers none after the sends before it.
 
 #include <cstddef>
 #include <cstdint>
@@ -40,30 +41,29 @@ std::string errorText(const char* number) {
 const std::string kOk = "\r\nOK\r\n";
 
 // Each send's outcome as a letter (Confirmed, Refused, Unconfirmed): the final results among
-// the ended lines of all the answers, in order, one per send.
+// the ended lines of the answers, in order, one per send; a result ended while only k sends
+// had gone out answers none after the k-th (one more than were sent answers nothing).
 std::string expectedOutcomes(const std::vector<std::string>& answers, std::size_t sends) {
     std::string outcomes(sends, 'U');
-    std::size_t k = 0;
+    std::size_t settled = 0;
     std::string line;
-    std::string all;
-    for (const std::string& a : answers) {
-        all += a;
-    }
-    for (char c : all) {
-        if (c != '\r' && c != '\n') {
-            line += c;
-            continue;
-        }
-        const std::size_t from = line.find_first_not_of(" \t");
-        const std::string t = from == std::string::npos
-                                  ? std::string()
-                                  : line.substr(from, line.find_last_not_of(" \t") - from + 1);
-        line.clear();
-        const bool sent = startsWith(t, "+CMSS:");
-        const bool refused =
-            startsWith(t, "+CMS ERROR:") || startsWith(t, "+CME ERROR:") || t == "ERROR";
-        if ((sent || refused) && k < sends) {
-            outcomes[k++] = sent ? 'C' : 'R';
+    for (std::size_t k = 0; k < answers.size(); ++k) {
+        for (char c : answers[k]) {
+            if (c != '\r' && c != '\n') {
+                line += c;
+                continue;
+            }
+            const std::size_t from = line.find_first_not_of(" \t");
+            const std::string t = from == std::string::npos
+                                      ? std::string()
+                                      : line.substr(from, line.find_last_not_of(" \t") - from + 1);
+            line.clear();
+            const bool sent = startsWith(t, "+CMSS:");
+            const bool refused =
+                startsWith(t, "+CMS ERROR:") || startsWith(t, "+CME ERROR:") || t == "ERROR";
+            if ((sent || refused) && settled <= k && settled < sends) {
+                outcomes[settled++] = sent ? 'C' : 'R';
+            }
         }
     }
     return outcomes;
