@@ -283,9 +283,9 @@ TEST_F(PortWindows, ASignalDuringAnOperationStopsItAsEscapeDoesThenClosesAndSave
     EXPECT_EQ(device.received(), sent);  // nothing after the windows are gone
     EXPECT_TRUE(QFile::exists(dir.path("config.bak")));
     EXPECT_FALSE(form->runner().busy());
-    EXPECT_EQ(standardError.text(),
-              QStringLiteral("orvelin9: Стирание Sim-карты остановлено. Стерты записи с 1 по 2, "
-                             "записи с 3 по 150 не изменены.\n"));
+    EXPECT_EQ(standardError.programLines(),
+              QStringList{QStringLiteral("orvelin9: Стирание Sim-карты остановлено. Стерты записи "
+                                         "с 1 по 2, записи с 3 по 150 не изменены.")});
     EXPECT_TRUE(yes.shown.size() == 1);  // the question; the outcome went to standard error
     QApplication::setQuitOnLastWindowClosed(true);
 }

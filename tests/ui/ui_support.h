@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -91,6 +92,17 @@ class CapturedStandardError {
             at += n;
         }
         return QString::fromUtf8(bytes);
+    }
+
+    // The program's own lines among them (the toolkit writes its notes there too).
+    QStringList programLines() const {
+        QStringList lines;
+        for (const QString& line : text().split('\n')) {
+            if (line.startsWith(QStringLiteral("orvelin9: "))) {
+                lines << line;
+            }
+        }
+        return lines;
     }
 
   private:
