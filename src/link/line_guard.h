@@ -6,9 +6,9 @@
 // and the device's line buffer never keeps half a command. This is no stop of an operation:
 // nothing is answered in good order here, the door is only shut.
 
+#include <atomic>
 #include <functional>
 
-#include <atomic>
 #include "link/port.h"
 
 namespace orv {
