@@ -33,8 +33,9 @@ std::vector<int> unwrittenSlots(const CommandList& lines);
 void writeProgramming(OperationContext& ctx, const SettingsRecord& record);
 
 // Read programming (N2Click): reads the registers and the SIM phone book, saves the read-back
-// as "1.txt" and loads it into `record` through LoadFromFile. A load that fails leaves `record`
-// as it was and the Failure goes on. A stop leaves `record` and "1.txt" as they were.
+// as "1.txt" and loads it into `record` through LoadFromFile. On a failure of the load the
+// settings before the faulty line stay changed in `record` and the Failure goes on. A stop
+// leaves `record` and "1.txt" as they were.
 void readProgramming(OperationContext& ctx, SettingsRecord& record);
 
 // The check against the window ("Сверить с устройством"): reads the device as read
