@@ -32,11 +32,18 @@ bool confirmed(QWidget* parent, const orv::Text& question) {
 
 }  // namespace
 
+// Everything a command does on the user-interface thread runs through runCommand, reading the
+// record from the window and planning the broadcast included: running out of memory there, or
+// any other error, is told as inside the operations, and the program goes on.
+
 void TForm1::N7Click() {
     // A record the device could not hold is refused before the question: the user mends it
     // first, and nothing is sent.
-    const orv::SettingsRecord settings = record();
-    if (!orv::ui::runCommand(this, [&] { orv::checkEncodable(settings); })) {
+    orv::SettingsRecord settings;
+    if (!orv::ui::runCommand(this, [&] {
+            settings = record();
+            orv::checkEncodable(settings);
+        })) {
         return;
     }
     if (!confirmed(this, orv::writeProgrammingQuestion())) {
@@ -47,7 +54,10 @@ void TForm1::N7Click() {
 }
 
 void TForm1::N2Click() {
-    auto readBack = std::make_shared<orv::SettingsRecord>(record());
+    auto readBack = std::make_shared<orv::SettingsRecord>();
+    if (!orv::ui::runCommand(this, [&] { *readBack = record(); })) {
+        return;
+    }
     runner_->runOperation(
         [readBack](orv::OperationContext& ctx) { orv::readProgramming(ctx, *readBack); },
         [this, readBack](std::exception_ptr error) {
@@ -61,8 +71,11 @@ void TForm1::N2Click() {
 void TForm1::N12Click() {
     // A record that could not be written is refused first, as before write programming: the
     // device could never hold it.
-    const orv::SettingsRecord settings = record();
-    if (!orv::ui::runCommand(this, [&] { orv::checkEncodable(settings); })) {
+    orv::SettingsRecord settings;
+    if (!orv::ui::runCommand(this, [&] {
+            settings = record();
+            orv::checkEncodable(settings);
+        })) {
         return;
     }
     auto differences = std::make_shared<orv::Differences>();
@@ -117,6 +130,10 @@ void TForm1::loadRecipients(const std::string& path) {
 }
 
 void TForm1::Button2Click() {
+    orv::ui::runCommand(this, [this] { planAndBroadcast(); });
+}
+
+void TForm1::planAndBroadcast() {
     if (!recipientsLoaded_) {
         orv::ui::showMessage(this, QMessageBox::Warning, toQString(orv::noRecipientFileMessage()));
         return;
@@ -162,9 +179,18 @@ void TForm1::broadcast(const std::vector<orv::Text>& lines, const orv::Recipient
             }
         },
         [this, lines, ending](std::exception_ptr error) {
-            if (!error) {
-                showBroadcastReport(lines, ending->report, ending->kind, ending->text);
+            if (error) {
+                return;
             }
+            // When the program is told to close, nobody may be at the window: the report goes
+            // where the messages of operations go then, and nothing is offered.
+            if (runner_->reportingOnStandardError()) {
+                if (!ending->text.empty()) {
+                    orv::ui::OperationRunner::writeToStandardError(toQString(ending->text));
+                }
+                return;
+            }
+            showBroadcastReport(lines, ending->report, ending->kind, ending->text);
         });
 }
 

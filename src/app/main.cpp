@@ -11,9 +11,17 @@ int main(int argc, char** argv) {
     if (const int status = orv::ui::takeCommandLine(QApplication::arguments()); status >= 0) {
         return status;
     }
+    // A signal while the windows are made closes the start-up's message boxes...
+    orv::ui::SignalClose closeOnSignal;
     orv::ui::ProgramWindows windows;
-    // SIGTERM and SIGHUP close the program as its close box does.
-    orv::ui::SignalClose closeOnSignal([&windows] { windows.form1.closeBySignal(); });
+    if (closeOnSignal.caughtBeforeTarget()) {
+        // ...and then the program, as a signal closes it later.
+        windows.form1.closeBySignal();
+        return 0;
+    }
+    // SIGTERM and SIGHUP close the program as its close box does, a running operation stopped
+    // first as Escape stops it.
+    closeOnSignal.setTarget([&windows] { windows.form1.closeBySignal(); });
     windows.form1.show();
     return QApplication::exec();
 }

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QWindow>
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "app/messages.h"
@@ -219,9 +220,15 @@ void OperationRunner::runOperation(Operation operation, Done finish) {
                 progressWindow()->clearStatus();
             }
             if (finish) {
-                finish(error);
+                // What the window does with the result fails like a command: told, and the
+                // program goes on.
+                try {
+                    finish(error);
+                } catch (...) {
+                    reportOutcome(std::current_exception());
+                }
             }
-            showOutcome(mainWindow_, error);
+            reportOutcome(error);
         });
 }
 
@@ -285,6 +292,30 @@ void OperationRunner::showOutcome(QWidget* parent, std::exception_ptr error) {
     }
 }
 
+void OperationRunner::reportOutcome(std::exception_ptr error) {
+    if (!onStandardError_) {
+        showOutcome(mainWindow_, error);
+        return;
+    }
+    if (!error) {
+        return;
+    }
+    try {
+        std::rethrow_exception(error);
+    } catch (const Failure& failure) {
+        writeToStandardError(toQString(failure.text()));
+    } catch (const SilentAbort&) {
+    } catch (...) {
+        writeToStandardError(unexpectedErrorText(std::current_exception()));
+    }
+}
+
+void OperationRunner::writeToStandardError(const QString& text) {
+    const QByteArray line = "orvelin9: " + text.toUtf8() + "\n";
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+    std::fflush(stderr);
+}
+
 void OperationRunner::setBusy(bool on) {
     const bool was = busy();
     running_ += on ? 1 : -1;
@@ -341,9 +372,17 @@ void OperationRunner::showTold(MessageKind kind, const QString& text, MessageBut
     // The operation's own message takes the place of a stop question still open: no stop is
     // offered while a message of the operation is open.
     closeStopQuestion();
+    if (onStandardError_) {
+        writeToStandardError(text);
+        return;
+    }
     const QMessageBox::StandardButton button =
         buttons == MessageButtons::Yes ? QMessageBox::Yes : QMessageBox::Ok;
     showMessage(mainWindow_, iconFor(kind), text, button, button);
+    if (onStandardError_) {
+        // Closed by the program's close: its text is kept where the close reports.
+        writeToStandardError(text);
+    }
 }
 
 }  // namespace orv::ui

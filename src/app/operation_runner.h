@@ -85,6 +85,17 @@ class OperationRunner : public QObject {
     // True while a device operation runs that a stop may be asked of.
     bool stoppable() const { return stop_ != nullptr; }
 
+    // The program closes by a signal: no one may be at the windows. From now on what ends an
+    // operation and every message an operation tells go to standard error (UTF-8) instead of a
+    // box; a message of the operation open now goes there too once it is closed.
+    void reportOnStandardError() { onStandardError_ = true; }
+    bool reportingOnStandardError() const { return onStandardError_; }
+    // Tells what ended a command or an operation: as showOutcome does, or on standard error once
+    // reportOnStandardError() was asked.
+    void reportOutcome(std::exception_ptr error);
+    // Writes one message of the program to standard error as one line or more, in UTF-8.
+    static void writeToStandardError(const QString& text);
+
     // The folder of "1.txt" and the other fixed files.
     const std::string& workDir() const { return workDir_; }
     void setWorkDir(const std::string& dir) { workDir_ = dir; }
@@ -119,6 +130,7 @@ class OperationRunner : public QObject {
     QList<QPointer<QWidget>> programWindows_;
     std::string workDir_;
     int running_ = 0;
+    bool onStandardError_ = false;
 
     // Where the link thread waits for a message box to be closed. Shared with the jobs, so
     // that a job still waiting when the runner goes is released.

@@ -4,7 +4,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <QWidget>
 #include <cerrno>
 #include <csignal>
 
@@ -51,6 +54,21 @@ SignalClose::SignalClose(std::function<void()> onSignal, QObject* parent)
     connect(notifier_, &QSocketNotifier::activated, this, &SignalClose::readSignals);
 }
 
+SignalClose::SignalClose(QObject* parent) : SignalClose(std::function<void()>(), parent) {}
+
+void SignalClose::setTarget(std::function<void()> onSignal) {
+    onSignal_ = std::move(onSignal);
+    if (boxCloser_) {
+        boxCloser_->stop();
+    }
+}
+
+void SignalClose::closeBoxes() {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+    }
+}
+
 SignalClose::~SignalClose() {
     handle(SIGTERM, SIG_DFL);
     handle(SIGHUP, SIG_DFL);
@@ -62,8 +80,21 @@ void SignalClose::readSignals() {
     while (::read(pipeEnds[0], bytes, sizeof bytes) > 0) {
         any = true;
     }
-    if (any && onSignal_) {
+    if (!any) {
+        return;
+    }
+    if (onSignal_) {
         onSignal_();
+        return;
+    }
+    caughtBeforeTarget_ = true;
+    // A box of the start-up runs its own event loop: it is closed now, and so is each box
+    // that follows it until the start-up is done.
+    closeBoxes();
+    if (!boxCloser_) {
+        boxCloser_ = new QTimer(this);
+        connect(boxCloser_, &QTimer::timeout, this, &SignalClose::closeBoxes);
+        boxCloser_->start(20);
     }
 }
 

@@ -112,30 +112,59 @@ void TForm1::formCreate() {
     // The port reader: the link shows in the terminal whatever arrives while its reader-stop
     // flag is clear, from the first opening of the port on.
     terminal_ = std::make_unique<orv::ui::Terminal>(Memo1);
-    connect(link_, &orv::Link::received, this,
-            [this](const QByteArray& bytes) { terminal_->show(bytes); });
+    // Out of memory, or any other error, while the terminal takes the bytes is told as a
+    // command's would be; the program goes on.
+    connect(link_, &orv::Link::received, this, [this](const QByteArray& bytes) {
+        orv::ui::runCommand(this, [&] { terminal_->show(bytes); });
+    });
     connect(link_, &orv::Link::portLost, this, &TForm1::portLost);
     Memo1->installEventFilter(this);
-    // Something other than a file under that name is not loaded, but the user is told why.
-    if (orv::canOpenForReadWrite(orv::kWorkingStateFile) ||
-        orv::isOtherThanRegularFile(orv::kWorkingStateFile)) {
+    // Something other than a file under that name is not loaded, but the user is told why. A
+    // file that may be read but not written is loaded all the same: the window shows the
+    // user's settings, and the user is told that the close cannot save them there.
+    const QFileInfo file(QString::fromLatin1(orv::kWorkingStateFile));
+    const bool writable = orv::canOpenForReadWrite(orv::kWorkingStateFile);
+    const bool readOnly = !writable && file.isFile() && file.isReadable();
+    if (writable || readOnly || orv::isOtherThanRegularFile(orv::kWorkingStateFile)) {
         const bool loaded = orv::ui::runCommand(
             this, [this] { loadFile(orv::kWorkingStateFile, orv::kWorkingStateShownName); });
-        if (!loaded && QFileInfo(QString::fromLatin1(orv::kWorkingStateFile)).isFile()) {
+        if (!loaded && file.isFile()) {
             keepUnloadedWorkingState();
+        } else if (loaded && readOnly) {
+            orv::ui::showMessage(
+                this, QMessageBox::Warning,
+                QStringLiteral("Файл Config.bak доступен только для чтения. Настройки из него "
+                               "загружены, но при закрытии программы сохранены в него не будут, "
+                               "пока он не станет доступен для записи. Чтобы не потерять "
+                               "изменения, сохраните настройки в другой файл (меню «Файл», пункт "
+                               "«Сохранить»)."));
         }
     }
 }
 
 // A working-state file that did not load would be replaced at close by the window's settings:
 // it is moved aside first, under a name that says so, and the user is told where. A move keeps
-// the bytes whatever their size and takes no room.
+// the bytes whatever their size and takes no room. A name already taken (an earlier damaged
+// file kept in the same second) gets a counter: no kept file is ever overwritten.
 void TForm1::keepUnloadedWorkingState() {
-    const QString kept = QStringLiteral("%1.damaged-%2")
+    const QString base = QStringLiteral("%1.damaged-%2")
                              .arg(QString::fromLatin1(orv::kWorkingStateFile),
                                   QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
+    QString kept = base;
+    bool moved = false;
+    for (int counter = 2; counter <= 1000; ++counter) {
+        // The move refuses a name that is taken, whatever lies there.
+        if (QFile::rename(QString::fromLatin1(orv::kWorkingStateFile), kept)) {
+            moved = true;
+            break;
+        }
+        if (!QFileInfo::exists(kept) && !QFileInfo(kept).isSymLink()) {
+            break;  // the move failed for another reason
+        }
+        kept = QStringLiteral("%1-%2").arg(base).arg(counter);
+    }
     const QString where = QDir::current().absoluteFilePath(kept);
-    if (QFile::rename(QString::fromLatin1(orv::kWorkingStateFile), kept)) {
+    if (moved) {
         orv::ui::showMessage(
             this, QMessageBox::Information,
             QStringLiteral("Настройки из файла Config.bak не загружены, окно показывает "
@@ -239,41 +268,62 @@ void TForm1::saveFile(const std::string& path) {
 
 bool TForm1::formClose() {
     closePortAndWait();
-    if (closeRefused_) {
-        // The user was told that the working state could not be saved and closes again: the
-        // program ends without writing.
-        return true;
-    }
-    const bool saved = orv::ui::runCommand(this, [this] {
+    // A close after one whose save failed tries the save once more, as the cause may have been
+    // mended meanwhile, and ends the program whether or not it succeeds. So does a close that
+    // no one may be at the window for.
+    const bool lastTry = closeRefused_ || runner_->reportingOnStandardError();
+    const bool saved = runCloseStep([this, lastTry] {
         try {
             saveFile(orv::kWorkingStateFile);
         } catch (const orv::Failure& failure) {
-            throw orv::Failure(
-                failure.kind(),
-                failure.text() +
-                    orv::cp1251::fromUtf8("\n\nНастройки не сохранены. Сохраните их в другой файл "
-                                          "(«Файл» → «Сохранить»); при повторном закрытии "
-                                          "программа завершится без записи."));
+            throw orv::Failure(failure.kind(), failure.text() + closeRefusedNote(lastTry));
         }
     });
     closeRefused_ = !saved;
-    return saved;
+    return saved || lastTry;
+}
+
+// Every character is one of the code page's, so that the message shows no stand-in.
+orv::Text TForm1::closeRefusedNote(bool lastTry) {
+    if (lastTry) {
+        return orv::cp1251::fromUtf8(
+            "\n\nНастройки не сохранены в файл Config.bak. Программа завершается без их "
+            "сохранения.");
+    }
+    return orv::cp1251::fromUtf8(
+        "\n\nНастройки не сохранены в файл Config.bak. Сохраните их в другой файл (меню "
+        "«Файл», пункт «Сохранить») или устраните причину и закройте программу снова: она ещё "
+        "раз попробует сохранить настройки и завершится в любом случае.");
+}
+
+bool TForm1::runCloseStep(const std::function<void()>& step) {
+    if (!runner_->reportingOnStandardError()) {
+        return orv::ui::runCommand(this, step);
+    }
+    try {
+        step();
+        return true;
+    } catch (...) {
+        runner_->reportOutcome(std::current_exception());
+    }
+    return false;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     event->setAccepted(formClose());
     if (event->isAccepted()) {
         // The windows go: no job that may still be queued writes to the device.
-        link_->stopAtLineEnd();
+        link_->refuseLines();
     }
 }
 
 void TForm1::closeBySignal() {
     if (inSignalClose_) {
-        // Asked again while the close shows why its save failed: end without writing.
+        // Asked again while the close runs: end now.
         if (QWidget* modal = QApplication::activeModalWidget()) {
             modal->close();
         }
+        link_->refuseLines();
         QCoreApplication::exit(0);
         return;
     }
@@ -281,7 +331,12 @@ void TForm1::closeBySignal() {
         return;  // under way
     }
     closingBySignal_ = true;
-    link_->stopAtLineEnd();
+    // No one may be at the windows: how the running operation ends, and the close itself, are
+    // told on standard error.
+    runner_->reportOnStandardError();
+    // The running operation stops exactly as Escape stops it: at its next line boundary, with
+    // its closing line and its message about the state it leaves.
+    runner_->requestStop();
     continueSignalClose();
 }
 
@@ -295,15 +350,15 @@ void TForm1::continueSignalClose() {
         modal->close();
     }
     if (runner_->busy() || portKeeper_->activating() || QApplication::activeModalWidget()) {
-        // The operation ends at its next line boundary; then the close goes on.
+        // The operation ends at its stop point; then the close goes on.
         QTimer::singleShot(20, this, &TForm1::continueSignalClose);
         return;
     }
     inSignalClose_ = true;
     const bool closed = close();
     inSignalClose_ = false;
+    link_->refuseLines();
     if (!closed) {
-        // The save failed and its message was shown: the program ends all the same.
         QCoreApplication::exit(0);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,8 +52,8 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     // The labels, choice items and table captions the window shows the settings with.
     orv::WindowWords windowWords() const;
 
-    // LoadFromFile into the window. The settings the file changed before a failure stay changed,
-    // as the loader left them; the failure goes on to the caller.
+    // LoadFromFile into the window. A file that fails to load changes nothing: the window keeps
+    // the settings it had, and the failure goes on to the caller.
     void loadFile(const std::string& path, const orv::Text& shownName);
     // SaveData of the window's settings record.
     void saveFile(const std::string& path);
@@ -61,8 +62,8 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     void createTable();
 
     // The close handler: saves the working state. False, after the failure has been shown, when
-    // the window must stay open; a close after such a failure ends without writing, so that
-    // the program can always be closed.
+    // the window must stay open; the close after such a failure tries the save once more and
+    // ends the program whether or not it succeeds, so that the program can always be closed.
     bool formClose();
 
     void setAboutWindow(TForm2* about);
@@ -110,9 +111,10 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     // Runs each time the window becomes the program's active window again: ends on the first tab.
     void onActivated();
     // A close that is not the user's (the session ends, the program is told to stop): message
-    // boxes and dialogs open now are closed, a running operation ends at its next line
-    // boundary, then the window closes as its close box does; when its save fails, the program
-    // ends all the same once the message has been read, or at a second request meanwhile.
+    // boxes and dialogs open now are closed, a running operation is asked to stop as Escape
+    // asks it and is waited for, then the window closes as its close box does and no line
+    // goes to the device any more. What the operation ends with, and a save that fails, are
+    // written to standard error; the program ends either way.
     void closeBySignal();
 
     void N4Click();   // "Открыть"
@@ -149,6 +151,12 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     bool memo1KeyPress(QKeyEvent* key);
     // Sends what the terminal typed, byte by byte, as key presses do.
     void sendTyped(const std::vector<unsigned char>& bytes);
+    // The broadcast's planning, its question and its start (Button2Click).
+    void planAndBroadcast();
+    // The note a failed save at close adds to its message.
+    static orv::Text closeRefusedNote(bool lastTry);
+    // One step of the close, its failure shown in a box or written to standard error.
+    bool runCloseStep(const std::function<void()>& step);
     // One step of closeBySignal; comes back until nothing runs and no dialog is open.
     void continueSignalClose();
     // The open port went away: the next activation opens it again.

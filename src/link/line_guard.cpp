@@ -5,7 +5,7 @@
 namespace orv {
 
 void LineGuard::writeByte(std::uint8_t byte) {
-    if (atLineStart_ && stop_.requested()) {
+    if (atLineStart_ && refusing()) {
         throw SilentAbort();
     }
     target_().writeByte(byte);

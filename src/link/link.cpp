@@ -35,9 +35,9 @@ class Link::Worker : public QObject, public LinkContext {
     Worker(Link& link, std::unique_ptr<Clock> clock) : link_(link), clock_(std::move(clock)) {}
     ~Worker() override { closePort(); }
 
-    // The port in use behind the guard that ends jobs at a line boundary when told to.
+    // The port in use behind the guard that refuses new lines once the program has closed.
     Port& port() override { return guard_; }
-    void stopAtLineEnd() { guard_.stop(); }
+    void refuseLines() { guard_.refuseLines(); }
     Summa& reader() override { return reader_; }
     Clock& clock() override { return *clock_; }
 
@@ -109,8 +109,8 @@ void Link::type(std::uint8_t byte) {
     post([byte](LinkContext& link) { link.reader().type(byte, link.port()); });
 }
 
-void Link::stopAtLineEnd() {
-    worker_->stopAtLineEnd();
+void Link::refuseLines() {
+    worker_->refuseLines();
 }
 
 void Link::deliver() {

@@ -91,11 +91,11 @@ class Link : public QObject {
     // around the write (Summa::type), as a job after those posted before it.
     void type(std::uint8_t byte);
 
-    // For the program's end, from the thread that owns this object: the job that runs now
-    // finishes the line it is sending and ends (SilentAbort) before the first byte of its next
-    // line; no job writes to the device afterwards. (The user's stop of one operation is its
-    // StopRequest instead, which the operation answers in good order.)
-    void stopAtLineEnd();
+    // For the program's end, once its windows have closed (a running operation was stopped by
+    // its own StopRequest and has ended before): from the thread that owns this object, no job
+    // writes a new line to the device any more; one that tries ends with SilentAbort before its
+    // first byte.
+    void refuseLines();
     // At most this often the window is handed what the reader took, counted from the end of
     // the last hand-over, so that the window has time for the user between two batches.
     static constexpr int kDeliveryIntervalMs = 50;

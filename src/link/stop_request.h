@@ -1,9 +1,10 @@
 #pragma once
-// A request to stop, made from any thread and looked at by the link thread only at a line
-// boundary, never inside a line. Two stops are built on it: the user's stop of a device
-// operation (OperationContext::stop, operations/operation.h), which the operation takes between
-// its lines and answers in good order, and the program's end (LineGuard, Link::stopAtLineEnd),
-// which refuses the first byte of the next line so that nothing more reaches the device.
+// The stop of one running device operation: Escape in the progress window answered Yes, or the
+// program told to close by a signal. Made from any thread; each operation run has its own
+// instance (OperationContext::stop, operations/operation.h). The operation looks at it only at
+// a line boundary: after the CR of the line it sends and before the first byte of the next,
+// never inside a line. There it sends the line that closes its run, starts the port reader
+// again and ends with Stopped, whose message says what state the device and the window are in.
 
 #include <atomic>
 

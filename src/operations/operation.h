@@ -61,11 +61,11 @@ struct OperationContext {
     // The folder of the program's fixed files ("1.txt"): the process's current directory at
     // start. Empty means the current directory.
     std::string workDir;
-    // The stop the user may ask for while the operation runs; none when null. The operation
-    // looks at it only between lines, never inside one: it ends the line it is sending, sends
-    // the line that closes its run ("AT+CPAS" where it has one), starts the port reader again,
-    // and ends with Stopped, whose message says what state the device and the window are in.
-    // (The program's end stops a job differently: Link::stopAtLineEnd refuses its next line.)
+    // The stop of this run (Escape in the progress window, or the program told to close by a
+    // signal); none when null. The operation looks at it only between lines, never inside one:
+    // it ends the line it is sending, sends the line that closes its run ("AT+CPAS" where it
+    // has one), starts the port reader again, and ends with Stopped, whose message says what
+    // state the device and the window are in.
     const StopRequest* stop = nullptr;
 
     bool stopRequested() const { return stop && stop->requested(); }

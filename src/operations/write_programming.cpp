@@ -127,6 +127,13 @@ Text writeStoppedMessage(int sent, int total) {
                             "выполните запись программирования снова. Файл 1.txt не изменен.");
 }
 
+Text commandListNotSavedMessage(const Text& why) {
+    return cp1251::fromUtf8(
+               "Программирование записано в GSM-Тарк Орвелин-9 полностью: устройство хранит "
+               "настройки из окна. Файл 1.txt не сохранен: ") +
+           why;
+}
+
 }  // namespace
 
 std::vector<int> unwrittenSlots(const CommandList& lines) {
@@ -185,7 +192,15 @@ void writeProgramming(OperationContext& ctx, const SettingsRecord& record) {
         throw Stopped(writeStoppedMessage(sink.sent(), total));
     }
 
-    saveLines(ctx.file(kCommandListFile), sink.lines());
+    // The device holds the whole record by now: a "1.txt" that cannot be written ends the run
+    // as a finished one does, and the message says both.
+    try {
+        saveLines(ctx.file(kCommandListFile), sink.lines());
+    } catch (const Failure& failure) {
+        ctx.user.closeProgress();
+        ctx.reader.startReader();
+        throw Failure(MessageKind::Warning, commandListNotSavedMessage(failure.text()));
+    }
     ctx.user.closeProgress();
     ctx.reader.startReader();
 }

@@ -28,11 +28,11 @@ void saveLines(const std::string& path, const CommandList& lines);
 // without an ending counts, the final ending makes no extra empty line.
 CommandList splitLines(const std::string& bytes);
 
-// Reads the named file and decodes it into the record, setting by setting in file order. At
-// the first rejected line it throws, leaving the settings before that line changed and those
-// after it as they were. `shownName` is the file name for the format message (the path when
-// empty). The format message is a plain message box; list-index, conversion and file errors
-// come with the error icon.
+// Reads the named file and decodes it, setting by setting in file order, into a copy of the
+// record, which replaces the record only once the whole file has been taken. At the first
+// rejected line it throws, and the record stays as it was. `shownName` is the file name for the
+// format message (the path when empty). The format message is a plain message box; list-index,
+// conversion and file errors come with the error icon.
 void LoadFromFile(const std::string& path, SettingsRecord& record, const Text& shownName = Text());
 
 // The whole content of a configuration file, read as readRegularFile reads it, up to the bound

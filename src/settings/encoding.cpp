@@ -151,9 +151,15 @@ int validCount(const PhoneTable& table) {
     return n;
 }
 
-// A numeric field must hold a whole number within 0..99. Text that is no number at all is
-// refused with the runtime's conversion message, as the encoding itself would refuse it.
+// A numeric field must hold a whole number within 0..99. A field left empty is named by its
+// label; other text that is no number at all is refused with the runtime's conversion
+// message, as the encoding itself would refuse it.
 void checkTwoDigitField(const Text& text, const char* labelUtf8) {
+    if (text.empty()) {
+        throw Failure(MessageKind::Error,
+                      cp1251::fromUtf8(std::string("Поле «") + labelUtf8 +
+                                       "» не заполнено: допустимо целое число от 0 до 99."));
+    }
     std::int32_t value = 0;
     if (!parseInt(text, value)) {
         throw conversionError(text);

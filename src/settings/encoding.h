@@ -62,7 +62,8 @@ Text numberRefusal(TableId table, const Text& number);
 
 // Refuses, before anything is produced, a record that could not be encoded whole or would be
 // written in a form the loader rejects or that would overrun the phone-book indices: numeric
-// fields that are no whole number (the runtime's conversion message) or lie outside 0..99,
+// fields left empty (named by their label), that are no whole number (the runtime's conversion
+// message) or lie outside 0..99,
 // the volume likewise, a password longer than 7 or with a character that is not a digit, a
 // number that its table cannot hold (storableNumber), more tagged numbers than indices 1..99,
 // more speed-dial numbers than indices 101..150. Throws a Failure naming the problem.

@@ -146,7 +146,9 @@ TEST(Encoding, ConversionErrorProducesNoLine) {
         encode(r, sink);
         FAIL() << "no conversion error";
     } catch (const Failure& f) {
-        EXPECT_EQ(f.text(), "'' is not a valid integer value");
+        // An empty field is named by the label the window shows it with.
+        EXPECT_EQ(f.text(), cp("Поле «Длительность разговора (минуты)» не заполнено: допустимо "
+                               "целое число от 0 до 99."));
         EXPECT_EQ(f.kind(), MessageKind::Error);
     }
     EXPECT_TRUE(sink.lines.empty());

@@ -1,4 +1,4 @@
-// The guard that ends a job's writing at a line boundary once a stop is asked for.
+// The guard that refuses new lines once the program has closed.
 
 #include <gtest/gtest.h>
 
@@ -20,11 +20,11 @@ class LineGuardTest : public ::testing::Test {
     LineGuard guard{[this]() -> Port& { return device; }};
 };
 
-TEST_F(LineGuardTest, AStopMidLineLetsItRunOutAndRefusesTheNextLine) {
+TEST_F(LineGuardTest, ARefusalMidLineLetsItRunOutAndRefusesTheNextLine) {
     guard.beginJob();
     SendCommand("AT+CPBW=1", guard, clock);
     sendPaced("AT+C", guard, clock);
-    guard.stop();  // asked while the second line is on its way
+    guard.refuseLines();  // asked while the second line is on its way
     sendPaced("PBW=2\r", guard, clock);
     EXPECT_THROW(SendCommand("AT+CPBW=3", guard, clock), SilentAbort);
     EXPECT_EQ(device.bytes(), "AT+CPBW=1\rAT+CPBW=2\r");
@@ -39,14 +39,14 @@ TEST_F(LineGuardTest, AStopMidLineLetsItRunOutAndRefusesTheNextLine) {
     EXPECT_EQ(device.bytes(), "AT+CPBW=1\rAT+CPBW=2\r");
 }
 
-TEST_F(LineGuardTest, WithoutAStopEverythingPassesAndEachJobStartsAtALineBoundary) {
+TEST_F(LineGuardTest, WithoutARefusalEverythingPassesAndEachJobStartsAtALineBoundary) {
     guard.beginJob();
     guard.writeByte('a');  // the terminal leaves its line open
     guard.beginJob();
-    guard.stop();
+    guard.refuseLines();
     EXPECT_THROW(guard.writeByte('b'), SilentAbort);
     EXPECT_EQ(device.bytes(), "a");
-    EXPECT_TRUE(guard.stopped());
+    EXPECT_TRUE(guard.refusing());
 }
 
 }  // namespace

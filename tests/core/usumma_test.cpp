@@ -139,7 +139,7 @@ TEST(Summa, TypingWritesOneByteAtOnceBetweenPurgeAndResume) {
 TEST(Summa, TypingAfterTheProgramsEndIsRefused) {
     ReaderRig rig;
     LineGuard guard([&rig]() -> Port& { return rig.port; });
-    guard.stop();
+    guard.refuseLines();
     EXPECT_THROW(rig.reader.type('a', guard), SilentAbort);
     EXPECT_TRUE(rig.port.written.empty());
     EXPECT_TRUE(rig.reader.readerStopped());

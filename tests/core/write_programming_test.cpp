@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "device_rig.h"
 #include "operations/programming.h"
@@ -92,6 +93,53 @@ TEST_F(Operations, WriteEmptyTablesSendsRegistersStoreAndStatus) {
     EXPECT_EQ(user.positions.size(), 153u);
     EXPECT_EQ(user.positions.back(), 152);
     EXPECT_FALSE(user.readerStopped);
+}
+
+// The device took the whole record but "1.txt" cannot be written (the file is read-only, or
+// a folder takes its name): the message says the device holds the record and why the file was
+// not saved; the progress window closes and the reader runs again, as after a finished run.
+TEST_F(Operations, WriteThatCannotSaveTheCommandListSaysTheDeviceHoldsTheRecord) {
+    struct Case {
+        const char* what;
+        void (*make)(const std::string& path);
+        const char* why;
+    };
+    const Case cases[] = {
+        {"read-only file",
+         [](const std::string& path) {
+             test::writeFile(path, "old run\r\n");
+             std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+         },
+         "Permission denied"},
+        {"folder", [](const std::string& path) { std::filesystem::create_directory(path); },
+         "Is a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir folder;
+        const std::string path = folder.path("1.txt");
+        c.make(path);
+        test::DeviceRig rig;
+        rig.port.setResponder([](const std::string& line) {
+            return line == "ATR2301" ? FakePort::Answer{"\r01 ", 20} : FakePort::Answer{};
+        });
+        rig.ctx.workDir = folder.dir();
+        try {
+            writeProgramming(rig.ctx, SettingsRecord());
+            ADD_FAILURE() << "no message";
+        } catch (const Failure& f) {
+            EXPECT_EQ(f.kind(), MessageKind::Warning);
+            const Text head =
+                cp("Программирование записано в GSM-Тарк Орвелин-9 полностью: устройство хранит "
+                   "настройки из окна. Файл 1.txt не сохранен: Cannot create file \"");
+            EXPECT_EQ(f.text().substr(0, head.size()), head) << f.text();
+            EXPECT_NE(f.text().find(c.why), std::string::npos) << f.text();
+        }
+        EXPECT_EQ(rig.port.lines().back(), "AT+CPAS");
+        EXPECT_FALSE(rig.user.shown);
+        EXPECT_FALSE(rig.user.readerStopped);
+        EXPECT_EQ(rig.user.events.back(), "start reader");
+    }
 }
 
 TEST_F(Operations, WritePhoneTablesIndicesPausesAndProgress) {
@@ -191,7 +239,12 @@ TEST_F(Operations, WriteConversionErrorSendsNothingAndWritesNoFile) {
         {&SettingsRecord::password, "1a", "'a' is not a valid integer value"},
         {&SettingsRecord::numberLength, "1x", "'1x' is not a valid integer value"},
         {&SettingsRecord::callDuration, "x", "'x' is not a valid integer value"},
-        {&SettingsRecord::controlTime, "", "'' is not a valid integer value"},
+        {&SettingsRecord::controlTime, "",
+         test::cp("Поле «Время контроля посылки вызова(сек)» не заполнено: допустимо целое "
+                  "число от 0 до 99.")},
+        {&SettingsRecord::numberLength, "",
+         test::cp("Поле «Значность набираемых номеров» не заполнено: допустимо целое число от 0 "
+                  "до 99.")},
     };
     for (const Case& c : cases) {
         SettingsRecord record;

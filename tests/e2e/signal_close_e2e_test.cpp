@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -109,6 +110,25 @@ TEST(SignalCloseE2E, SighupWhileAMessageIsShownClosesItAndWritesConfigBak) {
     EXPECT_EQ(program.stop(SIGHUP, &took), 0);
     EXPECT_LT(took, 5000);
     EXPECT_TRUE(QFile::exists(dir.path("config.bak")));
+}
+
+// A damaged "config.bak" holds the start-up at its message, before the main window is shown:
+// the signal closes that message, and the one after it, and then the program.
+TEST(SignalCloseE2E, SigtermWhileAStartUpMessageIsOpenClosesItAndTheProgram) {
+    ScopedWorkDir dir;
+    writeFile(dir.path("config.bak"), "ATW8001\r\n");
+    RunningProgram program(dir.path(""));
+    ASSERT_TRUE(program.start(SIGTERM));
+    qint64 took = 0;
+    EXPECT_EQ(program.stop(SIGTERM, &took), 0);
+    EXPECT_LT(took, 5000);
+    // The damaged file was kept aside; the close wrote the window's settings.
+    const QStringList kept =
+        QDir(dir.path("")).entryList({QStringLiteral("config.bak.damaged-*")}, QDir::Files);
+    EXPECT_EQ(kept.size(), 1);
+    QFile saved(dir.path("config.bak"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().startsWith("ATW8001"));
 }
 
 }  // namespace

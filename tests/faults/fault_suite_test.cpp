@@ -231,7 +231,7 @@ struct Case {
     Expect expect;
     std::string message;           // UTF-8
     bool commandListWritten;       // "1.txt" is legitimately rewritten
-    bool recordMayChange = false;  // the read-back was loaded, up to a faulty line
+    bool recordMayChange = false;  // not compared (a read-back that fails to load changes nothing)
     int vanishAfter = 0;           // lines the emulator takes before it vanishes
     int limitMs = 0;               // 0: the operation's usual limit
     bool long_ = false;            // runs only with ORV_LONG_FAULTS=1

@@ -238,33 +238,77 @@ TEST_F(MainWindowTest, ActivationEndsOnTheFirstTabWhateverWasSelected) {
 }
 
 // A working-state file the user may not write is never replaced. The close that fails to save
-// keeps the window open once, so that the settings can be saved elsewhere; the next close ends
-// the program without writing: it can always be closed.
-TEST_F(MainWindowTest, FailedSaveAtCloseKeepsTheWindowOpenOnceAndTheNextCloseEndsIt) {
-    ASSERT_TRUE(showActive(&form));
-    {
-        QFile file(orv::kWorkingStateFile);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("protected\r\n");
-    }
-    QFile::setPermissions(orv::kWorkingStateFile, QFile::ReadOwner | QFile::ReadGroup);
-    {
+// keeps the window open once, so that the settings can be saved elsewhere or the cause mended;
+// the next close tries the save once more and ends the program whether or not it succeeds,
+// saying so when it fails: the program can always be closed. No message shows a stand-in "?"
+// for a character the code page lacks.
+TEST_F(MainWindowTest, ASecondCloseAfterAFailedSaveTriesAgainAndEndsEitherWay) {
+    struct Case {
+        bool mended;  // the file made writable between the two closes
+        QByteArray kept;
+    };
+    const Case cases[] = {{false, "protected\r\n"}, {true, "ATW8001"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mended);
+        TForm1 window;
+        ASSERT_TRUE(showActive(&window));
+        QFile::remove(orv::kWorkingStateFile);
+        writeFile(orv::kWorkingStateFile, "protected\r\n");
+        QFile::setPermissions(orv::kWorkingStateFile, QFile::ReadOwner | QFile::ReadGroup);
+        {
+            MessageRecorder messages;
+            EXPECT_FALSE(window.close());
+            EXPECT_TRUE(window.isVisible());
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_EQ(messages.shown[0].icon, QMessageBox::Critical);
+            EXPECT_EQ(messages.shown[0].title, QStringLiteral("Орвелин-9"));
+            EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Cannot create file")));
+            EXPECT_TRUE(messages.shown[0].text.contains(
+                QStringLiteral("она ещё раз попробует сохранить настройки и завершится в любом "
+                               "случае.")));
+            EXPECT_FALSE(messages.shown[0].text.contains('?'))
+                << messages.shown[0].text.toStdString();
+        }
+        if (c.mended) {
+            QFile::setPermissions(orv::kWorkingStateFile, QFile::ReadOwner | QFile::WriteOwner);
+        }
         MessageRecorder messages;
-        EXPECT_FALSE(form.close());
-        EXPECT_TRUE(form.isVisible());
+        EXPECT_TRUE(window.close());
+        EXPECT_FALSE(window.isVisible());
+        ASSERT_EQ(messages.shown.size(), c.mended ? 0u : 1u);
+        if (!c.mended) {
+            EXPECT_TRUE(messages.shown[0].text.endsWith(QStringLiteral(
+                "Настройки не сохранены в файл Config.bak. Программа завершается без их "
+                "сохранения.")));
+            EXPECT_FALSE(messages.shown[0].text.contains('?'))
+                << messages.shown[0].text.toStdString();
+        }
+        QFile file(orv::kWorkingStateFile);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().startsWith(c.kept));
+    }
+}
+
+// A numeric field left empty is named in the refusal by the label the window shows it with.
+TEST_F(MainWindowTest, AnEmptyNumericFieldIsNamedByItsLabel) {
+    struct Case {
+        const char* edit;
+        const char* label;
+    };
+    const Case cases[] = {{"Edit8", "Label16"}, {"Edit9", "Label17"}, {"Edit11", "Label20"}};
+    for (const Case& c : cases) {
+        TForm1 window;
+        child<orv::ui::LimitedEdit>(&window, c.edit)->setValue("");
+        MessageRecorder messages;
+        EXPECT_FALSE(window.close());
         ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0].icon, QMessageBox::Critical);
-        EXPECT_EQ(messages.shown[0].title, QStringLiteral("Орвелин-9"));
-        EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Cannot create file")))
+        const QString label = child<QLabel>(&window, c.label)->text();
+        EXPECT_TRUE(messages.shown[0].text.startsWith(QStringLiteral("Поле «%1» не заполнено: "
+                                                                     "допустимо целое число от 0 "
+                                                                     "до 99.")
+                                                          .arg(label)))
             << messages.shown[0].text.toStdString();
     }
-    MessageRecorder messages;
-    EXPECT_TRUE(form.close());
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_FALSE(form.isVisible());
-    QFile file(orv::kWorkingStateFile);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("protected\r\n"));
 }
 
 TEST_F(MainWindowTest, ExitClosesThroughTheCloseHandler) {

@@ -6,10 +6,12 @@
 #include <csignal>
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <memory>
 
 #include "app/port_keeper.h"
@@ -254,7 +256,9 @@ TEST_F(PortWindows, CharactersLeftInTheDevicesLineAreEndedBeforeTheNextOperation
     EXPECT_EQ(device.received(), "abc\rATR2301\rATK1\rd\rATR2301\rATK1\r");
 }
 
-TEST_F(PortWindows, ASignalDuringAnOperationEndsItAtALineBoundaryThenClosesAndSaves) {
+// The signal stops the operation as Escape does: at its next line boundary, with its closing
+// line, and its state message on standard error; only then the window closes and saves.
+TEST_F(PortWindows, ASignalDuringAnOperationStopsItAsEscapeDoesThenClosesAndSaves) {
     QApplication::setQuitOnLastWindowClosed(false);
     orv::test::PtyDevice device(path("adapter"));
     ASSERT_TRUE(device.start());
@@ -263,6 +267,7 @@ TEST_F(PortWindows, ASignalDuringAnOperationEndsItAtALineBoundaryThenClosesAndSa
     ASSERT_TRUE(showActive(form.get()));
     ASSERT_TRUE(waitFor([&] { return isOpen(); }, 3000));
     orv::ui::SignalClose closeOnSignal([this] { form->closeBySignal(); });
+    CapturedStandardError standardError;
 
     MessageRecorder yes(QMessageBox::Yes);
     form->Sim1Click();  // SIM clearing: a long run of lines
@@ -271,14 +276,46 @@ TEST_F(PortWindows, ASignalDuringAnOperationEndsItAtALineBoundaryThenClosesAndSa
     ASSERT_EQ(device.received().substr(0, firstLines.size()), firstLines);
     ::raise(SIGTERM);  // in the middle of "AT+CPBW=2"
 
-    ASSERT_TRUE(waitFor([&] { return !form->isVisible(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !form->isVisible(); }, 8000));
     const std::string sent = device.received();
-    EXPECT_EQ(sent, "ATR2301\rATK1\rAT+CPBW=1\rAT+CPBW=2\r");
+    EXPECT_EQ(sent, "ATR2301\rATK1\rAT+CPBW=1\rAT+CPBW=2\rAT+CPAS\r");
     processEventsFor(700);
     EXPECT_EQ(device.received(), sent);  // nothing after the windows are gone
     EXPECT_TRUE(QFile::exists(dir.path("config.bak")));
     EXPECT_FALSE(form->runner().busy());
+    EXPECT_EQ(standardError.programLines(),
+              QStringList{QStringLiteral("orvelin9: Стирание Sim-карты остановлено. Стерты записи "
+                                         "с 1 по 2, записи с 3 по 150 не изменены.")});
+    EXPECT_TRUE(yes.shown.size() == 1);  // the question; the outcome went to standard error
     QApplication::setQuitOnLastWindowClosed(true);
+}
+
+// A signal while a message box of the start-up is open closes it, and every box after it;
+// the program is then told to end.
+TEST_F(PortWindows, ASignalDuringAStartUpMessageClosesItAndEndsTheProgram) {
+    writeFile(dir.path("config.bak"), "ATW8001\r\n");  // damaged: two messages follow
+    const orv::ui::MessageBoxHook answered =
+        orv::ui::setMessageBoxHook({});  // real boxes, waiting for a user
+    orv::ui::SignalClose closeOnSignal;
+    QTimer::singleShot(300, [] { ::raise(SIGHUP); });
+    // Should the signal not close them, the boxes are closed late, and the test fails.
+    QTimer rescue;
+    rescue.callOnTimeout([] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    });
+    rescue.start(4000);
+    QElapsedTimer took;
+    took.start();
+    startProgram();
+    orv::ui::setMessageBoxHook(answered);
+    EXPECT_LT(took.elapsed(), 3000);
+    EXPECT_TRUE(closeOnSignal.caughtBeforeTarget());
+    bool toldLater = false;
+    closeOnSignal.setTarget([&] { toldLater = true; });
+    ::raise(SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return toldLater; }, 3000));
 }
 
 }  // namespace

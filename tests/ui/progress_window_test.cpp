@@ -2,6 +2,7 @@
 // stop asked of a running operation, and the check against the device refused before it runs.
 
 #include <QAction>
+#include <QFile>
 #include <QProgressBar>
 #include <QTimer>
 #include <atomic>
@@ -173,6 +174,52 @@ TEST_F(StopTest, AQuestionLeftOpenClosesWhenTheOperationEnds) {
     ASSERT_TRUE(waitFor([&] { return !form.runner().busy() && answer != -1; }));
     orv::ui::setMessageBoxHook(previous);
     EXPECT_EQ(answer, int(QMessageBox::No));
+}
+
+// The close by a signal stops the operation as Escape does, with or without Escape's question
+// open (it is closed), waits for it to end, writes its state message on standard error
+// instead of a box, and only then closes the window, saving the working state.
+TEST_F(StopTest, AClosingSignalStopsTheOperationAsEscapeDoesAndTellsOnStandardError) {
+    for (const bool questionOpen : {false, true}) {
+        SCOPED_TRACE(questionOpen);
+        TForm1 window;
+        TForm4 windowProgress{&window};
+        window.setProgressWindow(&windowProgress);
+        std::atomic<int> linesAfterStop{0};
+        window.runner().runOperation([&](orv::OperationContext& ctx) {
+            ctx.user.showProgress();
+            while (!ctx.stopRequested()) {
+                ctx.clock.sleep(5);
+            }
+            ++linesAfterStop;  // the closing line
+            throw orv::Stopped(orv::cp1251::fromUtf8("Остановлено после строки"));
+        });
+        ASSERT_TRUE(waitFor([&] { return windowProgress.isVisible(); }));
+        CapturedStandardError standardError;
+        std::vector<QString> shown;
+        const auto previous = orv::ui::setMessageBoxHook([&](QMessageBox& box) {
+            shown.push_back(box.text());
+            if (box.text() != kQuestion) {
+                return int(QMessageBox::Ok);
+            }
+            QTimer::singleShot(50, &box, [&window] { window.closeBySignal(); });
+            return box.exec();
+        });
+        if (questionOpen) {
+            key(&windowProgress, Qt::Key_Escape);
+        } else {
+            window.closeBySignal();
+        }
+        ASSERT_TRUE(waitFor([&] { return !window.runner().busy(); }));
+        processEventsFor(50);
+        orv::ui::setMessageBoxHook(previous);
+        EXPECT_EQ(linesAfterStop, 1);
+        EXPECT_EQ(shown, questionOpen ? std::vector<QString>{kQuestion} : std::vector<QString>{});
+        EXPECT_EQ(standardError.programLines(),
+                  QStringList{QStringLiteral("orvelin9: Остановлено после строки")});
+        EXPECT_TRUE(QFile::exists(dir.path("config.bak")));
+        QFile::remove(dir.path("config.bak"));
+    }
 }
 
 TEST(CheckAgainstDevice, ARecordThatCannotBeWrittenIsRefusedBeforeAnythingRuns) {

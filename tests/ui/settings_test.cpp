@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -233,6 +234,63 @@ TEST_F(LoadTest, StartUpShowsABadWorkingStateKeepsItsBytesAndGoesOn) {
     QFile copy(dir.path(kept[0]));
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), bad);
+}
+
+// A damaged working state whose kept name is taken already (a file kept in the same second)
+// is kept under a name with a counter: neither file's bytes are overwritten.
+TEST_F(LoadTest, AKeptNameThatIsTakenGetsACounter) {
+    const QByteArray bad = "ATW80015A\r\n";
+    const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
+    QStringList taken;
+    for (const QString& name : {QStringLiteral("config.bak.damaged-%1").arg(stamp),
+                                QStringLiteral("config.bak.damaged-%1-2").arg(stamp)}) {
+        writeFile(dir.path(name), "earlier " + name.toLatin1());
+        taken << name;
+    }
+    writeFile(orv::kWorkingStateFile, bad);
+    MessageRecorder messages;
+    TForm1 form;
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_EQ(messages.shown[1].icon, QMessageBox::Information);
+    for (const QString& name : taken) {
+        QFile earlier(dir.path(name));
+        ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+        EXPECT_EQ(earlier.readAll(), "earlier " + name.toLatin1());
+    }
+    const QStringList kept =
+        QDir(dir.path(".")).entryList({QStringLiteral("config.bak.damaged-*")}, QDir::Files);
+    ASSERT_EQ(kept.size(), 3);
+    QString third;
+    for (const QString& name : kept) {
+        if (!taken.contains(name)) {
+            third = name;
+        }
+    }
+    EXPECT_TRUE(messages.shown[1].text.contains(third)) << messages.shown[1].text.toStdString();
+    QFile copy(dir.path(third));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), bad);
+}
+
+// A working state that may be read but not written is loaded, and the user is told once that
+// the close cannot save into it.
+TEST_F(LoadTest, AReadOnlyWorkingStateLoadsAndTellsOnce) {
+    orv::SettingsRecord r;
+    r.password = "4321";
+    r.tables[orv::kAllowedTable] = {{"5678", ""}, {"", ""}};
+    orv::SaveData(orv::kWorkingStateFile, r);
+    QFile::setPermissions(orv::kWorkingStateFile, QFile::ReadOwner | QFile::ReadGroup);
+    MessageRecorder messages;
+    TForm1 form;
+    EXPECT_EQ(form.record(), r);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral("Файл Config.bak доступен только для чтения. Настройки из него "
+                             "загружены, но при закрытии программы сохранены в него не будут, "
+                             "пока он не станет доступен для записи. Чтобы не потерять "
+                             "изменения, сохраните настройки в другой файл (меню «Файл», пункт "
+                             "«Сохранить»)."));
 }
 
 TEST_F(LoadTest, NoWorkingStateMeansDefaultsAndNoMessage) {

@@ -2,6 +2,7 @@
 // Helpers of the window tests: recording message boxes, typing keys, finding controls.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -10,7 +11,9 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -56,6 +59,55 @@ class MessageRecorder {
 
   private:
     MessageBoxHook previous_;
+};
+
+// Takes what the program writes to standard error while it lives.
+class CapturedStandardError {
+  public:
+    CapturedStandardError() : file_(std::tmpfile()) {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        ::dup2(::fileno(file_), 2);
+    }
+    ~CapturedStandardError() {
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(saved_);
+        std::fclose(file_);
+    }
+    CapturedStandardError(const CapturedStandardError&) = delete;
+    CapturedStandardError& operator=(const CapturedStandardError&) = delete;
+
+    // All written so far, read as UTF-8.
+    QString text() const {
+        std::fflush(stderr);
+        QByteArray bytes;
+        char buffer[4096];
+        for (off_t at = 0;;) {
+            const ssize_t n = ::pread(::fileno(file_), buffer, sizeof buffer, at);
+            if (n <= 0) {
+                break;
+            }
+            bytes.append(buffer, n);
+            at += n;
+        }
+        return QString::fromUtf8(bytes);
+    }
+
+    // The program's own lines among them (the toolkit writes its notes there too).
+    QStringList programLines() const {
+        QStringList lines;
+        for (const QString& line : text().split('\n')) {
+            if (line.startsWith(QStringLiteral("orvelin9: "))) {
+                lines << line;
+            }
+        }
+        return lines;
+    }
+
+  private:
+    std::FILE* file_;
+    int saved_ = -1;
 };
 
 // Runs a test in a fresh current directory, and back in the old one afterwards.
