@@ -126,7 +126,7 @@ void Link::deliver() {
 }
 
 void Link::post(Job job, Done done) {
-    callQueued(worker_, [this, job = std::move(job), done = std::move(done)] {
+    callQueued(worker_, [this, job = std::move(job), done = std::move(done)]() mutable {
         std::exception_ptr error;
         try {
             worker_->runJob(job);
@@ -134,7 +134,10 @@ void Link::post(Job job, Done done) {
             error = std::current_exception();
         }
         if (done) {
-            callQueued(this, [done, error] { done(error); });
+            // Moved, not copied: the exception's last owner is the thread that runs `done`.
+            callQueued(this, [done = std::move(done), error = std::move(error)]() mutable {
+                done(std::move(error));
+            });
         }
     });
 }
@@ -160,7 +163,7 @@ std::exception_ptr Link::await(Job job, WhileWaiting meanwhile, int boundMs) {
             {
                 std::lock_guard<std::mutex> lock(outcome->mutex);
                 outcome->done = true;
-                outcome->error = error;
+                outcome->error = std::move(error);
             }
             outcome->ended.notify_all();
         },
@@ -184,7 +187,8 @@ std::exception_ptr Link::await(Job job, WhileWaiting meanwhile, int boundMs) {
         outcome->ended.wait_for(lock, std::chrono::milliseconds(boundMs),
                                 [&] { return outcome->done; });
     }
-    return outcome->done ? outcome->error : std::exception_ptr();
+    // Taken out under the lock, so that the link thread holds no share of it.
+    return outcome->done ? std::move(outcome->error) : std::exception_ptr();
 }
 
 }  // namespace orv
