@@ -3,15 +3,19 @@
 # Idempotent and quiet when everything is present already.
 set -euo pipefail
 
+# Each with what needs it (CI's .ci/run and the scripts it calls need every one).
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config           # g++, cmake, ctest, cpack, ninja
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl1-mesa-dev
   libgtest-dev googletest
   qt6-translations-l10n
-  xvfb xauth fonts-dejavu-core fonts-liberation
-  clang libclang-rt-14-dev dpkg-dev file
-  appstream man-db
-  locales  # the charmap CP1251.gz that the code page test checks the own table against
+  xvfb xauth fonts-dejavu-core fonts-liberation          # scripts/run.sh without a display
+  clang-format                                           # CI's formatting check
+  clang libclang-rt-14-dev                               # scripts/fuzz.sh: clang++, libFuzzer
+  g++-mingw-w64-x86-64-posix wine wine64                 # scripts/cross-windows.sh
+  dpkg-dev file appstream man-db                         # the package and .ci/check-package
+  locales                                                # the CP1251 charmap the code page test checks against
+  ccache                                                 # builds reuse what an earlier build compiled
 )
 
 missing=()

@@ -16,5 +16,6 @@ if(CMAKE_CROSSCOMPILING)
   # One test a program: listing the tests would run the cross-built program at build time.
   add_test(NAME orv_core_tests COMMAND orv_core_tests)
 else()
-  gtest_discover_tests(orv_core_tests DISCOVERY_TIMEOUT 60)
+  # Processor-bound: one "cpu" resource each (scripts/test.sh).
+  gtest_discover_tests(orv_core_tests DISCOVERY_TIMEOUT 60 PROPERTIES RESOURCE_GROUPS cpu:1)
 endif()

@@ -104,10 +104,16 @@ class OperationRunner::User : public OperationUser {
                        }
                        std::lock_guard<std::mutex> lock(gate->mutex);
                        *closed = true;
+                       // Written inside Qt's event dispatch, where ThreadSanitizer does not
+                       // always record the lock: the hand-over is marked as well.
+                       ORV_HANDED_OVER(closed.get());
                        gate->answered.notify_all();
                    });
         std::unique_lock<std::mutex> lock(gate_->mutex);
-        gate_->answered.wait(lock, [&] { return *closed || gate_->abandoned; });
+        gate_->answered.wait(lock, [&] {
+            ORV_TAKEN_OVER(closed.get());
+            return *closed || gate_->abandoned;
+        });
         if (!*closed) {
             throw SilentAbort();
         }

@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include "link/queued_call.h"
+#include "link/thread_handover.h"
 
 #include <QEventLoop>
 #include <QPointer>
@@ -126,7 +127,7 @@ void Link::deliver() {
 }
 
 void Link::post(Job job, Done done) {
-    callQueued(worker_, [this, job = std::move(job), done = std::move(done)] {
+    callQueued(worker_, [this, job = std::move(job), done = std::move(done)]() mutable {
         std::exception_ptr error;
         try {
             worker_->runJob(job);
@@ -134,13 +135,23 @@ void Link::post(Job job, Done done) {
             error = std::current_exception();
         }
         if (done) {
-            callQueued(this, [done, error] { done(error); });
+            // Moved, not copied: the exception's last owner is the thread that runs `done`.
+            callQueued(this, [done = std::move(done), error = std::move(error)]() mutable {
+                done(std::move(error));
+            });
         }
     });
 }
 
 std::exception_ptr Link::await(Job job, WhileWaiting meanwhile, int boundMs) {
+    // Shared with the job, which the link thread may free last, after this thread has taken the
+    // error out: that hand-over is marked too, since ThreadSanitizer does not always see this
+    // thread's share released while Qt's event dispatch is under way.
     struct Outcome {
+        Outcome() = default;
+        Outcome(const Outcome&) = delete;
+        Outcome& operator=(const Outcome&) = delete;
+        ~Outcome() { ORV_TAKEN_OVER(this); }
         std::mutex mutex;
         std::condition_variable ended;
         bool done = false;
@@ -160,7 +171,7 @@ std::exception_ptr Link::await(Job job, WhileWaiting meanwhile, int boundMs) {
             {
                 std::lock_guard<std::mutex> lock(outcome->mutex);
                 outcome->done = true;
-                outcome->error = error;
+                outcome->error = std::move(error);
             }
             outcome->ended.notify_all();
         },
@@ -184,7 +195,10 @@ std::exception_ptr Link::await(Job job, WhileWaiting meanwhile, int boundMs) {
         outcome->ended.wait_for(lock, std::chrono::milliseconds(boundMs),
                                 [&] { return outcome->done; });
     }
-    return outcome->done ? outcome->error : std::exception_ptr();
+    // Taken out under the lock, so that the link thread holds no share of it.
+    std::exception_ptr error = outcome->done ? std::move(outcome->error) : std::exception_ptr();
+    ORV_HANDED_OVER(outcome.get());
+    return error;
 }
 
 }  // namespace orv

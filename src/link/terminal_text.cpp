@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "link/thread_handover.h"
 #include "settings/text.h"
 
 namespace orv {
@@ -57,11 +58,15 @@ bool TerminalBacklog::add(std::string_view bytes) {
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex_);
+    // The window's thread takes under the same lock, but from inside Qt's event dispatch, where
+    // ThreadSanitizer does not always record the lock: the hand-over is marked as well.
+    ORV_TAKEN_OVER(this);
     bytes_.append(bytes.data(), bytes.size());
     lineBreaks_ += static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r'));
     trim();
     const bool tell = !told_;
     told_ = true;
+    ORV_HANDED_OVER(this);
     return tell;
 }
 
@@ -97,6 +102,7 @@ void TerminalBacklog::trim() {
 
 TerminalBacklog::Taken TerminalBacklog::take() {
     std::lock_guard<std::mutex> lock(mutex_);
+    ORV_TAKEN_OVER(this);
     Taken taken;
     taken.bytes = bytes_.substr(start_);
     taken.droppedBeforeLines = droppedBeforeLines_;
@@ -107,6 +113,7 @@ TerminalBacklog::Taken TerminalBacklog::take() {
     told_ = false;
     droppedBeforeLines_ = 0;
     droppedPastBound_ = 0;
+    ORV_HANDED_OVER(this);
     return taken;
 }
 

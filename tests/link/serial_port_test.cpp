@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 #include "link/port_problems.h"
 #include "link/serial_port.h"
@@ -152,9 +153,11 @@ TEST(SystemPortList, APortIsPresentWhileItsNodeIsThere) {
     EXPECT_FALSE(ports.present(device.link()));
     EXPECT_FALSE(ports.present(""));
     // Whatever the machine has, the list names each port once, the devices as they are.
+    std::set<Text> names;
     for (const PortEntry& entry : ports.ports()) {
         EXPECT_FALSE(entry.name.empty());
         EXPECT_EQ(entry.name.rfind("/dev/", 0), 0u) << entry.name;
+        EXPECT_TRUE(names.insert(entry.name).second) << entry.name << " twice";
     }
 }
 

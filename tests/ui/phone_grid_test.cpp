@@ -80,6 +80,8 @@ TEST_F(GridTest, AShortDirectionIsRefusedWithAMessage) {
     editor->selectAll();
     type(editor, "12");
     key(editor, Qt::Key_Return);
+    // The message comes from a queued call: waited for, not for a fixed time.
+    ASSERT_TRUE(waitFor([&] { return !messages.shown.empty(); }, 3000));
     processEventsFor(20);
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text,
