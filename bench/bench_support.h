@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "link/clock.h"
 #include "link/com_create.h"
 #include "link/port.h"
 #include "operations/operation.h"
 #include "sample_record.h"
 #include "settings/settings_record.h"
-#include "settings/text.h"
 #include "sms/recipients.h"
 
 namespace orv::bench {

@@ -5,13 +5,13 @@
 # The core: settings, encodings, file formats, the command sequences over the port and clock
 # interfaces. Plain C++, no widgets.
 set(ORV_CORE_SOURCES
-  settings/text.cpp
-  settings/errors.cpp
+  base/text.cpp
+  base/errors.cpp
   settings/settings_record.cpp
   settings/device_vocabulary.cpp
   settings/encoding.cpp
   settings/config_file.cpp
-  settings/regular_file.cpp
+  base/regular_file.cpp
   settings/comparison.cpp
   sms/ucs2.cpp
   sms/counter.cpp
@@ -36,5 +36,5 @@ set(ORV_CORE_SOURCES
 )
 
 # The core's few calls on the operating system, one implementation per system.
-set(ORV_CORE_POSIX_SOURCES settings/platform_posix.cpp)
-set(ORV_CORE_WINDOWS_SOURCES settings/platform_windows.cpp)
+set(ORV_CORE_POSIX_SOURCES base/platform_posix.cpp)
+set(ORV_CORE_WINDOWS_SOURCES base/platform_windows.cpp)

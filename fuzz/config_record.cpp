@@ -14,10 +14,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/errors.h"
 #include "fuzz_check.h"
 #include "settings/config_file.h"
 #include "settings/encoding.h"
-#include "settings/errors.h"
 #include "settings/settings_record.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <filesystem>
 #include <string>
 
+#include "base/regular_file.h"
 #include "fuzz_check.h"
 #include "link/port_settings.h"
-#include "settings/regular_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "exchange.h"
 #include "fake_port.h"
 #include "fuzz_check.h"
 #include "operations/programming.h"
 #include "settings/config_file.h"
 #include "settings/encoding.h"
-#include "settings/errors.h"
 #include "settings/settings_record.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/errors.h"
 #include "fuzz_check.h"
-#include "settings/errors.h"
 #include "sms/recipients.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "exchange.h"
 #include "fake_port.h"
 #include "fuzz_check.h"
-#include "settings/errors.h"
 #include "sms/broadcast.h"
 
 namespace {

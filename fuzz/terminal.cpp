@@ -19,9 +19,9 @@
 #include <deque>
 #include <string>
 
+#include "base/text.h"
 #include "fuzz_check.h"
 #include "link/terminal_text.h"
-#include "settings/text.h"
 
 namespace {
 

@@ -120,7 +120,7 @@ void TForm1::Button3Click() {
     if (OpenDialog2->exec() != QDialog::Accepted || OpenDialog2->selectedFiles().isEmpty()) {
         return;
     }
-    loadRecipients(QFile::encodeName(OpenDialog2->selectedFiles().constFirst()).toStdString());
+    loadRecipients(OpenDialog2->selectedFiles().constFirst().toUtf8().toStdString());
 }
 
 void TForm1::loadRecipients(const std::string& path) {
@@ -233,6 +233,6 @@ void TForm1::saveBroadcastReportAs(const orv::BroadcastReport& report) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
-    const std::string path = QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    const std::string path = dialog.selectedFiles().constFirst().toUtf8().toStdString();
     orv::ui::runCommand(this, [&] { orv::saveBroadcastReport(path, report); });
 }

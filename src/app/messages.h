@@ -5,7 +5,7 @@
 #include <exception>
 #include <functional>
 
-#include "settings/errors.h"
+#include "base/errors.h"
 
 namespace orv::ui {
 

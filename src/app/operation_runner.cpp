@@ -138,7 +138,7 @@ class OperationRunner::User : public OperationUser {
 OperationRunner::OperationRunner(Link& link, QObject* parent)
     : QObject(parent),
       link_(link),
-      workDir_(QFile::encodeName(QDir::currentPath()).toStdString()),
+      workDir_(QDir::currentPath().toUtf8().toStdString()),
       gate_(std::make_shared<Gate>()) {}
 
 OperationRunner::~OperationRunner() {

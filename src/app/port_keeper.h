@@ -10,9 +10,9 @@
 #include <optional>
 
 #include "app/default_ports.h"
+#include "base/text.h"
 #include "link/port_list.h"
 #include "link/port_settings.h"
-#include "settings/text.h"
 
 class QWidget;
 class TForm3;

@@ -31,9 +31,9 @@
 #include "app/tark4.h"
 #include "app/terminal.h"
 #include "app/text_bridge.h"
+#include "base/regular_file.h"
 #include "link/link.h"
 #include "settings/config_file.h"
-#include "settings/regular_file.h"
 #include "sms/counter.h"
 
 using orv::ui::toQString;
@@ -430,9 +430,10 @@ void TForm1::N4Click() {
     if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) {
         return;
     }
+    // Paths go to the core in UTF-8 on every system (base/platform.h).
     const QString path = OpenDialog1->selectedFiles().constFirst();
     orv::ui::runCommand(this, [&] {
-        loadFile(QFile::encodeName(path).toStdString(), toText(QDir::toNativeSeparators(path)));
+        loadFile(path.toUtf8().toStdString(), toText(QDir::toNativeSeparators(path)));
     });
 }
 
@@ -441,7 +442,7 @@ void TForm1::N5Click() {
         return;
     }
     const QString path = SaveDialog1->selectedFiles().constFirst();
-    orv::ui::runCommand(this, [&] { saveFile(QFile::encodeName(path).toStdString()); });
+    orv::ui::runCommand(this, [&] { saveFile(path.toUtf8().toStdString()); });
 }
 
 void TForm1::N6Click() {

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace orv::ui {
 

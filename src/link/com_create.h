@@ -4,9 +4,9 @@
 // port and yields the Port these write to, is declared with the real serial line in
 // link/serial_port.h: it needs the platform's serial port, and this part stays plain C++.
 
+#include "base/text.h"
 #include "link/clock.h"
 #include "link/port.h"
-#include "settings/text.h"
 
 namespace orv {
 

@@ -1,6 +1,6 @@
 #include "link/device.h"
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace orv::device {
 

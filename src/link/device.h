@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "base/text.h"
 #include "settings/device_vocabulary.h"
-#include "settings/text.h"
 
 namespace orv::device {
 

@@ -1,6 +1,6 @@
 #include "link/line_guard.h"
 
-#include "settings/errors.h"
+#include "base/errors.h"
 
 namespace orv {
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+#include "base/text.h"
 #include "link/clock.h"
 #include "link/com_create.h"
 #include "link/port.h"
@@ -21,7 +22,6 @@
 #include "link/terminal_text.h"
 #include "link/typed_line.h"
 #include "link/usumma.h"
-#include "settings/text.h"
 
 namespace orv {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "settings/errors.h"
-#include "settings/text.h"
+#include "base/errors.h"
+#include "base/text.h"
 
 namespace orv {
 

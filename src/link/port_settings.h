@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace orv {
 

@@ -1,9 +1,9 @@
 #include "link/presence.h"
 
+#include "base/errors.h"
 #include "link/com_create.h"
 #include "link/device.h"
 #include "settings/device_vocabulary.h"
-#include "settings/errors.h"
 
 namespace orv {
 

@@ -17,8 +17,8 @@
 #include <map>
 #include <vector>
 
+#include "base/errors.h"
 #include "link/port_problems.h"
-#include "settings/errors.h"
 
 namespace orv {
 namespace {

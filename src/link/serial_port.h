@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "base/text.h"
 #include "link/port.h"
 #include "link/port_list.h"
-#include "settings/text.h"
 
 namespace orv {
 

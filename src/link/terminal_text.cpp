@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "base/text.h"
 #include "link/thread_handover.h"
-#include "settings/text.h"
 
 namespace orv {
 namespace {

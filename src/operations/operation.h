@@ -12,11 +12,11 @@
 
 #include <string>
 
+#include "base/errors.h"
 #include "link/clock.h"
 #include "link/port.h"
 #include "link/stop_request.h"
 #include "link/usumma.h"
-#include "settings/errors.h"
 
 namespace orv {
 

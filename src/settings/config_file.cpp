@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/platform.h"
+#include "base/regular_file.h"
 #include "settings/device_vocabulary.h"
-#include "settings/platform.h"
-#include "settings/regular_file.h"
 
 namespace orv {
 namespace {

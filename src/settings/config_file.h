@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "settings/encoding.h"
-#include "settings/errors.h"
 
 namespace orv {
 

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstddef>
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace orv::device {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "base/errors.h"
 #include "settings/device_vocabulary.h"
-#include "settings/errors.h"
 
 namespace orv {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace orv {
 

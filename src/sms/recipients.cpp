@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/errors.h"
+#include "base/regular_file.h"
 #include "settings/config_file.h"
-#include "settings/errors.h"
-#include "settings/regular_file.h"
 
 namespace orv {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 // The SMS text in the modem's UCS2 character set, as hexadecimal digits.
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace orv {
 

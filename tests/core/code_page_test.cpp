@@ -17,7 +17,7 @@
 #include <windows.h>
 #endif
 
-#include "settings/text.h"
+#include "base/text.h"
 #include "sms/ucs2.h"
 
 namespace orv {

@@ -7,9 +7,9 @@
 
 #include <set>
 
+#include "base/errors.h"
 #include "settings/config_file.h"
 #include "settings/encoding.h"
-#include "settings/errors.h"
 
 namespace orv {
 namespace {

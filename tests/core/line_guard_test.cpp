@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/errors.h"
 #include "fake_port.h"
 #include "link/com_create.h"
 #include "link/line_guard.h"
-#include "settings/errors.h"
 
 namespace orv {
 namespace {

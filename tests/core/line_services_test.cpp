@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/errors.h"
 #include "device_rig.h"
 #include "operations/line_services.h"
-#include "settings/errors.h"
 
 namespace orv {
 namespace {

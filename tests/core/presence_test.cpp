@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/errors.h"
 #include "fake_port.h"
 #include "link/presence.h"
-#include "settings/errors.h"
 #include "test_support.h"
 
 namespace orv {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "settings/errors.h"
+#include "base/errors.h"
 #include "sms/recipients.h"
 #include "test_support.h"
 

@@ -20,11 +20,11 @@
 #include <future>
 #include <string>
 
+#include "base/regular_file.h"
 #include "hostile_file.h"
 #include "link/port_settings.h"
 #include "settings/config_file.h"
 #include "settings/encoding.h"
-#include "settings/regular_file.h"
 #include "test_support.h"
 
 namespace orv {

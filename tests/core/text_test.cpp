@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace orv {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/errors.h"
 #include "fake_port.h"
 #include "link/line_guard.h"
 #include "link/usumma.h"
-#include "settings/errors.h"
 
 namespace orv {
 namespace {

@@ -29,13 +29,13 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "emulator_process.h"
 #include "link/clock.h"
 #include "link/presence.h"
 #include "link/serial_port.h"
 #include "operations/line_services.h"
 #include "operations/programming.h"
-#include "settings/errors.h"
 #include "settings/settings_record.h"
 #include "sms/broadcast.h"
 

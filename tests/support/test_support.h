@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "base/text.h"
 #include "settings/settings_record.h"
-#include "settings/text.h"
 
 namespace orv::test {
 

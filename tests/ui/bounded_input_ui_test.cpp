@@ -19,10 +19,10 @@
 #include "app/operation_runner.h"
 #include "app/tark.h"
 #include "app/tark3.h"
+#include "base/regular_file.h"
 #include "hostile_file.h"
 #include "link/port_settings.h"
 #include "settings/config_file.h"
-#include "settings/regular_file.h"
 #include "ui_support.h"
 
 using namespace orv::ui::test;

@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "settings/platform.h"
+#include "base/platform.h"
 
 namespace orv::platform {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string>
 
-#include "settings/errors.h"
+#include "base/errors.h"
 
 namespace orv {
 

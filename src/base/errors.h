@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "settings/text.h"
+#include "base/text.h"
 
 namespace orv {
 

@@ -1,4 +1,4 @@
-#include "settings/errors.h"
+#include "base/errors.h"
 
 namespace orv {
 

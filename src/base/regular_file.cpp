@@ -1,9 +1,9 @@
-#include "settings/regular_file.h"
+#include "base/regular_file.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "settings/platform.h"
+#include "base/platform.h"
 
 namespace orv {
 namespace {
