@@ -9,11 +9,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/main_window.h"
 #include "app/messages.h"
 #include "app/operation_runner.h"
-#include "app/sms_text_box.h"
-#include "app/tark.h"
 #include "app/text_bridge.h"
+#include "app/widgets/sms_text_box.h"
 #include "operations/line_services.h"
 #include "operations/programming.h"
 #include "sms/broadcast.h"

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/dialogs/progress_window.h"
 #include "app/messages.h"
-#include "app/tark4.h"
 #include "app/text_bridge.h"
 #include "link/link.h"
 #include "link/queued_call.h"

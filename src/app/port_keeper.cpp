@@ -4,9 +4,9 @@
 #include <QPointer>
 #include <memory>
 
+#include "app/dialogs/port_settings_window.h"
 #include "app/messages.h"
 #include "app/operation_runner.h"
-#include "app/tark3.h"
 #include "app/text_bridge.h"
 #include "link/link.h"
 #include "link/port_problems.h"

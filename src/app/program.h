@@ -5,11 +5,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/dialogs/about_window.h"
+#include "app/dialogs/port_settings_window.h"
+#include "app/dialogs/progress_window.h"
+#include "app/main_window.h"
 #include "app/operation_runner.h"
-#include "app/tark.h"
-#include "app/tark2.h"
-#include "app/tark3.h"
-#include "app/tark4.h"
 #include "link/link.h"
 
 namespace orv::ui {

@@ -17,10 +17,10 @@
 #include <iostream>
 #include <sstream>
 
+#include "app/dialogs/progress_window.h"
+#include "app/main_window.h"
 #include "app/messages.h"
 #include "app/operation_runner.h"
-#include "app/tark.h"
-#include "app/tark4.h"
 #include "app/text_bridge.h"
 #include "emulator_process.h"
 #include "emulator_state.h"

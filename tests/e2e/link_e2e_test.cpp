@@ -14,10 +14,10 @@
 #include <memory>
 
 #include "../ui/ui_support.h"
-#include "app/tark.h"
-#include "app/tark3.h"
-#include "app/terminal.h"
+#include "app/dialogs/port_settings_window.h"
+#include "app/main_window.h"
 #include "app/text_bridge.h"
+#include "app/widgets/terminal.h"
 #include "emulator_process.h"
 #include "fake_port_list.h"
 #include "link/link.h"

@@ -16,9 +16,9 @@
 #include <new>
 #include <stdexcept>
 
+#include "app/dialogs/port_settings_window.h"
+#include "app/main_window.h"
 #include "app/operation_runner.h"
-#include "app/tark.h"
-#include "app/tark3.h"
 #include "base/regular_file.h"
 #include "hostile_file.h"
 #include "link/port_settings.h"

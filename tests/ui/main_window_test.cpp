@@ -16,10 +16,10 @@
 #include <QTableView>
 
 #include "app/activation.h"
-#include "app/controls.h"
-#include "app/tark.h"
-#include "app/tark2.h"
-#include "app/tark4.h"
+#include "app/dialogs/about_window.h"
+#include "app/dialogs/progress_window.h"
+#include "app/main_window.h"
+#include "app/widgets/controls.h"
 #include "settings/config_file.h"
 #include "ui_support.h"
 

@@ -19,13 +19,13 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/dialogs/progress_window.h"
+#include "app/main_window.h"
 #include "app/messages.h"
 #include "app/operation_runner.h"
 #include "app/program.h"
-#include "app/sms_text_box.h"
-#include "app/tark.h"
-#include "app/tark4.h"
 #include "app/text_bridge.h"
+#include "app/widgets/sms_text_box.h"
 #include "link/clock.h"
 #include "link/link.h"
 #include "operations/programming.h"

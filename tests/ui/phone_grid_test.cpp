@@ -4,9 +4,9 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
-#include "app/phone_grid.h"
-#include "app/tark.h"
+#include "app/main_window.h"
 #include "app/text_bridge.h"
+#include "app/widgets/phone_grid.h"
 #include "ui_support.h"
 
 using namespace orv::ui::test;

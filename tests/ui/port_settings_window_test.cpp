@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
-#include "app/tark.h"
-#include "app/tark3.h"
+#include "app/dialogs/port_settings_window.h"
+#include "app/main_window.h"
 #include "app/text_bridge.h"
 #include "fake_port_list.h"
 #include "ui_support.h"

@@ -14,10 +14,10 @@
 #include <QTimer>
 #include <memory>
 
+#include "app/dialogs/port_settings_window.h"
+#include "app/main_window.h"
 #include "app/port_keeper.h"
 #include "app/signal_close.h"
-#include "app/tark.h"
-#include "app/tark3.h"
 #include "app/text_bridge.h"
 #include "fake_port_list.h"
 #include "link/port_problems.h"

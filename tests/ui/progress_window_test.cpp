@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <atomic>
 
+#include "app/dialogs/progress_window.h"
+#include "app/main_window.h"
 #include "app/operation_runner.h"
-#include "app/tark.h"
-#include "app/tark4.h"
 #include "ui_support.h"
 
 using namespace orv::ui::test;

@@ -12,9 +12,9 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "app/controls.h"
-#include "app/tark.h"
+#include "app/main_window.h"
 #include "app/text_bridge.h"
+#include "app/widgets/controls.h"
 #include "sample_record.h"
 #include "settings/config_file.h"
 #include "ui_support.h"

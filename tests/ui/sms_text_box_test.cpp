@@ -7,7 +7,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
-#include "app/tark.h"
+#include "app/main_window.h"
 #include "ui_support.h"
 
 using namespace orv::ui::test;

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
-#include "app/tark.h"
+#include "app/main_window.h"
+#include "app/widgets/controls.h"
 #include "settings/encoding.h"
 #include "ui_support.h"
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "app/terminal.h"
+#include "app/widgets/terminal.h"
 #include "link/clock.h"
 #include "link/link.h"
 #include "link/presence.h"

@@ -3,9 +3,9 @@
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
-#include "app/tark.h"
-#include "app/terminal.h"
+#include "app/main_window.h"
 #include "app/text_bridge.h"
+#include "app/widgets/terminal.h"
 #include "ui_support.h"
 
 using namespace orv::ui::test;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <functional>
 
-#include "app/tark.h"
+#include "app/main_window.h"
 #include "link/link.h"
 #include "memory_fault.h"
 #include "ui_support.h"

@@ -1,4 +1,5 @@
-#include "app/tark2.h"
+// TForm2, the about window: its definitions (about_window.h says what it does).
+#include "app/dialogs/about_window.h"
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>

@@ -1,5 +1,5 @@
 #pragma once
-// The about window. F3 in its text box reveals the terminal tab of the main window.
+// TForm2, the about window. F3 in its text box reveals the terminal tab of the main window.
 
 #include <QWidget>
 

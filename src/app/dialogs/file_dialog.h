@@ -1,6 +1,7 @@
 #pragma once
-// The dialogs of the configuration files. The save dialog asks before it replaces a file that
-// exists (the toolkit's own question) and also before it creates one that does not exist yet.
+// ConfigFileDialog, the dialogs of the configuration files. The save dialog asks before it replaces
+// a file that exists (the toolkit's own question) and also before it creates one that does not
+// exist yet.
 
 #include <QFileDialog>
 

@@ -1,4 +1,5 @@
-#include "app/tark.h"
+// TForm1, the main window: its definitions (main_window.h says what it does).
+#include "app/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,17 +21,17 @@
 #include <vector>
 
 #include "app/activation.h"
-#include "app/controls.h"
+#include "app/dialogs/about_window.h"
+#include "app/dialogs/port_settings_window.h"
+#include "app/dialogs/progress_window.h"
 #include "app/messages.h"
-#include "app/phone_grid.h"
 #include "app/phone_table.h"
 #include "app/port_keeper.h"
-#include "app/sms_text_box.h"
-#include "app/tark2.h"
-#include "app/tark3.h"
-#include "app/tark4.h"
-#include "app/terminal.h"
 #include "app/text_bridge.h"
+#include "app/widgets/controls.h"
+#include "app/widgets/phone_grid.h"
+#include "app/widgets/sms_text_box.h"
+#include "app/widgets/terminal.h"
 #include "base/regular_file.h"
 #include "link/link.h"
 #include "settings/config_file.h"

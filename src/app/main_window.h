@@ -1,6 +1,6 @@
 #pragma once
-// The main window: the settings record in its controls and four phone tables, the menu commands,
-// and the program's start-up and shutdown handlers.
+// TForm1, the main window: the settings record in its controls and four phone tables, the menu
+// commands, and the program's start-up and shutdown handlers.
 
 #include <QMainWindow>
 #include <array>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/main_window_form.h"
 #include "app/operation_runner.h"
-#include "app/tark_form.h"
 #include "link/port_settings.h"
 #include "settings/comparison.h"
 #include "settings/settings_record.h"
@@ -32,7 +32,7 @@ class PortKeeper;
 class Terminal;
 }  // namespace orv::ui
 
-// The controls are the form's (tark_form.h); the window connects them to its handlers.
+// The controls are the form's (main_window_form.h); the window connects them to its handlers.
 class TForm1 : public QMainWindow, private orv::ui::MainForm {
     Q_OBJECT
   public:

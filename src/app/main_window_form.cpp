@@ -1,4 +1,6 @@
-#include "app/tark_form.h"
+// MainForm, the main window's form (the controls of TForm1): its definitions (main_window_form.h
+// says what it does).
+#include "app/main_window_form.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -15,11 +17,11 @@
 #include <QTabWidget>
 #include <algorithm>
 
-#include "app/controls.h"
-#include "app/file_dialog.h"
-#include "app/phone_grid.h"
+#include "app/dialogs/file_dialog.h"
 #include "app/phone_table.h"
-#include "app/sms_text_box.h"
+#include "app/widgets/controls.h"
+#include "app/widgets/phone_grid.h"
+#include "app/widgets/sms_text_box.h"
 #include "app/window_font.h"
 #include "sms/counter.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-// The grid that edits one phone table: one column, the numbers; no title row and no row
+// PhoneGrid, the grid that edits one phone table: one column, the numbers; no title row and no row
 // indicator. Editing in place; Tab and Down at the last row start a new record, Insert one before
 // the current row; Ctrl+Delete deletes the current record after a question. A new record left
 // untouched is dropped when the user leaves it or the grid, or presses Escape on it; Escape never

@@ -1,6 +1,6 @@
 #pragma once
-// The SMS text box (Memo2). Keys go through the main window's counter; text that comes in any
-// other way (pasted from the menu or by key, dropped) is held to the same limit here: what
+// SmsTextBox, the SMS text box (Memo2). Keys go through the main window's counter; text that comes
+// in any other way (pasted from the menu or by key, dropped) is held to the same limit here: what
 // does not fit is refused, and the counter shows the limit reached.
 
 #include <QPlainTextEdit>

@@ -1,4 +1,5 @@
-#include "app/tark3.h"
+// TForm3, the port settings window: its definitions (port_settings_window.h says what it does).
+#include "app/dialogs/port_settings_window.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

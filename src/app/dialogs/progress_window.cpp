@@ -1,4 +1,5 @@
-#include "app/tark4.h"
+// TForm4, the progress window: its definitions (progress_window.h says what it does).
+#include "app/dialogs/progress_window.h"
 
 #include <QApplication>
 #include <QProgressBar>

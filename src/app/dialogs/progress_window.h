@@ -1,6 +1,6 @@
 #pragma once
-// The progress window: a caption and one progress bar, shown by the device operations while they
-// run, without blocking them. The bar's own text tells the time the operation still takes, as
+// TForm4, the progress window: a caption and one progress bar, shown by the device operations while
+// they run, without blocking them. The bar's own text tells the time the operation still takes, as
 // the operation counts it from its schedule, and that Escape stops it.
 
 #include <QElapsedTimer>

@@ -1,4 +1,5 @@
-#include "app/sms_text_box.h"
+// SmsTextBox, the SMS text box (Memo2): its definitions (sms_text_box.h says what it does).
+#include "app/widgets/sms_text_box.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
-// The settings controls of the main window: two-way choices, text fields with a typing limit,
-// and the up-down arrows of the volume field.
+// LimitedEdit, ChoiceBox and UpDown, the settings controls of the main window: two-way choices,
+// text fields with a typing limit, and the up-down arrows of the volume field.
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #pragma once
-// The main window's form: every control of TForm1 under its own name, listed in the order the
-// window shows them, and the one function that builds them. Only what the user sees is made
-// here; what the controls do is connected by the window itself (tark.cpp).
+// MainForm, the main window's form: every control of TForm1 under its own name, listed in the order
+// the window shows them, and the one function that builds them. Only what the user sees is made
+// here; what the controls do is connected by the window itself (main_window.cpp).
 
 #include <array>
 

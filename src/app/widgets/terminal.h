@@ -1,7 +1,7 @@
 #pragma once
-// The terminal on the tab "Дальворн-терминал": what the device sends is shown as it comes, in
-// the batches the link hands over, in code page 1251, and each character typed goes to the
-// device as one byte. The text is bounded: the last lines, each of a bounded length.
+// Terminal, the terminal on the tab "Дальворн-терминал": what the device sends is shown as it
+// comes, in the batches the link hands over, in code page 1251, and each character typed goes to
+// the device as one byte. The text is bounded: the last lines, each of a bounded length.
 
 #include <QPointer>
 #include <QString>

@@ -1,4 +1,6 @@
-#include "app/terminal.h"
+// Terminal, the terminal on the tab "Дальворн-терминал": its definitions (terminal.h says what it
+// does).
+#include "app/widgets/terminal.h"
 
 #include <QByteArray>
 #include <QKeyEvent>

@@ -1,5 +1,5 @@
 #pragma once
-// The port settings window "Настройки программирования": the port name, kept in the port
+// TForm3, the port settings window "Настройки программирования": the port name, kept in the port
 // settings file, chosen from the system's serial ports; whether that port is open; and the line
 // speed, fixed at 2400.
 

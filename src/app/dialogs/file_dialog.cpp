@@ -1,4 +1,6 @@
-#include "app/file_dialog.h"
+// ConfigFileDialog, the dialogs of the configuration files: its definitions (file_dialog.h says
+// what it does).
+#include "app/dialogs/file_dialog.h"
 
 #include <QFileInfo>
 

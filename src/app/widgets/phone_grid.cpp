@@ -1,4 +1,5 @@
-#include "app/phone_grid.h"
+// PhoneGrid, the grid that edits a phone table: its definitions (phone_grid.h says what it does).
+#include "app/widgets/phone_grid.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -7,9 +8,9 @@
 
 #include <algorithm>
 
-#include "app/controls.h"
 #include "app/messages.h"
 #include "app/text_bridge.h"
+#include "app/widgets/controls.h"
 #include "settings/encoding.h"
 
 namespace orv::ui {

@@ -1,4 +1,6 @@
-#include "app/controls.h"
+// LimitedEdit, ChoiceBox and UpDown, the settings controls of the main window: its definitions
+// (controls.h says what it does).
+#include "app/widgets/controls.h"
 
 #include <QKeyEvent>
 #include <QToolButton>
