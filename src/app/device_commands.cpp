@@ -68,7 +68,7 @@ void TForm1::N2Click() {
         });
 }
 
-void TForm1::N12Click() {
+void TForm1::CompareWithDeviceClick() {
     // A record that could not be written is refused first, as before write programming: the
     // device could never hold it.
     orv::SettingsRecord settings;

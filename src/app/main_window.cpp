@@ -95,7 +95,7 @@ void TForm1::connectForm() {
     connect(N7, &QAction::triggered, this, &TForm1::N7Click);
     connect(Sim1, &QAction::triggered, this, &TForm1::Sim1Click);
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
-    connect(N12, &QAction::triggered, this, &TForm1::N12Click);
+    connect(N12, &QAction::triggered, this, &TForm1::CompareWithDeviceClick);
     connect(N8, &QAction::triggered, this, &TForm1::N8Click);
     connect(N11, &QAction::triggered, this, &TForm1::N11Click);
     connect(N10, &QAction::triggered, this, &TForm1::N10Click);

@@ -124,15 +124,15 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
 
     // Device commands, filled in with the device link. Each device operation runs as a job on
     // the link thread while the windows take no input (device_commands.cpp).
-    void N7Click();       // "Записать программирование"
-    void Sim1Click();     // "Очистка Sim-карты"
-    void N2Click();       // "Чтение программирования"
-    void N12Click();      // "Сверить с устройством"
-    void N8Click();       // "Настройки программирования"
-    void N11Click();      // "Переход в режим передачи данных"
-    void Button1Click();  // "Проверить"
-    void Button2Click();  // "Разослать абонентам"
-    void Button3Click();  // "Загрузить файл абонентов"
+    void N7Click();                 // "Записать программирование"
+    void Sim1Click();               // "Очистка Sim-карты"
+    void N2Click();                 // "Чтение программирования"
+    void CompareWithDeviceClick();  // "Сверить с устройством"
+    void N8Click();                 // "Настройки программирования"
+    void N11Click();                // "Переход в режим передачи данных"
+    void Button1Click();            // "Проверить"
+    void Button2Click();            // "Разослать абонентам"
+    void Button3Click();            // "Загрузить файл абонентов"
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -214,7 +214,7 @@ TEST_F(DeviceCommandsE2E, WrittenRecordIsInTheDeviceAndReadsBackIntoAFreshWindow
         messages.shown.clear();
         QElapsedTimer check;
         check.start();
-        form.N12Click();
+        form.CompareWithDeviceClick();
         ASSERT_TRUE(finished(form, 360000));
         std::cout << "check against the device: " << check.elapsed() << " ms" << std::endl;
         ASSERT_EQ(messages.shown.size(), 1u);

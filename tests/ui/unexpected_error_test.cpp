@@ -59,7 +59,7 @@ TEST_F(UnexpectedErrorTest, OutOfMemoryInAHandlerIsToldAndTheProgramGoesOn) {
         {"read programming", &UnexpectedErrorTest::fillCallBackTable,
          [](TForm1& window) { window.N2Click(); }},
         {"check against the device", &UnexpectedErrorTest::fillCallBackTable,
-         [](TForm1& window) { window.N12Click(); }},
+         [](TForm1& window) { window.CompareWithDeviceClick(); }},
         {"broadcast", &UnexpectedErrorTest::loadLongRecipientList,
          [](TForm1& window) { window.Button2Click(); }},
     };
