@@ -345,8 +345,11 @@ Text describeImport(const NumberListsImport& import, const SettingsRecord& base)
         }
         text += "\n" + listName(l) + cp1251::fromUtf8(" — ");
         if (l == kForwardList) {
-            text += cp1251::fromUtf8("сейчас ") + quoted(base.forwardNumber) +
-                    cp1251::fromUtf8(", из файла ") + quoted(import.record.forwardNumber);
+            auto shown = [](const Text& number) {
+                return number.empty() ? cp1251::fromUtf8("нет") : quoted(number);
+            };
+            text += cp1251::fromUtf8("сейчас ") + shown(base.forwardNumber) +
+                    cp1251::fromUtf8(", из файла ") + shown(import.record.forwardNumber);
         } else {
             text += cp1251::fromUtf8("номеров сейчас: ") +
                     std::to_string(numbersIn(base.tables[static_cast<std::size_t>(l)])) +

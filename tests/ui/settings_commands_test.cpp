@@ -212,6 +212,13 @@ TEST_F(SettingsCommandsTest, TheClientAreaAboveTheStatusBarIsAsItWas) {
     EXPECT_EQ(tabs->size(), QSize(502, 321));
     EXPECT_EQ(form.statusBar()->geometry().top(), tabs->geometry().bottom() + 1);
     EXPECT_EQ(form.centralWidget(), tabs);
+    // However long what the bar says, the window keeps its width.
+    const int width = form.width();
+    form.statusLine().setOutcome(QString(300, QChar('x')));
+    form.statusLine().setSource(QString(100, QChar('y')), true);
+    QApplication::processEvents();
+    EXPECT_EQ(form.width(), width);
+    EXPECT_EQ(tabs->width(), 502);
     // The window drawn with its status bar and without it: the same pixels above it.
     const QRect client(0, 0, form.width(), tabs->geometry().bottom() + 1);
     const QImage with = form.grab().toImage().copy(client);

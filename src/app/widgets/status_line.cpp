@@ -13,23 +13,31 @@ StatusLine::StatusLine(QWidget* parent)
     source_->setObjectName(QStringLiteral("StatusSource"));
     port_->setObjectName(QStringLiteral("StatusPort"));
     outcome_->setObjectName(QStringLiteral("StatusOutcome"));
-    addWidget(source_);
-    addWidget(outcome_, 1);
-    addPermanentWidget(port_);
+    // The bar shares the window's width and never widens it: a long text is cut, and shown
+    // whole in its tooltip.
+    for (QLabel* label : {source_, outcome_, port_}) {
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        label->setMinimumWidth(0);
+    }
+    addWidget(source_, 3);
+    addWidget(outcome_, 5);
+    addPermanentWidget(port_, 3);
 }
 
 void StatusLine::setSource(const QString& source, bool differs) {
     source_->setText(source + (differs ? kChangedMark : QString()));
-    source_->setToolTip(differs ? QStringLiteral("Настройки окна отличаются от источника")
-                                : QString());
+    source_->setToolTip(differs ? source + QStringLiteral(": настройки окна отличаются от него")
+                                : source);
 }
 
 void StatusLine::setPort(const QString& port) {
     port_->setText(port);
+    port_->setToolTip(port);
 }
 
 void StatusLine::setOutcome(const QString& outcome) {
     outcome_->setText(outcome);
+    outcome_->setToolTip(outcome);
 }
 
 }  // namespace orv::ui
