@@ -13,8 +13,8 @@ StatusLine::StatusLine(QWidget* parent)
     source_->setObjectName(QStringLiteral("StatusSource"));
     port_->setObjectName(QStringLiteral("StatusPort"));
     outcome_->setObjectName(QStringLiteral("StatusOutcome"));
-    // The bar shares the window's width and never widens it: a long text is cut, and shown
-    // whole in its tooltip.
+    // The bar shares the window's width and never widens it: a long text is cut. (No hints:
+    // the window has hints only where it always had them.)
     for (QLabel* label : {source_, outcome_, port_}) {
         label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         label->setMinimumWidth(0);
@@ -26,18 +26,14 @@ StatusLine::StatusLine(QWidget* parent)
 
 void StatusLine::setSource(const QString& source, bool differs) {
     source_->setText(source + (differs ? kChangedMark : QString()));
-    source_->setToolTip(differs ? source + QStringLiteral(": настройки окна отличаются от него")
-                                : source);
 }
 
 void StatusLine::setPort(const QString& port) {
     port_->setText(port);
-    port_->setToolTip(port);
 }
 
 void StatusLine::setOutcome(const QString& outcome) {
     outcome_->setText(outcome);
-    outcome_->setToolTip(outcome);
 }
 
 }  // namespace orv::ui
