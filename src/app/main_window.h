@@ -231,4 +231,5 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     QString source_;                    // where the settings shown came from
     orv::SettingsRecord sourceRecord_;  // and what they were there
     bool workingStateLoaded_ = false;
+    int fieldEdits_ = 0;  // edits of a field ended so far (by leaving it)
 };

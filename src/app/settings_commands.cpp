@@ -110,10 +110,14 @@ void TForm1::setUpHistory(bool workingStateLoaded) {
         connect(box, &QComboBox::currentIndexChanged, this,
                 [this] { noteChange(QStringLiteral("Выбор")); });
     }
+    // Keys typed into a field in a row make one step; leaving the field ends it, so that a
+    // later edit of the same field is a step of its own.
     int field = 0;
     for (orv::ui::LimitedEdit* edit : {Edit12, Edit7, Edit8, Edit9, Edit10, Edit11}) {
-        connect(edit, &QLineEdit::textChanged, this,
-                [this, field] { noteChange(QStringLiteral("Поле"), field); });
+        connect(edit, &QLineEdit::textChanged, this, [this, field] {
+            noteChange(QStringLiteral("Поле"), field + 8 * (fieldEdits_ % 100000));
+        });
+        connect(edit, &QLineEdit::editingFinished, this, [this] { ++fieldEdits_; });
         ++field;
     }
     for (orv::ui::PhoneTableModel* model : tables_) {

@@ -107,6 +107,12 @@ TEST_F(SettingsCommandsTest, KeysTypedIntoOneFieldAreOneStep) {
     type(password, "123");
     type(edit("Edit10"), "1");
     EXPECT_EQ(form.history().stack().count(), 2);
+    // Back in the password field after leaving it: a step of its own.
+    emit password->editingFinished();
+    type(password, "4");
+    EXPECT_EQ(form.history().stack().count(), 3);
+    action("Undo")->trigger();
+    EXPECT_EQ(password->text(), "123");
     action("Undo")->trigger();
     action("Undo")->trigger();
     EXPECT_EQ(password->text(), "");
