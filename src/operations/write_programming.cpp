@@ -185,7 +185,7 @@ void writeProgramming(OperationContext& ctx, const SettingsRecord& record) {
     try {
         encode(record, sink);
     } catch (const StopPoint&) {
-        SendCommand(device::kStatus, ctx.port, ctx.clock);
+        steps.status.run(ctx);
         ctx.user.closeProgress();
         ctx.reader.startReader();
         throw Stopped(writeStoppedMessage(sink.sent(), total));

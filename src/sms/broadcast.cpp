@@ -144,8 +144,8 @@ using Then = Step::Then;
 // memory emptied, text mode, UCS2, the message parameters), the message written once with the
 // placeholder destination (the command, the text, its end), one send per number with its seven
 // seconds and the read of what the modem said, and the closing line, which empties the memory
-// again. The wait for results still owed after the last send is no step: it is told as an upper
-// bound while it lasts.
+// again. The wait for results still owed after the last send is not planned: its reads, a pause
+// each, are repeated up to 30 seconds, and it is told as an upper bound while it lasts.
 struct BroadcastSteps {
     BroadcastSteps(const std::string& placeholder, const std::vector<Text>& lines,
                    const std::vector<Text>& numbers)
@@ -162,6 +162,7 @@ struct BroadcastSteps {
                         .then(Then::Pause)
                         .then(Then::ReadReply)
                         .then(Then::Pause)),
+          owedRead(Step::pauses(1).then(Then::ReadReply)),
           closing(Step(device::kSmsDeleteAll).readingBeforeCr()) {
         for (const Text& number : numbers) {
             sends.push_back(
@@ -183,6 +184,7 @@ struct BroadcastSteps {
     Step text;  // the shown lines converted and joined without their breaks
     Step endOfText;
     Steps sends;
+    Step owedRead;  // one read of the wait for results still owed
     Step closing;
 };
 
@@ -326,13 +328,13 @@ class BroadcastRun {
         const Millis from = clock_.now();
         Millis waited = 0;
         while (!owed_.empty() && waited < kOwedWait) {
-            timeLeft_.set(
-                kOwedWait - waited + kPauseLength + kReplyReadTime + steps_.closing.planned(),
-                true);
+            timeLeft_.set(kOwedWait - waited + steps_.owedRead.planned() + steps_.closing.planned(),
+                          true);
             lineBoundary();
-            Pause(clock_);
-            requireLine();
-            take(readAnswer(port_));
+            steps_.owedRead.run(ctx_, [&] {
+                requireLine();
+                take(readAnswer(port_));
+            });
             waited = static_cast<Millis>(clock_.now() - from);
         }
         timeLeft_.set(steps_.closing.planned());

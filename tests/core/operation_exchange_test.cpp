@@ -151,6 +151,9 @@ const std::vector<Exchange>& exchanges() {
              rig.device.other[sendLine("+79002222222")] = "\r\n+CMS ERROR: 21\r\n";
          },
          [](test::DeviceRig& rig) { broadcast(rig, {"Hi"}); }},
+        {"broadcast waiting for the results still owed",
+         [](test::DeviceRig& rig) { rig.device.other[sendLine("+79003333333")] = ""; },
+         [](test::DeviceRig& rig) { broadcast(rig, {"Hi"}); }},
         {"broadcast stopped in a send",
          [](test::DeviceRig& rig) {
              const std::string second = sendLine("+79002222222");
