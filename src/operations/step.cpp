@@ -101,14 +101,6 @@ Millis plannedTime(const Steps& steps) {
     return total;
 }
 
-Steps stepsOf(const std::vector<Text>& lines) {
-    Steps steps;
-    for (const Text& line : lines) {
-        steps.emplace_back(line);
-    }
-    return steps;
-}
-
 std::string sendReadingBeforeCr(const Text& line, Port& port, Clock& clock) {
     sendPaced(line, port, clock);
     const Millis lastByte = clock.now();

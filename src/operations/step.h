@@ -67,9 +67,6 @@ using Steps = std::vector<Step>;
 // The time a list of steps takes.
 Millis plannedTime(const Steps& steps);
 
-// The steps of `lines`, each sent alone.
-Steps stepsOf(const std::vector<Text>& lines);
-
 // Sends a line as SendCommand does and returns what the device said since the last read, taken
 // just before the line's CR: the device takes a command only at its CR, so what it said before
 // still answers the command before.
