@@ -204,7 +204,6 @@ class BroadcastRun {
           port_(ctx.port),
           clock_(ctx.clock),
           user_(ctx.user),
-          lines_(lines),
           numbers_(numbers),
           report_(report),
           localTime_(localTime),
@@ -398,7 +397,6 @@ class BroadcastRun {
     Port& port_;
     Clock& clock_;
     OperationUser& user_;
-    const std::vector<Text>& lines_;
     const std::vector<Text>& numbers_;
     BroadcastReport& report_;
     const LocalTime& localTime_;
