@@ -33,6 +33,7 @@ set(ORV_CORE_SOURCES
   operations/read_programming.cpp
   operations/line_services.cpp
   operations/schedule.cpp
+  operations/step.cpp
   records/file_comparison.cpp
 )
 

@@ -16,7 +16,8 @@ if(WIN32)
 endif()
 add_executable(orv_core_tests ${ORV_CORE_TEST_SOURCES})
 target_link_libraries(orv_core_tests PRIVATE orv_test_support GTest::gtest_main)
-# Sample files written by spreadsheets and the like.
+# Kept outputs the tests compare with (the transcript of every operation's exchange) and sample
+# files written by spreadsheets and the like.
 target_compile_definitions(orv_core_tests PRIVATE ORV_TEST_DATA_DIR="${ORV_TESTS_DIR}/data")
 if(CMAKE_CROSSCOMPILING)
   # One test a program: listing the tests would run the cross-built program at build time.

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "link/com_create.h"
 #include "link/device.h"
 #include "link/presence.h"
+#include "operations/step.h"
 #include "settings/device_vocabulary.h"
 
 namespace orv {
@@ -41,20 +41,21 @@ Text clirUnreadableMessage(const std::string& reply) {
 }
 
 void queryClir(OperationContext& ctx) {
+    using Then = Step::Then;
     Connect(ctx.port, ctx.clock);
-    SendCommand(device::kDataMode, ctx.port, ctx.clock);
-    ctx.port.setDtr();
-    Pause(ctx.clock);
-    SendCommand(device::kClirQuery, ctx.port, ctx.clock);
-    ctx.port.purgeInput();  // the echo of the query
-    ctx.port.setDtr();
-    for (int i = 0; i < kClirReplyPauses; ++i) {
-        Pause(ctx.clock);
-    }
+    Step(device::kDataMode).then(Then::RaiseDtr).then(Then::Pause).run(ctx);
+    // The echo of the query is purged before its answer is waited for.
     std::string reply;
-    if (!ctx.port.read(device::kReplyBuffer, reply)) {
-        reply.clear();  // a failed read counts as nothing received
-    }
+    Step(device::kClirQuery)
+        .then(Then::PurgeInput)
+        .then(Then::RaiseDtr)
+        .then(Then::Pause, kClirReplyPauses)
+        .then(Then::ReadReply)
+        .run(ctx, [&] {
+            if (!ctx.port.read(device::kReplyBuffer, reply)) {
+                reply.clear();  // a failed read counts as nothing received
+            }
+        });
 
     if (const std::optional<char> status = device::clirStatus(reply)) {
         const Text message = device::clirMessage(*status);
@@ -70,17 +71,15 @@ void queryClir(OperationContext& ctx) {
                       MessageButtons::Ok);
     }
     // Sent once the message has been closed.
-    SendCommand(device::kStatus, ctx.port, ctx.clock);
+    Step(device::kStatus).run(ctx);
 }
 
 void switchToDataMode(OperationContext& ctx) {
     Connect(ctx.port, ctx.clock);
-    SendCommand(device::kDataMode, ctx.port, ctx.clock);
     // A device that went away as it took the line is only seen when the line is next touched:
     // a pause later, DTR is raised again, as the port opening left it, which fails on a line
     // that is gone. Nothing is read, so the terminal still shows what the device answered.
-    Pause(ctx.clock);
-    ctx.port.setDtr();
+    Step(device::kDataMode).then(Step::Then::Pause).then(Step::Then::RaiseDtr).run(ctx);
     requireLine(ctx);
     ctx.user.tell(MessageKind::Information,
                   cp1251::fromUtf8("Переход в режим передачи данных выполнен. Для выхода из "

@@ -15,6 +15,7 @@
 #include "link/presence.h"
 #include "operations/programming.h"
 #include "operations/schedule.h"
+#include "operations/step.h"
 #include "settings/config_file.h"
 #include "settings/device_vocabulary.h"
 
@@ -51,20 +52,27 @@ class Progress {
     int position_ = 0;
 };
 
-// Sends a command and reads the device's answer: purge what came before (the echo), raise
-// DTR, give the device its pause, then one read of up to 100 bytes. `beforeRead` runs between
-// the pause and the read. A failed read, or one that brings nothing, ends the operation.
+// A command whose answer is read: the command, what came before purged (the echo), DTR
+// raised, the device's pause, then one read of up to 100 bytes.
+Step readStep(const Text& command) {
+    return Step(command)
+        .then(Step::Then::PurgeInput)
+        .then(Step::Then::RaiseDtr)
+        .then(Step::Then::Pause)
+        .then(Step::Then::ReadReply);
+}
+
+// Runs a read step and returns the device's trimmed answer. `beforeRead` runs between the
+// pause and the read. A failed read, or one that brings nothing, ends the operation.
 template <typename BeforeRead>
-std::string askDevice(OperationContext& ctx, const Text& command, BeforeRead beforeRead) {
-    SendCommand(command, ctx.port, ctx.clock);
-    ctx.port.purgeInput();
-    ctx.port.setDtr();
-    Pause(ctx.clock);
-    beforeRead();
+std::string askDevice(OperationContext& ctx, const Step& step, BeforeRead beforeRead) {
     std::string reply;
-    if (!ctx.port.read(device::kReplyBuffer, reply) || reply.empty()) {
-        throw Failure(MessageKind::Error, cp1251::fromUtf8("Ошибка считывания данных"));
-    }
+    step.run(ctx, [&] {
+        beforeRead();
+        if (!ctx.port.read(device::kReplyBuffer, reply) || reply.empty()) {
+            throw Failure(MessageKind::Error, cp1251::fromUtf8("Ошибка считывания данных"));
+        }
+    });
     return device::trimmedReply(reply);
 }
 
@@ -103,30 +111,54 @@ CommandList fileLines(const CommandList& entries) {
     return lines;
 }
 
-// The planned time of one reply read: the command, its pause, and the read of the waiting reply.
-Millis readTime(const Text& command) {
-    return lineTime(command) + kPauseLength + kReplyReadTime;
-}
-
-Text slotRead(int index) {
-    return device::phoneBookReadCommand(index);
-}
-
-// The most the phone-book scan can still take when `next` is the next slot it may read: every
-// slot from there to the last. (A first pass that ends below the forward number's slot goes on
-// at that slot, so it never reads more.)
-Millis scanBound(int next) {
-    Millis total = 0;
-    for (int index = next; index <= kLastSlot; ++index) {
-        total += readTime(slotRead(index));
+// Reading the device, step by step: every register, the switch into the mode in which the
+// device takes the phone-book commands (nothing is read), every slot from the first to the
+// last, and "AT+CPAS" with its pause, which closes every reading. The check reads every slot;
+// read programming's scan reads a part of them, so for it the slots' steps are the most its
+// scan can take.
+class ReadingPlan {
+  public:
+    ReadingPlan()
+        : dataMode_(Step(device::kDataMode)
+                        .then(Step::Then::Pause)
+                        .then(Step::Then::PurgeInput)
+                        .then(Step::Then::RaiseDtr)),
+          closing_(Step(device::kStatus).then(Step::Then::Pause)) {
+        for (const device::Register& reg : device::kRegisters) {
+            registers_.push_back(readStep(device::readCommand(reg)));
+        }
+        for (int index = kFirstSlot; index <= kLastSlot; ++index) {
+            slots_.push_back(readStep(device::phoneBookReadCommand(index)));
+        }
     }
-    return total;
-}
 
-// "AT+CPAS" and its pause close every reading.
-Millis closingTime() {
-    return lineTime(device::kStatus) + kPauseLength;
-}
+    // The whole reading, every slot read.
+    Millis planned() const {
+        return plannedTime(registers_) + dataMode_.planned() + scanBound(kFirstSlot) +
+               closing_.planned();
+    }
+    // The most the phone-book scan can still take when `next` is the next slot it may read:
+    // every slot from there to the last. (A first pass that ends below
+    // the forward number's slot goes on at that slot, so it never reads more.)
+    Millis scanBound(int next) const {
+        Millis total = 0;
+        for (int index = next; index <= kLastSlot; ++index) {
+            total += slot(index).planned();
+        }
+        return total;
+    }
+
+    const Step& registerRead(std::size_t k) const { return registers_.at(k); }
+    const Step& dataMode() const { return dataMode_; }
+    const Step& slot(int index) const { return slots_.at(static_cast<std::size_t>(index - 1)); }
+    const Step& closing() const { return closing_; }
+
+  private:
+    Steps registers_;  // in the order of device::kRegisters
+    Step dataMode_;
+    Steps slots_;  // slot 1 first
+    Step closing_;
+};
 
 // How the phone book is read: by read programming's scan, which stops at empty slots, or every
 // slot from the first to the last (the check against the window).
@@ -141,32 +173,23 @@ class DeviceReading {
         : ctx_(ctx), progress_(progress), timeLeft_(timeLeft), reads_(reads) {}
 
     void registers() {
-        Millis rest =
-            lineTime(device::kDataMode) + kPauseLength + scanBound(kFirstSlot) + closingTime();
-        for (const device::Register& reg : device::kRegisters) {
-            rest += readTime(device::readCommand(reg));
-        }
         // Reading every slot, the whole schedule is known from the start; the scan's end is not.
-        timeLeft_.set(rest, reads_ == SlotReads::Scan);
+        timeLeft_.set(plan_.planned(), reads_ == SlotReads::Scan);
         // Registers, every one of the table whatever the password length: the line that would
         // write the value read. It is listed whatever the reply's length; the loader judges its
         // form.
-        for (const device::Register& reg : device::kRegisters) {
-            const Text command = device::readCommand(reg);
+        for (std::size_t k = 0; k < device::kRegisters.size(); ++k) {
+            const Step& read = plan_.registerRead(k);
             lineBoundary(ctx_);
             const std::string value =
-                askDevice(ctx_, command, [&] { progress_.advance(kRegisterStep); });
-            entries_.push_back(device::writeCommand(reg) + value);
-            timeLeft_.done(readTime(command));
+                askDevice(ctx_, read, [&] { progress_.advance(kRegisterStep); });
+            entries_.push_back(device::writeCommand(device::kRegisters[k]) + value);
+            timeLeft_.done(read.planned());
         }
 
-        // Into the mode in which the device takes the phone-book commands. Nothing is read.
         lineBoundary(ctx_);
-        SendCommand(device::kDataMode, ctx_.port, ctx_.clock);
-        Pause(ctx_.clock);
-        ctx_.port.purgeInput();
-        ctx_.port.setDtr();
-        timeLeft_.done(lineTime(device::kDataMode) + kPauseLength);
+        plan_.dataMode().run(ctx_);
+        timeLeft_.done(plan_.dataMode().planned());
     }
 
     // The tagged entries and the forward number from slot 1 on. When that pass stops at an
@@ -177,9 +200,9 @@ class DeviceReading {
         if (reads_ == SlotReads::Every) {
             for (int index = kFirstSlot; index <= kLastSlot; ++index) {
                 readEntry(index);
-                timeLeft_.done(readTime(slotRead(index)));
+                timeLeft_.done(plan_.slot(index).planned());
             }
-            timeLeft_.set(closingTime());
+            timeLeft_.set(plan_.closing().planned());
             return;
         }
         const int lastRead = readPass(kFirstSlot, kForwardSlot);
@@ -188,8 +211,11 @@ class DeviceReading {
             progress_.atLeast(kSecondPassProgress);
             readPass(kFirstSpeedDialSlot, kLastSlot + 1);
         }
-        timeLeft_.set(closingTime());
+        timeLeft_.set(plan_.closing().planned());
     }
+
+    // The line that closes every reading, stopped or not.
+    void close() { plan_.closing().run(ctx_); }
 
     const CommandList& entries() const { return entries_; }
 
@@ -239,7 +265,7 @@ class DeviceReading {
         } else {
             progress_.advance(1);
         }
-        std::string trimmed = askDevice(ctx_, slotRead(index), [] {});
+        std::string trimmed = askDevice(ctx_, plan_.slot(index), [] {});
         Seen& seen = seen_[index];
         if (device::isListedSlotReply(trimmed)) {
             trimmed = replaceAll(trimmed, device::kPhoneBookReplyHead, device::kPhoneBookWrite);
@@ -256,7 +282,7 @@ class DeviceReading {
         std::string trimmed = readEntry(index);
         const bool passGoesOn = !device::isEmptySlotReply(trimmed) && index < kLastSlot;
         const int after = passGoesOn ? index + 1 : index < next ? next : kLastSlot + 1;
-        timeLeft_.set(scanBound(after) + closingTime(), after <= kLastSlot);
+        timeLeft_.set(plan_.scanBound(after) + plan_.closing().planned(), after <= kLastSlot);
         return trimmed;
     }
 
@@ -279,6 +305,7 @@ class DeviceReading {
     Progress& progress_;
     TimeLeft& timeLeft_;
     SlotReads reads_;
+    const ReadingPlan plan_;
     CommandList entries_;
     std::map<int, Seen> seen_;
 };
@@ -309,8 +336,7 @@ bool readDevice(OperationContext& ctx, const Text& caption, SlotReads reads, Com
         stopped = true;
     }
 
-    SendCommand(device::kStatus, ctx.port, ctx.clock);
-    Pause(ctx.clock);
+    reading.close();
     timeLeft.set(0);
     entries = reading.entries();
     if (unread && !stopped) {

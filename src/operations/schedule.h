@@ -3,9 +3,9 @@
 //
 // Every line costs 100 ms a byte with its CR, every pause 500 ms, and a reply read that finds
 // its answer waiting ends 10 ms after it began. An operation knows before it starts which lines
-// and pauses it will send (read programming knows the most its scan can take), so the time it
-// still takes is counted from its own schedule, not guessed, and told to the user after every
-// line.
+// and pauses it will send: it is a list of steps (operations/step.h), each knowing its own time
+// (read programming knows the most its scan can take), so the time it still takes is counted
+// from that list, not guessed, and told to the user after every line.
 //
 // A stop the user asked for is taken at a line boundary only: the operation looks at the
 // request right before and right after each line it sends, never inside one.

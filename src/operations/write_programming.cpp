@@ -4,6 +4,7 @@
 #include "link/presence.h"
 #include "operations/programming.h"
 #include "operations/schedule.h"
+#include "operations/step.h"
 #include "settings/config_file.h"
 #include "settings/device_vocabulary.h"
 #include "settings/encoding.h"
@@ -20,74 +21,66 @@ Text clearSimQuestion() {
 
 namespace {
 
-Text eraseLine(int slot) {
-    return device::phoneBookWriteHead(slot);
+// The write command with the slot alone erases that slot's entry.
+Step eraseStep(int slot) {
+    return Step(device::phoneBookWriteHead(slot)).then(Step::Then::Pause);
 }
 
-// The whole run after the presence check: the record's lines, the erases with their pauses and
-// "AT&W0" with its pause. The first line has its pause before it and none after; every later
-// line but the status line, which closes every command list, is followed by one.
-Millis plannedTime(const CommandList& lines, const std::vector<int>& erase) {
-    Millis total = lineTime(device::kStoreSettings) + kPauseLength;
-    for (const Text& line : lines) {
-        total += lineTime(line) + kPauseLength;
+// Write programming after the presence check, step by step: the record's lines, the erases of
+// the slots the record does not write, "AT&W0" and the status line that closes every command
+// list. The first line has its pause before it and none after, so that the first two lines
+// follow each other directly; every later line but the status line is followed by one.
+struct WriteSteps {
+    WriteSteps(const CommandList& lines, const std::vector<int>& erase)
+        : store(Step(device::kStoreSettings).then(Step::Then::Pause)),
+          status(lines.empty() ? Text(device::kStatus) : lines.back()) {
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+            record.push_back(i == 0 ? Step(lines[i]).pauseFirst()
+                                    : Step(lines[i]).then(Step::Then::Pause));
+        }
+        for (int slot : erase) {
+            erases.push_back(eraseStep(slot));
+        }
     }
-    if (!lines.empty()) {
-        total -= kPauseLength;  // none after the closing status line
+    Millis planned() const {
+        return plannedTime(record) + plannedTime(erases) + store.planned() + status.planned();
     }
-    for (int slot : erase) {
-        total += lineTime(eraseLine(slot)) + kPauseLength;
-    }
-    return total;
-}
 
-// Takes the command list from the encoding as it is built: lists each line, sends it with its
-// pause and moves the progress bar. Before the closing status line every phone-book slot the
-// record did not write is erased, so that no entry of an earlier programming stays active, and
-// the device is told to store its settings ("AT&W0"); both are sent but not listed. A stop
+    Steps record;  // the record's lines but its status line
+    Steps erases;
+    Step store;
+    Step status;
+};
+
+// Takes the command list from the encoding as it is built: lists each line, sends it as its
+// step says and moves the progress bar. Before the closing status line every phone-book slot
+// the record did not write is erased, so that no entry of an earlier programming stays active,
+// and the device is told to store its settings ("AT&W0"); both are sent but not listed. A stop
 // asked for is taken before and after each line but the status line, which closes every run.
 class ProgrammingSink : public EncodingSink {
   public:
-    ProgrammingSink(OperationContext& ctx, std::vector<int> erase, TimeLeft& timeLeft)
-        : ctx_(ctx), erase_(std::move(erase)), timeLeft_(timeLeft) {}
+    ProgrammingSink(OperationContext& ctx, const WriteSteps& steps, TimeLeft& timeLeft)
+        : ctx_(ctx), steps_(steps), timeLeft_(timeLeft) {}
 
-    // The first line gets its pause before it and none after, so that the first two lines
-    // follow each other directly; every later line is followed by one.
     void line(const Text& line) override {
-        const bool first = lines_.empty();
-        if (first) {
-            Pause(ctx_.clock);
-        }
         lines_.push_back(line);
-        send(line);
-        if (!first) {
-            Pause(ctx_.clock);
-        }
-        timeLeft_.done(lineTime(line) + kPauseLength);
+        run(steps_.record.at(next_++), true);
     }
 
-    // The erases and "AT&W0" go before the status line, which has no pause after it.
+    // The erases and "AT&W0" go before the status line.
     void closingLine(const Text& line) override {
-        for (int slot : erase_) {
-            const Text erase = eraseLine(slot);
-            send(erase);
-            Pause(ctx_.clock);
+        for (const Step& erase : steps_.erases) {
+            run(erase, true);
             advance();
-            timeLeft_.done(lineTime(erase) + kPauseLength);
         }
         // A stop that comes while "AT&W0" is sent is too late: the run ends as usual.
-        lineBoundary(ctx_);
-        SendCommand(device::kStoreSettings, ctx_.port, ctx_.clock);
-        requireLine(ctx_);
-        ++sent_;
-        Pause(ctx_.clock);
-        timeLeft_.done(lineTime(device::kStoreSettings) + kPauseLength);
+        run(steps_.store, false);
 
         lines_.push_back(line);
-        SendCommand(line, ctx_.port, ctx_.clock);
+        steps_.status.run(ctx_);
         requireLine(ctx_);
         advance();
-        timeLeft_.done(lineTime(line));
+        timeLeft_.done(steps_.status.planned());
     }
     void rowDone(TableId) override { advance(); }
     void forwardDone() override { advance(); }
@@ -97,20 +90,25 @@ class ProgrammingSink : public EncodingSink {
     int sent() const { return sent_; }
 
   private:
-    // One line between two line boundaries.
-    void send(const Text& line) {
-        lineBoundary(ctx_);
-        SendCommand(line, ctx_.port, ctx_.clock);
+    // One line after a line boundary, and after another one when `stopAfter`, then what
+    // follows it.
+    void run(const Step& step, bool stopAfter) {
+        step.send(ctx_, [this] { lineBoundary(ctx_); });
         requireLine(ctx_);
         ++sent_;
-        lineBoundary(ctx_);
+        if (stopAfter) {
+            lineBoundary(ctx_);
+        }
+        step.complete(ctx_);
+        timeLeft_.done(step.planned());
     }
     void advance() { ctx_.user.setPosition(++position_); }
 
     OperationContext& ctx_;
-    std::vector<int> erase_;
+    const WriteSteps& steps_;
     TimeLeft& timeLeft_;
     CommandList lines_;
+    std::size_t next_ = 0;
     int position_ = 0;
     int sent_ = 0;
 };
@@ -160,7 +158,8 @@ void writeProgramming(OperationContext& ctx, const SettingsRecord& record) {
     // The whole record is encoded before the device is touched: a record that could not be
     // encoded, or read back as written, is refused with nothing sent and no file written.
     const CommandList lines = encode(record);
-    std::vector<int> erase = unwrittenSlots(lines);
+    const std::vector<int> erase = unwrittenSlots(lines);
+    const WriteSteps steps(lines, erase);
 
     ctx.reader.stopReader();
     Connect(ctx.port, ctx.clock);
@@ -176,17 +175,17 @@ void writeProgramming(OperationContext& ctx, const SettingsRecord& record) {
     // The lines the run sends before its status line: the record's, the erases and "AT&W0".
     const int total = static_cast<int>(lines.size() + erase.size());
     TimeLeft timeLeft(ctx.user);
-    timeLeft.set(plannedTime(lines, erase));
+    timeLeft.set(steps.planned());
 
     // A line lost midway stops here with the lines sent so far, the progress window shown and
     // the reader stopped; no "1.txt" is written. A stop closes the run with the status line
     // where the next line would have gone, and writes no "1.txt" either: the device holds
     // only part of the record.
-    ProgrammingSink sink(ctx, std::move(erase), timeLeft);
+    ProgrammingSink sink(ctx, steps, timeLeft);
     try {
         encode(record, sink);
     } catch (const StopPoint&) {
-        SendCommand(device::kStatus, ctx.port, ctx.clock);
+        steps.status.run(ctx);
         ctx.user.closeProgress();
         ctx.reader.startReader();
         throw Stopped(writeStoppedMessage(sink.sent(), total));
@@ -207,14 +206,16 @@ void writeProgramming(OperationContext& ctx, const SettingsRecord& record) {
 
 namespace {
 
-// SIM clearing after the presence check: "ATK1", the erases with their pauses, two more pauses
-// and the status line.
-Millis clearSimTime() {
-    Millis total = lineTime(device::kDataMode) + 2 * kPauseLength + lineTime(device::kStatus);
-    for (int location = 1; location <= kLastSimSlot; ++location) {
-        total += lineTime(eraseLine(location)) + kPauseLength;
+// SIM clearing after the presence check, step by step: "ATK1", the erases of slots 1 to 150
+// with their pauses, two more pauses and the status line.
+Steps clearSimSteps() {
+    Steps steps{Step(device::kDataMode)};
+    for (int slot = 1; slot <= kLastSimSlot; ++slot) {
+        steps.push_back(eraseStep(slot));
     }
-    return total;
+    steps.push_back(Step::pauses(2));
+    steps.push_back(Step(device::kStatus));
+    return steps;
 }
 
 Text clearStoppedMessage(int erased) {
@@ -241,8 +242,9 @@ void clearSim(OperationContext& ctx) {
     ctx.user.showProgress();
     ctx.user.setRange(0, kLastSimSlot);
     ctx.user.setPosition(0);
+    const Steps steps = clearSimSteps();  // step k erases slot k
     TimeLeft timeLeft(ctx.user);
-    timeLeft.set(clearSimTime());
+    timeLeft.set(plannedTime(steps));
 
     // A stop is taken before and after each line; the status line closes the run either way,
     // and the slots after the last one erased keep their entries.
@@ -250,28 +252,27 @@ void clearSim(OperationContext& ctx) {
     bool stopped = false;
     try {
         lineBoundary(ctx);
-        SendCommand(device::kDataMode, ctx.port, ctx.clock);
-        timeLeft.done(lineTime(device::kDataMode));
-        for (int location = 1; location <= kLastSimSlot; ++location) {
+        steps.front().run(ctx);
+        timeLeft.done(steps.front().planned());
+        for (int slot = 1; slot <= kLastSimSlot; ++slot) {
+            const Step& erase = steps[static_cast<std::size_t>(slot)];
             lineBoundary(ctx);
-            ctx.user.setPosition(location);
-            // The write command with the location alone erases that entry.
-            const Text erase = eraseLine(location);
-            SendCommand(erase, ctx.port, ctx.clock);
+            ctx.user.setPosition(slot);
+            erase.send(ctx);
             requireLine(ctx);
-            erased = location;
+            erased = slot;
             lineBoundary(ctx);
-            Pause(ctx.clock);
-            timeLeft.done(lineTime(erase) + kPauseLength);
+            erase.complete(ctx);
+            timeLeft.done(erase.planned());
         }
-        Pause(ctx.clock);
-        Pause(ctx.clock);
-        timeLeft.done(2 * kPauseLength);
+        const Step& pauses = steps[kLastSimSlot + 1];
+        pauses.run(ctx);
+        timeLeft.done(pauses.planned());
     } catch (const StopPoint&) {
         stopped = true;
     }
-    SendCommand(device::kStatus, ctx.port, ctx.clock);
-    timeLeft.done(lineTime(device::kStatus));
+    steps.back().run(ctx);
+    timeLeft.done(steps.back().planned());
 
     ctx.user.setCaption(cp1251::fromUtf8("Запись программирования"));
     ctx.user.closeProgress();

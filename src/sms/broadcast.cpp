@@ -11,6 +11,7 @@
 #include "link/com_create.h"
 #include "link/device.h"
 #include "operations/schedule.h"
+#include "operations/step.h"
 #include "settings/device_vocabulary.h"
 #include "sms/ucs2.h"
 
@@ -30,12 +31,6 @@ constexpr std::size_t kLongestLine = 1024;
 
 // How many numbers the question before a broadcast shows.
 constexpr std::size_t kQuestionNumbers = 5;
-
-// What is read between a line's last character and its CR: at most this many bytes, so that
-// the read's time-out ends before the CR is due.
-constexpr std::size_t kBeforeCrRead = 97;
-static_assert(kReadTotalConstant + static_cast<int>(kBeforeCrRead) * kReadTotalPerByte <
-              static_cast<int>(kByteInterval));
 
 // The reply buffer of one broadcast. Every read writes from its first byte on and leaves the
 // bytes after what it brought as they were, so a short reply is judged together with what
@@ -87,19 +82,6 @@ std::string readAnswer(Port& port) {
         }
     }
     return bytes;
-}
-
-// Sends a line as SendCommand does and returns what the modem said since the last read, taken
-// just before the line's CR: the modem takes a command only at its CR, so what it said before
-// still answers the command before.
-std::string sendReadingBeforeCr(const Text& line, Port& port, Clock& clock) {
-    sendPaced(line, port, clock);
-    const Millis lastByte = clock.now();
-    std::string earlier;
-    port.read(kBeforeCrRead, earlier);
-    waitSince(clock, lastByte, kByteInterval);
-    port.writeByte('\r');
-    return earlier;
 }
 
 // A final result of a send, as one line of the modem's output gives it.
@@ -156,34 +138,59 @@ std::string sendLine(const Text& number) {
     return device::kSmsSendStored + quotedNumber(number);
 }
 
-// Planned times of the steps after the progress window is shown.
-Millis writeStepTime(const std::string& placeholder) {
-    return lineTime(device::kSmsWrite + placeholder) + 4 * kPauseLength + kReplyReadTime;
-}
-Millis endStepTime() {
-    return lineTime(std::string(1, device::kSmsEndOfText)) + 2 * kPauseLength + kReplyReadTime;
-}
-Millis sendStepTime(const Text& number) {
-    return lineTime(sendLine(number)) + kSendPauses * kPauseLength + kReplyReadTime;
-}
+using Then = Step::Then;
 
-// The planned time of the broadcast after its progress window is shown: the preparation, the
-// text, one send with its seven seconds and its read per number, and the closing line. The
-// wait for results still owed after the last send is not planned: it is told as an upper bound
-// while it lasts.
-Millis plannedTime(const std::string& placeholder, const std::vector<Text>& lines,
-                   const std::vector<Text>& numbers) {
-    Millis total = lineTime(device::kSmsDeleteAll) + kPauseLength;
-    total += lineTime(device::kSmsTextMode) + kReplyReadTime;
-    total += lineTime(device::kSmsCharsetUcs2) + kReplyReadTime + kPauseLength;
-    total += lineTime(device::kSmsParameters) + kPauseLength + kReplyReadTime;
-    total += writeStepTime(placeholder) + lineTime(messageBody(lines)) + kPauseLength;
-    total += endStepTime();
-    for (const Text& number : numbers) {
-        total += sendStepTime(number);
+// The broadcast's steps after its progress window is shown: the preparation (the message
+// memory emptied, text mode, UCS2, the message parameters), the message written once with the
+// placeholder destination (the command, the text, its end), one send per number with its seven
+// seconds and the read of what the modem said, and the closing line, which empties the memory
+// again. The wait for results still owed after the last send is not planned: its reads, a pause
+// each, are repeated up to 30 seconds, and it is told as an upper bound while it lasts.
+struct BroadcastSteps {
+    BroadcastSteps(const std::string& placeholder, const std::vector<Text>& lines,
+                   const std::vector<Text>& numbers)
+        : preparation{Step(device::kSmsDeleteAll).then(Then::Pause),
+                      Step(device::kSmsTextMode).then(Then::RaiseRts).then(Then::ReadReply),
+                      Step(device::kSmsCharsetUcs2).then(Then::ReadReply).then(Then::Pause),
+                      Step(device::kSmsParameters).then(Then::Pause).then(Then::ReadReply)},
+          write(Step(device::kSmsWrite + placeholder)
+                    .then(Then::Pause, 2)
+                    .then(Then::ReadReply)
+                    .then(Then::Pause, 2)),
+          text(Step(messageBody(lines)).then(Then::Pause)),
+          endOfText(Step(std::string(1, device::kSmsEndOfText))
+                        .then(Then::Pause)
+                        .then(Then::ReadReply)
+                        .then(Then::Pause)),
+          owedRead(Step::pauses(1).then(Then::ReadReply)),
+          closing(Step(device::kSmsDeleteAll).readingBeforeCr()) {
+        for (const Text& number : numbers) {
+            sends.push_back(
+                Step(sendLine(number)).then(Then::Pause, kSendPauses).then(Then::ReadReply));
+        }
+        // What the modem said before the first send's CR answers none of the sends.
+        if (!sends.empty()) {
+            sends.front().readingBeforeCr();
+        }
     }
-    return total + lineTime(device::kSmsDeleteAll);
-}
+
+    Millis planned() const {
+        return plannedTime(preparation) + write.planned() + text.planned() + endOfText.planned() +
+               plannedTime(sends) + closing.planned();
+    }
+
+    Steps preparation;
+    Step write;
+    Step text;  // the shown lines converted and joined without their breaks
+    Step endOfText;
+    Steps sends;
+    Step owedRead;  // one read of the wait for results still owed
+    Step closing;
+};
+
+// The error each reply read of the preparation ends the run with when nothing comes: the first
+// step reads none.
+constexpr std::array<const char*, 4> kPreparationErrors = {nullptr, "1", "2", "3"};
 
 // One broadcast from its progress window on. Its report is filled in as it goes: each send is
 // unconfirmed when it goes out, and each final result the modem gives settles the oldest send
@@ -197,11 +204,10 @@ class BroadcastRun {
           port_(ctx.port),
           clock_(ctx.clock),
           user_(ctx.user),
-          lines_(lines),
           numbers_(numbers),
           report_(report),
           localTime_(localTime),
-          placeholder_(quotedNumber(device::kSmsPlaceholderDestination)),
+          steps_(quotedNumber(device::kSmsPlaceholderDestination), lines, numbers),
           timeLeft_(ctx.user) {
         for (std::size_t i = 0; i < report.rows.size(); ++i) {
             if (!report.rows[i].number.empty()) {
@@ -218,7 +224,7 @@ class BroadcastRun {
         maximum_ = static_cast<int>(numbers_.size()) + 6;
         user_.setRange(0, maximum_);
         user_.setPosition(position_);
-        timeLeft_.set(plannedTime(placeholder_, lines_, numbers_));
+        timeLeft_.set(steps_.planned());
 
         prepare();
         writeMessage();
@@ -233,41 +239,24 @@ class BroadcastRun {
     }
 
   private:
-    void step(Millis planned) {
+    // A step done: the progress bar moves on, and what is left shrinks by its planned time.
+    void advance(const Step& done) {
         user_.setPosition(++position_);
-        timeLeft_.done(planned);
+        timeLeft_.done(done.planned());
     }
 
     // Empties the message memory, then text mode, UCS2 and the message parameters.
     void prepare() {
-        lineBoundary();
-        SendCommand(device::kSmsDeleteAll, port_, clock_);
-        Pause(clock_);
-        step(lineTime(device::kSmsDeleteAll) + kPauseLength);
-
-        lineBoundary();
-        SendCommand(device::kSmsTextMode, port_, clock_);
-        port_.setRts();
-        if (!reply_.read(port_)) {
-            stopWithError("1");
+        for (std::size_t i = 0; i < steps_.preparation.size(); ++i) {
+            const Step& step = steps_.preparation[i];
+            lineBoundary();
+            step.run(ctx_, [&] {
+                if (!reply_.read(port_)) {
+                    stopWithError(kPreparationErrors[i]);
+                }
+            });
+            advance(step);
         }
-        step(lineTime(device::kSmsTextMode) + kReplyReadTime);
-
-        lineBoundary();
-        SendCommand(device::kSmsCharsetUcs2, port_, clock_);
-        if (!reply_.read(port_)) {
-            stopWithError("2");
-        }
-        Pause(clock_);
-        step(lineTime(device::kSmsCharsetUcs2) + kReplyReadTime + kPauseLength);
-
-        lineBoundary();
-        SendCommand(device::kSmsParameters, port_, clock_);
-        Pause(clock_);
-        if (!reply_.read(port_)) {
-            stopWithError("3");
-        }
-        step(lineTime(device::kSmsParameters) + kPauseLength + kReplyReadTime);
     }
 
     // Writes the message once into the modem's memory, with the placeholder destination. Once
@@ -275,34 +264,27 @@ class BroadcastRun {
     // before its end, cancels the text instead of ending it.
     void writeMessage() {
         lineBoundary();
-        SendCommand(device::kSmsWrite + placeholder_, port_, clock_);
-        Pause(clock_);
-        Pause(clock_);
-        if (!reply_.read(port_)) {
-            stopWithError("4");
-        }
-        if (!reply_.startsWithPrompt()) {
-            stopWithError("4/1");
-        }
-        reply_.clear();
-        Pause(clock_);
-        Pause(clock_);
-        step(writeStepTime(placeholder_));
+        steps_.write.run(ctx_, [&] {
+            if (!reply_.read(port_)) {
+                stopWithError("4");
+            }
+            if (!reply_.startsWithPrompt()) {
+                stopWithError("4/1");
+            }
+            reply_.clear();
+        });
+        advance(steps_.write);
 
-        // The text as one line: the shown lines converted and joined without their breaks.
         cancelTextOnStop();
-        const std::string body = messageBody(lines_);
-        SendCommand(body, port_, clock_);
-        Pause(clock_);
-        timeLeft_.done(lineTime(body) + kPauseLength);
+        steps_.text.run(ctx_);
+        timeLeft_.done(steps_.text.planned());
         cancelTextOnStop();
-        SendCommand(std::string(1, device::kSmsEndOfText), port_, clock_);
-        Pause(clock_);
-        if (!reply_.read(port_)) {
-            stopWithError("5");
-        }
-        Pause(clock_);
-        step(endStepTime());
+        steps_.endOfText.run(ctx_, [&] {
+            if (!reply_.read(port_)) {
+                stopWithError("5");
+            }
+        });
+        advance(steps_.endOfText);
     }
 
     // At the text prompt: ESC drops the text, so the modem stores nothing and sends nothing;
@@ -323,25 +305,21 @@ class BroadcastRun {
         requireLine();
         user_.setCaption(cp1251::fromUtf8("Отправка SMS-сообщения адрессату №  ") +
                          std::to_string(k + 1));
-        const std::string send = sendLine(numbers_[k]);
+        const Step& send = steps_.sends[k];
+        send.send(ctx_);
         if (k == 0) {
-            // What the modem said before the first send's CR answers none of the sends.
-            sendReadingBeforeCr(send, port_, clock_);
             partial_.clear();
-        } else {
-            SendCommand(send, port_, clock_);
         }
         requireLine();
         RecipientRow& row = report_.rows[rows_[k]];
         row.outcome = SendOutcome::Unconfirmed;
         row.time = localTime_();
         owed_.push_back(rows_[k]);
-        for (int i = 0; i < kSendPauses; ++i) {
-            Pause(clock_);
-        }
-        requireLine();
-        take(readAnswer(port_));
-        step(sendStepTime(numbers_[k]));
+        send.complete(ctx_, [&] {
+            requireLine();
+            take(readAnswer(port_));
+        });
+        advance(send);
     }
 
     // After the last send: up to 30 seconds more for the results still owed, read every pause.
@@ -349,16 +327,16 @@ class BroadcastRun {
         const Millis from = clock_.now();
         Millis waited = 0;
         while (!owed_.empty() && waited < kOwedWait) {
-            timeLeft_.set(kOwedWait - waited + kPauseLength + kReplyReadTime +
-                              lineTime(device::kSmsDeleteAll),
+            timeLeft_.set(kOwedWait - waited + steps_.owedRead.planned() + steps_.closing.planned(),
                           true);
             lineBoundary();
-            Pause(clock_);
-            requireLine();
-            take(readAnswer(port_));
+            steps_.owedRead.run(ctx_, [&] {
+                requireLine();
+                take(readAnswer(port_));
+            });
             waited = static_cast<Millis>(clock_.now() - from);
         }
-        timeLeft_.set(lineTime(device::kSmsDeleteAll));
+        timeLeft_.set(steps_.closing.planned());
     }
 
     // What the modem said, line by line: each final result settles the oldest send owed one;
@@ -385,8 +363,8 @@ class BroadcastRun {
 
     // The closing line: the memory emptied. What the modem said up to its CR still counts.
     void closeRun() {
-        take(sendReadingBeforeCr(device::kSmsDeleteAll, port_, clock_));
-        timeLeft_.done(lineTime(device::kSmsDeleteAll));
+        take(steps_.closing.send(ctx_));
+        timeLeft_.done(steps_.closing.planned());
         ctx_.reader.startReader();
         user_.setCaption(cp1251::fromUtf8("Запись программирования"));
         user_.closeProgress();
@@ -419,11 +397,10 @@ class BroadcastRun {
     Port& port_;
     Clock& clock_;
     OperationUser& user_;
-    const std::vector<Text>& lines_;
     const std::vector<Text>& numbers_;
     BroadcastReport& report_;
     const LocalTime& localTime_;
-    const std::string placeholder_;
+    const BroadcastSteps steps_;
     std::vector<std::size_t> rows_;  // the report's rows of the numbers, in list order
     std::deque<std::size_t> owed_;   // the rows whose sends await a result, oldest first
     std::string partial_;            // the modem's line not ended yet
