@@ -132,6 +132,8 @@ void TForm1::setUpHistory(bool workingStateLoaded) {
         w->installEventFilter(keys);
     }
     connect(portKeeper_, &orv::ui::PortKeeper::stateChanged, this, &TForm1::showPortStatus);
+    connect(runner_, &orv::ui::OperationRunner::operationEnded, status_,
+            &orv::ui::StatusLine::setOutcome);
 
     connect(NewSettings, &QAction::triggered, this, &TForm1::NewSettingsClick);
     connect(ExportNumbers, &QAction::triggered, this, &TForm1::ExportNumbersClick);

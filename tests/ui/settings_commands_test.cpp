@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "app/main_window.h"
+#include "app/operation_runner.h"
 #include "app/phone_table.h"
 #include "app/port_keeper.h"
 #include "app/settings_history.h"
@@ -202,6 +203,23 @@ TEST_F(SettingsCommandsTest, AReadThatChangedTheWindowSaysSo) {
     form.takeReadBack(read);
     EXPECT_TRUE(form.statusLine().outcomeText().contains(QStringLiteral("не изменились")));
     EXPECT_EQ(form.history().stack().count(), 1);
+}
+
+TEST_F(SettingsCommandsTest, TheLastOperationsOutcomeIsShown) {
+    // What ends a device operation, in one line.
+    const struct {
+        std::exception_ptr error;
+        QString shown;
+    } cases[] = {
+        {nullptr, QStringLiteral("Выполнено")},
+        {std::make_exception_ptr(orv::Failure(orv::MessageKind::Error, "first\nsecond")),
+         QStringLiteral("first")},
+        {std::make_exception_ptr(orv::SilentAbort{}), QStringLiteral("Прервано")},
+    };
+    for (const auto& c : cases) {
+        emit form.runner().operationEnded(orv::ui::OperationRunner::outcomeLine(c.error));
+        EXPECT_EQ(form.statusLine().outcomeText(), c.shown);
+    }
 }
 
 TEST_F(SettingsCommandsTest, TheRedoKeysAreBothThere) {
