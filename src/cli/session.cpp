@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -37,7 +38,8 @@ void complain(const Text& text) {
     writeOut(stderr, "orvelin9-cli: " + cp1251::toUtf8(text) + "\n");
 }
 
-// SIGINT and SIGTERM as bytes in a socket pair, read by the event loop.
+// SIGINT and SIGTERM as bytes in a socket pair, read by the event loop. Caught only once the
+// ports run: before, nothing has been sent, and the signal ends the program as it always does.
 int signalEnds[2] = {-1, -1};
 
 void caught(int signal) {
@@ -124,19 +126,19 @@ struct PortRun {
 
 class StopOnSignal {
   public:
-    explicit StopOnSignal(std::vector<std::unique_ptr<PortRun>>& runs) {
+    StopOnSignal(std::vector<std::unique_ptr<PortRun>>& runs, ProgressBoard& board) {
         if (signalEnds[0] < 0) {
             return;
         }
         notifier_ = std::make_unique<QSocketNotifier>(signalEnds[0], QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this, &runs] {
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this, &runs, &board] {
             char bytes[16];
             while (::read(signalEnds[0], bytes, sizeof bytes) > 0) {
             }
             if (!stopped) {
-                complain(
-                    ru("Остановка: каждая операция будет остановлена после передачи "
-                       "текущей строки"));
+                board.note("orvelin9-cli: " +
+                           cp1251::toUtf8(ru("Остановка: каждая операция будет остановлена после "
+                                             "передачи текущей строки")));
             }
             stopped = true;
             for (auto& run : runs) {
@@ -171,8 +173,12 @@ int runOnPorts(const Invocation& inv, const CommandRow& row, const Prepared& pre
         }
         runs.push_back(std::move(run));
     }
-    StopOnSignal onSignal(runs);
+    catchSignals();
+    StopOnSignal onSignal(runs, board);
     QEventLoop loop;
+    QTimer countdown;
+    QObject::connect(&countdown, &QTimer::timeout, [&board] { board.tick(); });
+    countdown.start(1000);
     std::size_t left = runs.size();
     const std::string outPattern = row.operand == Operand::OutputFile ? inv.operands.at(0)
                                    : row.name == std::string("sms")   ? inv.report
@@ -225,7 +231,6 @@ int runCommandLine(const QStringList& arguments) {
     for (const QString& argument : arguments) {
         args.push_back(argument.toUtf8().toStdString());
     }
-    catchSignals();
     try {
         const Invocation inv = parseArguments(args);
         if (inv.help) {
