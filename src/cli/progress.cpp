@@ -16,8 +16,11 @@ std::string ProgressBoard::line(std::size_t port, Moment now) const {
     if (!state.any) {
         return ports_[port];
     }
-    std::string text = ports_[port] + ": " + cp1251::toUtf8(state.caption) + " " +
-                       std::to_string(state.percent) + "%";
+    std::string text = ports_[port] + ": ";
+    if (!state.caption.empty()) {
+        text += cp1251::toUtf8(state.caption) + " ";
+    }
+    text += std::to_string(state.percent) + "%";
     if (state.known) {
         const auto passed =
             std::chrono::duration_cast<std::chrono::milliseconds>(now - state.at).count();
