@@ -44,7 +44,7 @@ run() {
   for n in $(seq 1 "$count"); do ports+=(--port "unit$n"); done
   /usr/bin/time -f '%e %U %S %M' -o "time.$count" "$cli" --quiet "${ports[@]}" write small.cfg \
     >"out.$count" &
-  local timer=$! program="" task
+  local timer=$! program="" task used
   declare -A link=()
   for _ in $(seq 1 50); do
     program=$(pgrep -P "$timer" || true)
@@ -53,8 +53,10 @@ run() {
   done
   while kill -0 "$timer" 2>/dev/null; do
     for task in /proc/"$program"/task/*; do
-      if [ "$(cat "$task/comm" 2>/dev/null)" = link ]; then
-        link[${task##*/}]=$(awk '{ print $14 + $15 }' "$task/stat" 2>/dev/null || echo 0)
+      # A thread that ended between the listing and the read keeps its last figure.
+      if [ "$(cat "$task/comm" 2>/dev/null)" = link ] &&
+        used=$(awk '{ print $14 + $15 }' "$task/stat" 2>/dev/null) && [ -n "$used" ]; then
+        link[${task##*/}]=$used
       fi
     done
     sleep 0.2
