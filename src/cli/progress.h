@@ -71,7 +71,8 @@ class BoardUser : public OperationUser {
 
     ProgressBoard& board_;
     std::size_t port_;
-    Text caption_;
+    // The progress window's caption until an operation sets its own: write programming keeps it.
+    Text caption_ = cp1251::fromUtf8("Запись программирования");
     Millis left_ = 0;
     bool upperBound_ = false;
     bool known_ = false;

@@ -53,6 +53,15 @@ TEST(Progress, WithoutATerminalALineForEachTenth) {
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
 }
 
+TEST(Progress, WriteProgrammingKeepsTheProgressWindowsCaption) {
+    Written out;
+    ProgressBoard board(out.file(), ProgressBoard::Mode::Lines, {"unit1"});
+    BoardUser user(board, 0);
+    user.setRange(0, 10);
+    user.setPosition(5);
+    EXPECT_EQ(out.text(), "unit1: Запись программирования 50%\n");
+}
+
 TEST(Progress, OnATerminalEveryPortsLineIsRedrawnInPlaceWithTheTimeLeft) {
     Written out;
     ProgressBoard board(out.file(), ProgressBoard::Mode::Terminal, {"unit1", "unit2"});
