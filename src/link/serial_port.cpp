@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -312,6 +313,14 @@ std::unique_ptr<Port> OpenPort(const Text& name, int baudRate, const PortAccess&
                 // Locked or held exclusively by another program.
                 throw PortFailure(PortProblem::Busy, portBusyMessage(name));
         }
+    }
+    // One port, one program: the lock is taken on the device itself, so a second opening by
+    // another name of the same device (its /dev/serial/by-id link, any symbolic link) meets it
+    // too, and it holds for root, whom the terminal's own exclusive mode lets through. It goes
+    // with the last descriptor of this opening.
+    if (::flock(static_cast<int>(port->handle()), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        port->close();
+        throw PortFailure(PortProblem::Busy, portBusyMessage(name));
     }
     const bool set = port->setBaudRate(baudRate) && port->setDataBits(QSerialPort::Data8) &&
                      port->setParity(QSerialPort::NoParity) &&

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
 #include <cstdio>
@@ -130,6 +131,29 @@ TEST_F(OpenPortOverThePty, APortHeldByAnotherKeepsTheBusyMessage) {
     RefusingAccess busy;
     busy.error = EBUSY;
     EXPECT_EQ(open(device.link(), busy).problem, PortProblem::Busy);
+}
+
+// One port, one program: the device held under one name is busy under each of its other names
+// (its node, a second link), for root as well, and free again once the holder lets go.
+TEST_F(OpenPortOverThePty, AHeldDeviceIsBusyByEveryName) {
+    test::PtyDevice device(path("adapter"));
+    ASSERT_TRUE(device.start());
+    const QString node = QFileInfo(QString::fromStdString(device.link())).canonicalFilePath();
+    const std::string other = path("by-id-adapter");
+    ASSERT_TRUE(QFile::link(node, QString::fromStdString(other)));
+    std::unique_ptr<Port> first = OpenPort(device.link(), kBaudRate);
+    ASSERT_TRUE(first->isOpen());
+    for (const std::string& name : {node.toStdString(), other, device.link()}) {
+        SCOPED_TRACE(name);
+        const Opening second = open(name);
+        EXPECT_TRUE(second.failed);
+        EXPECT_EQ(second.problem, PortProblem::Busy);
+        EXPECT_EQ(second.text, name + cp(" занят другим приложением. Попробуйте подключить к "
+                                         "другому порту"));
+    }
+    first.reset();
+    std::unique_ptr<Port> again = OpenPort(other, kBaudRate);
+    EXPECT_TRUE(again->isOpen());
 }
 
 TEST_F(OpenPortOverThePty, AFileThatIsNoSerialLineSaysSo) {

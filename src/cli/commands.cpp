@@ -1,0 +1,371 @@
+#include "cli/commands.h"
+
+#include <exception>
+#include <new>
+
+#include "cli/recipient_source.h"
+#include "cli/window_words.h"
+#include "link/port_problems.h"
+#include "operations/line_services.h"
+#include "operations/programming.h"
+#include "settings/config_file.h"
+#include "sms/broadcast.h"
+
+namespace orv::cli {
+namespace {
+
+Text ru(const std::string& utf8) {
+    return cp1251::fromUtf8(utf8);
+}
+
+// The port as the operation sees it, counting the lines sent (each ended by its CR).
+class CountingPort : public Port {
+  public:
+    explicit CountingPort(Port& port) : port_(port) {}
+    int lines() const { return lines_; }
+
+    bool isOpen() const override { return port_.isOpen(); }
+    void writeByte(std::uint8_t byte) override {
+        port_.writeByte(byte);
+        if (byte == '\r') {
+            ++lines_;
+        }
+    }
+    bool read(std::size_t max, std::string& out) override { return port_.read(max, out); }
+    std::size_t available() override { return port_.available(); }
+    void purgeInput() override { port_.purgeInput(); }
+    void purgeAll() override { port_.purgeAll(); }
+    void setDtr() override { port_.setDtr(); }
+    void setRts() override { port_.setRts(); }
+    void close() override { port_.close(); }
+
+  private:
+    Port& port_;
+    int lines_ = 0;
+};
+
+// The user as the operation sees it: the progress goes on to the command line's user, and the
+// messages are kept, the last one being the run's message. Nothing waits for an answer:
+// naming the command was the answer.
+class KeepingUser : public OperationUser {
+  public:
+    explicit KeepingUser(OperationUser& user) : user_(user) {}
+
+    void setCaption(const Text& caption) override { user_.setCaption(caption); }
+    void showProgress() override { user_.showProgress(); }
+    void closeProgress() override { user_.closeProgress(); }
+    void setRange(int minimum, int maximum) override { user_.setRange(minimum, maximum); }
+    void setPosition(int position) override { user_.setPosition(position); }
+    void setTimeLeft(Millis left, bool upperBound) override { user_.setTimeLeft(left, upperBound); }
+    void tell(MessageKind kind, const Text& text, MessageButtons buttons) override {
+        user_.tell(kind, text, buttons);
+        message = text;
+        troubled = kind == MessageKind::Warning || kind == MessageKind::Error;
+    }
+
+    Text message;
+    bool troubled = false;  // the last message was a warning or an error
+
+  private:
+    OperationUser& user_;
+};
+
+// Read programming names the values the window cannot hold in a message of its own, after
+// "1.txt" was written: the device holds what the record cannot.
+bool holdsRefusedValues(const Failure& failure) {
+    return failure.text().rfind(
+               ru("GSM-Тарк Орвелин-9 хранит значения, которые окно программы не может"), 0) == 0;
+}
+
+void checkAgainstDevice(OperationContext& ctx, const SettingsRecord& record, PortResult& result) {
+    const Differences differences = compareWithDevice(ctx, record);
+    result.message = describeDifferences(differences, formWords());
+    result.differences = differenceRows(differences);
+    result.status = differences.none() ? Status::Done : Status::Differs;
+}
+
+void prepareConfiguration(const Invocation& inv, Prepared& prepared) {
+    // The window's own refusals, naming the line, before anything is sent.
+    LoadFromFile(inv.operands.at(0), prepared.record);
+    checkEncodable(prepared.record);
+}
+
+void runWrite(OperationContext& ctx, const PortJob& job, PortResult& result) {
+    try {
+        writeProgramming(ctx, job.prepared.record);
+    } catch (const Stopped&) {
+        throw;
+    } catch (const Failure& failure) {
+        // The record was encoded before the run: the one warning after the lines went out is
+        // that "1.txt" could not be saved, the device holding the whole record.
+        if (failure.kind() != MessageKind::Warning || !ctx.port.isOpen()) {
+            throw;
+        }
+        result.status = Status::NotSaved;
+        result.message = failure.text();
+        return;
+    }
+    if (job.invocation.verify) {
+        checkAgainstDevice(ctx, job.prepared.record, result);
+    }
+}
+
+void runRead(OperationContext& ctx, const PortJob& job, PortResult& result) {
+    SettingsRecord record;
+    try {
+        readProgramming(ctx, record);
+    } catch (const Stopped&) {
+        throw;
+    } catch (const Failure& failure) {
+        if (!holdsRefusedValues(failure)) {
+            throw;
+        }
+        result.status = Status::Differs;
+        result.message = failure.text();
+        return;
+    }
+    try {
+        SaveData(job.outPath, record);
+    } catch (const Failure& failure) {
+        result.status = Status::NotSaved;
+        result.message = failure.text();
+    }
+}
+
+void runCheck(OperationContext& ctx, const PortJob& job, PortResult& result) {
+    checkAgainstDevice(ctx, job.prepared.record, result);
+}
+
+void runClearSim(OperationContext& ctx, const PortJob&, PortResult&) {
+    clearSim(ctx);
+}
+
+void runClir(OperationContext& ctx, const PortJob&, PortResult&) {
+    queryClir(ctx);
+}
+
+void runDataMode(OperationContext& ctx, const PortJob&, PortResult&) {
+    switchToDataMode(ctx);
+}
+
+void prepareSms(const Invocation& inv, Prepared& prepared) {
+    prepared.recipients = readRecipientSource(inv.to, inv.onlyUnreached);
+    const std::string text = inv.operands.at(0);
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', start);
+        prepared.smsLines.push_back(ru(text.substr(start, end - start)));
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+}
+
+// What became of each recipient, as the JSON lists them, and the status of a broadcast that
+// went through: 7 when not every send was confirmed.
+void takeReport(const BroadcastReport& report, PortResult& result) {
+    for (const RecipientRow& row : report.rows) {
+        if (row.number.empty()) {
+            continue;
+        }
+        switch (row.outcome) {
+            case SendOutcome::Confirmed:
+                break;
+            case SendOutcome::Unconfirmed:
+                result.unconfirmed.push_back(row.number);
+                break;
+            case SendOutcome::Refused:
+                result.refused.push_back(row.number);
+                break;
+            case SendOutcome::NotSent:
+                result.notSent.push_back(row.number);
+                break;
+        }
+    }
+    const bool allConfirmed =
+        result.unconfirmed.empty() && result.refused.empty() && result.notSent.empty();
+    if (report.ending == BroadcastEnding::Finished && !allConfirmed) {
+        result.status = Status::Unconfirmed;
+    }
+}
+
+void runSms(OperationContext& ctx, const PortJob& job, PortResult& result) {
+    BroadcastReport report;
+    std::exception_ptr ended;
+    try {
+        broadcastSms(ctx, job.prepared.smsLines, job.prepared.recipients, report);
+        result.message = broadcastReportText(report);
+    } catch (const Failure& failure) {
+        if (report.ending == BroadcastEnding::None) {
+            throw;
+        }
+        ended = std::current_exception();
+    }
+    takeReport(report, result);
+    if (!job.invocation.report.empty()) {
+        try {
+            saveBroadcastReport(job.outPath, report);
+        } catch (const Failure& failure) {
+            if (!ended) {
+                result.status = Status::NotSaved;
+                result.message += (result.message.empty() ? "" : "\n") + failure.text();
+            }
+        }
+    }
+    if (ended) {
+        std::rethrow_exception(ended);
+    }
+}
+
+}  // namespace
+
+const std::vector<CommandRow>& commandTable() {
+    static const std::vector<CommandRow> table = {
+        {"ports", Operand::None, false, false, nullptr, nullptr},
+        {"write", Operand::InputFile, false, true, prepareConfiguration, runWrite},
+        {"read", Operand::OutputFile, false, true, nullptr, runRead},
+        {"check", Operand::InputFile, false, true, prepareConfiguration, runCheck},
+        {"clear-sim", Operand::None, false, true, nullptr, runClearSim},
+        {"clir", Operand::None, false, true, nullptr, runClir},
+        {"data-mode", Operand::None, false, true, nullptr, runDataMode},
+        {"sms", Operand::Text, true, true, prepareSms, runSms},
+        {"csv-export", Operand::None, false, true, nullptr, nullptr},
+        {"csv-import", Operand::None, false, true, nullptr, nullptr},
+        {"diff", Operand::None, false, true, nullptr, nullptr},
+    };
+    return table;
+}
+
+const CommandRow* findCommand(const std::string& name) {
+    for (const CommandRow& row : commandTable()) {
+        if (name == row.name) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+Text notAvailableMessage(const std::string& command) {
+    return ru("Команда " + command + " пока недоступна в этой версии программы");
+}
+
+std::string portFileName(const std::string& port) {
+    const std::size_t slash = port.find_last_of('/');
+    return slash == std::string::npos ? port : port.substr(slash + 1);
+}
+
+std::string outputName(const std::string& pattern, const std::string& port) {
+    static const std::string kMark = "{port}";
+    std::string name = pattern;
+    const std::string file = portFileName(port);
+    for (std::size_t at = name.find(kMark); at != std::string::npos;
+         at = name.find(kMark, at + file.size())) {
+        name.replace(at, kMark.size(), file);
+    }
+    return name;
+}
+
+void checkInvocation(const Invocation& inv, const CommandRow& row) {
+    const std::string name = row.name;
+    const std::size_t wanted = row.operand == Operand::None ? 0 : 1;
+    if (inv.operands.size() != wanted) {
+        throw UsageError(
+            wanted == 0 ? ru("Команда " + name + " не принимает аргументов")
+            : row.operand == Operand::Text
+                ? ru("Команде " + name + " нужен один аргумент: текст сообщения (в кавычках)")
+                : ru("Команде " + name + " нужен один аргумент: имя файла конфигурации"));
+    }
+    if (inv.verify && name != "write") {
+        throw UsageError(ru("Параметр --verify относится только к команде write"));
+    }
+    const bool smsOptions = !inv.to.empty() || inv.yes || !inv.report.empty() || inv.onlyUnreached;
+    if (smsOptions && name != "sms") {
+        throw UsageError(
+            ru("Параметры --to, --yes, --report и --only-unreached относятся "
+               "только к команде sms"));
+    }
+    if (name == "sms" && inv.to.empty()) {
+        throw UsageError(
+            ru("Команде sms нужен параметр --to: файл получателей или отчёт "
+               "рассылки"));
+    }
+    if (row.onePortOnly && inv.ports.size() > 1) {
+        throw UsageError(ru("Команда " + name + " выполняется только на одном порту"));
+    }
+    if (inv.ports.size() > 1) {
+        const std::string output = row.operand == Operand::OutputFile ? inv.operands.at(0) : "";
+        if (!output.empty() && output.find("{port}") == std::string::npos) {
+            throw UsageError(
+                ru("С несколькими портами имя выходного файла должно содержать "
+                   "{port}: " +
+                   output));
+        }
+    }
+}
+
+PortResult runOnPort(const CommandRow& row, const PortJob& job, OperationContext& outer) {
+    PortResult result;
+    result.port = job.port;
+    result.command = row.name;
+    CountingPort port(outer.port);
+    KeepingUser user(outer.user);
+    OperationContext ctx{port, outer.clock, outer.reader, user, outer.workDir, outer.stop};
+    const Millis start = ctx.clock.now();
+    try {
+        row.run(ctx, job, result);
+        if (result.message.empty()) {
+            result.message = user.message;
+        }
+        // A message told as a warning or an error (the CLIR reply that cannot be read) is the
+        // device's trouble, though the operation ended in good order.
+        if (result.status == Status::Done && user.troubled) {
+            result.status = Status::DeviceTrouble;
+        }
+    } catch (...) {
+        Text message;
+        result.status = statusOfFailure(std::current_exception(), port, message);
+        if (!message.empty() || result.message.empty()) {
+            result.message = message;
+        }
+    }
+    result.seconds = static_cast<double>(ctx.clock.now() - start) / 1000.0;
+    result.linesSent = port.lines();
+    return result;
+}
+
+Status statusOfFailure(std::exception_ptr error, const Port& port, Text& message) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Stopped& stopped) {
+        message = stopped.text();
+        return Status::Stopped;
+    } catch (const PortFailure& failure) {
+        message = failure.text();
+        return Status::PortUnavailable;
+    } catch (const UsageError& failure) {
+        message = failure.text();
+        return Status::Refused;
+    } catch (const Failure& failure) {
+        message = failure.text();
+        const Text lost = lineLostMessage();
+        if (!port.isOpen() || failure.text().compare(0, lost.size(), lost) == 0) {
+            return Status::LineLost;
+        }
+        return Status::DeviceTrouble;
+    } catch (const SilentAbort&) {
+        // Lines refused once the program had to end.
+        return Status::Stopped;
+    } catch (const std::bad_alloc&) {
+        message = ru("Недостаточно памяти");
+        return Status::DeviceTrouble;
+    } catch (const std::exception& e) {
+        message = ru(e.what());
+        return Status::DeviceTrouble;
+    } catch (...) {
+        message = ru("Возникла непредвиденная ошибка");
+        return Status::DeviceTrouble;
+    }
+}
+
+}  // namespace orv::cli

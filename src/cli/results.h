@@ -1,0 +1,67 @@
+#pragma once
+// What orvelin9-cli tells of each port once its command has ended: the exit status, the result
+// line (or its JSON object) with the message the window would have shown, and the status of a
+// run over several ports.
+
+#include <string>
+#include <vector>
+
+#include "base/text.h"
+
+namespace orv::cli {
+
+// The exit statuses, as --help, the manual page and the README list them.
+enum class Status : int {
+    Done = 0,
+    Refused = 1,          // usage error, input that cannot be read or sent, the answer No
+    PortUnavailable = 2,  // missing, no access, held by another program
+    DeviceTrouble = 3,    // absent, busy, or answering what cannot be understood
+    Differs = 4,          // the check found differences, or values the record cannot hold
+    Stopped = 5,          // SIGINT or SIGTERM
+    LineLost = 6,         // the serial line went away during the operation
+    Unconfirmed = 7,      // SMS sent but not all confirmed
+    NotSaved = 8,         // done, but a file (OUT, "1.txt") could not be saved
+};
+
+// The status of a run over several ports: the first of 6, 3, 2, 5, 8, 4, 7, 0 that any port
+// has (1 only when every port was refused so).
+Status combinedStatus(const std::vector<Status>& statuses);
+
+// One difference a check found: what (a setting's label, a table's caption...), the value of
+// the file and the device's.
+struct DifferenceRow {
+    Text what;
+    Text expected;
+    Text device;
+};
+
+struct PortResult {
+    std::string port;     // as given
+    std::string command;  // as given
+    Status status = Status::Done;
+    Text message;  // the message the window would show; empty when it shows none
+    double seconds = 0;
+    int linesSent = 0;
+    std::vector<DifferenceRow> differences;
+    std::vector<Text> refused;      // broadcast: refused by the modem
+    std::vector<Text> unconfirmed;  // broadcast: sent, no confirmation came
+    std::vector<Text> notSent;      // broadcast: never sent
+    std::string record;             // the history record's folder; empty when there is none
+};
+
+// PORT<TAB>COMMAND<TAB>STATUS<TAB>MESSAGE, then one PORT<TAB>-<TAB>WHAT<TAB>FILE<TAB>DEVICE
+// line per difference; each line ends with LF, in UTF-8, line breaks of the message as blanks.
+std::string resultLines(const PortResult& result);
+
+// The same as one JSON object on one line (ended by LF): port, label, command, status,
+// message, seconds, lines_sent, differences, refused, unconfirmed, not_sent and, when there is
+// one, record.
+std::string resultJson(const PortResult& result, const std::string& label);
+
+// A text of code page 1251 as UTF-8 on one line: CR, LF and tabs become blanks, a CR LF one.
+std::string oneLine(const Text& text);
+
+// A string as a JSON string literal (UTF-8 in, UTF-8 out, quotes included).
+std::string jsonString(const std::string& utf8);
+
+}  // namespace orv::cli

@@ -1,0 +1,56 @@
+// A whole run of the command line up to its exit status, for the runs that end before a device
+// answers: refusals of the command line and of its inputs, a port that is not there, --help.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "cli/session.h"
+#include "test_support.h"
+
+namespace orv::cli {
+namespace {
+
+TEST(Session, EachRunEndsWithItsExitStatus) {
+    int argc = 1;
+    char name[] = "orvelin9-cli";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    // No terminal to answer the broadcast's question, whoever runs the test.
+    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+    test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.dir());
+    test::writeFile(dir.path("bad.cfg"), "GARBAGE\r\n");
+    test::writeFile(dir.path("list.txt"), "+79001111111\r\n");
+    const QString missingPort = folder + "/no-such-port";
+    const struct {
+        QStringList args;
+        int status;
+    } cases[] = {
+        {{"--help"}, 0},
+        {{"--version"}, 0},
+        {{}, 1},
+        {{"format"}, 1},
+        {{"--colour", "clir"}, 1},
+        {{"csv-export"}, 1},
+        {{"--data-folder", folder, "clir"}, 1},  // no "Dalvorn Terminal.ini": no guess
+        {{"--data-folder", folder + "/none", "--port", missingPort, "clir"}, 1},
+        {{"--port", missingPort, "write", folder + "/bad.cfg"}, 1},
+        {{"--port", missingPort, "check", folder + "/missing.cfg"}, 1},
+        {{"--port", "a", "--port", "b", "read", "out.cfg"}, 1},
+        // No terminal to ask on and no --yes: refused before anything is sent.
+        {{"--port", missingPort, "sms", "--to", folder + "/list.txt", "Привет"}, 1},
+        {{"--port", missingPort, "--quiet", "clir"}, 2},
+        {{"--port", missingPort, "--port", missingPort + "2", "--quiet", "clir"}, 2},
+        {{"--port", missingPort, "--quiet", "sms", "--yes", "--to", folder + "/list.txt", "Привет"},
+         2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        EXPECT_EQ(runCommandLine(c.args), c.status);
+    }
+}
+
+}  // namespace
+}  // namespace orv::cli
