@@ -34,8 +34,17 @@ set(ORV_CORE_SOURCES
   operations/line_services.cpp
   operations/schedule.cpp
   operations/step.cpp
+  records/file_comparison.cpp
 )
 
 # The core's few calls on the operating system, one implementation per system.
 set(ORV_CORE_POSIX_SOURCES base/platform_posix.cpp)
 set(ORV_CORE_WINDOWS_SOURCES base/platform_windows.cpp)
+
+# Number lists and recipients as CSV files, parsed by libcsv (Debian's libcsv-dev): built where
+# the library is, so not in the Windows build of the core.
+set(ORV_CORE_CSV_SOURCES
+  records/csv_reader.cpp
+  records/number_lists_csv.cpp
+  records/recipients_csv.cpp
+)

@@ -12,10 +12,13 @@
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/operation_runner.h"
+#include "app/settings_history.h"
 #include "app/text_bridge.h"
 #include "app/widgets/sms_text_box.h"
+#include "app/widgets/status_line.h"
 #include "operations/line_services.h"
 #include "operations/programming.h"
+#include "records/recipients_csv.h"
 #include "sms/broadcast.h"
 
 using orv::ui::toQString;
@@ -63,9 +66,19 @@ void TForm1::N2Click() {
         [this, readBack](std::exception_ptr error) {
             // A read or a load that failed changed nothing: the window keeps its record.
             if (!error) {
-                setRecord(*readBack);
+                takeReadBack(*readBack);
             }
         });
+}
+
+void TForm1::takeReadBack(const orv::SettingsRecord& read) {
+    const bool changed =
+        history().replace(QStringLiteral("Чтение программирования"), [&] { setRecord(read); });
+    setSource(QStringLiteral("Устройство"));
+    statusLine().setOutcome(changed ? QStringLiteral("Чтение программирования изменило настройки "
+                                                     "окна (Ctrl+Z возвращает прежние)")
+                                    : QStringLiteral("Чтение программирования: настройки окна не "
+                                                     "изменились"));
 }
 
 void TForm1::CompareWithDeviceClick() {
@@ -126,7 +139,11 @@ void TForm1::Button3Click() {
 void TForm1::loadRecipients(const std::string& path) {
     recipients_ = orv::RecipientList();
     recipientsLoaded_ = 1;
-    orv::ui::runCommand(this, [&] { recipients_ = orv::readRecipients(path); });
+    // A spreadsheet's ".csv" gives the number from its column, the rest of the row the name.
+    orv::ui::runCommand(this, [&] {
+        recipients_ = orv::isCsvRecipientFile(path) ? orv::readRecipientsCsv(path)
+                                                    : orv::readRecipients(path);
+    });
 }
 
 void TForm1::Button2Click() {

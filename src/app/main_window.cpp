@@ -27,10 +27,12 @@
 #include "app/messages.h"
 #include "app/phone_table.h"
 #include "app/port_keeper.h"
+#include "app/settings_history.h"
 #include "app/text_bridge.h"
 #include "app/widgets/controls.h"
 #include "app/widgets/phone_grid.h"
 #include "app/widgets/sms_text_box.h"
+#include "app/widgets/status_line.h"
 #include "app/widgets/terminal.h"
 #include "base/regular_file.h"
 #include "link/link.h"
@@ -84,9 +86,14 @@ TForm1::TForm1(orv::Link* link, orv::ui::OperationRunner* runner, QWidget* paren
 
     setRecord(orv::SettingsRecord());
     formCreate();
+    setUpHistory(workingStateLoaded_);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The history goes while the controls are whole; their last signals then note no change.
+    delete history_;
+    history_ = nullptr;
+}
 
 void TForm1::connectForm() {
     connect(N4, &QAction::triggered, this, &TForm1::N4Click);
@@ -129,6 +136,7 @@ void TForm1::formCreate() {
     if (writable || readOnly || orv::isOtherThanRegularFile(orv::kWorkingStateFile)) {
         const bool loaded = orv::ui::runCommand(
             this, [this] { loadFile(orv::kWorkingStateFile, orv::kWorkingStateShownName); });
+        workingStateLoaded_ = loaded;
         if (!loaded && file.isFile()) {
             keepUnloadedWorkingState();
         } else if (loaded && readOnly) {
@@ -433,9 +441,15 @@ void TForm1::N4Click() {
     }
     // Paths go to the core in UTF-8 on every system (base/platform.h).
     const QString path = OpenDialog1->selectedFiles().constFirst();
-    orv::ui::runCommand(this, [&] {
-        loadFile(path.toUtf8().toStdString(), toText(QDir::toNativeSeparators(path)));
-    });
+    // One step of undo; a load that fails changes nothing and keeps none.
+    if (orv::ui::runCommand(this, [&] {
+            history_->replace(QStringLiteral("Открыть"), [&] {
+                loadFile(path.toUtf8().toStdString(), toText(QDir::toNativeSeparators(path)));
+            });
+        })) {
+        setSource(QFileInfo(path).fileName());
+        status_->setOutcome(QStringLiteral("Открыт файл %1").arg(QFileInfo(path).fileName()));
+    }
 }
 
 void TForm1::N5Click() {
@@ -443,7 +457,10 @@ void TForm1::N5Click() {
         return;
     }
     const QString path = SaveDialog1->selectedFiles().constFirst();
-    orv::ui::runCommand(this, [&] { saveFile(path.toUtf8().toStdString()); });
+    if (orv::ui::runCommand(this, [&] { saveFile(path.toUtf8().toStdString()); })) {
+        setSource(QFileInfo(path).fileName());
+        status_->setOutcome(QStringLiteral("Сохранено в %1").arg(QFileInfo(path).fileName()));
+    }
 }
 
 void TForm1::N6Click() {

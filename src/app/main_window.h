@@ -29,6 +29,8 @@ class PortList;
 namespace orv::ui {
 class ActivationTracker;
 class PortKeeper;
+class SettingsHistory;
+class StatusLine;
 class Terminal;
 }  // namespace orv::ui
 
@@ -60,6 +62,27 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
 
     // CreateTable: each phone table gets the template's content, one empty record.
     void createTable();
+
+    // The settings as the controls show them, an edit in progress left as it is (an open cell
+    // not written, a new record in which nothing was typed left out): what undo keeps.
+    orv::SettingsRecord shownRecord() const;
+    // The undo and redo of the settings, and the status bar.
+    orv::ui::SettingsHistory& history() { return *history_; }
+    orv::ui::StatusLine& statusLine() { return *status_; }
+
+    // What a read programming that went through does with the record it read: the window takes
+    // it as one step of undo, and the status bar says whether the window changed.
+    void takeReadBack(const orv::SettingsRecord& read);
+    // "Создать": the defaults, one step of undo.
+    void createDefaults();
+    // The number lists written as a CSV file.
+    void exportNumberListsTo(const std::string& path);
+    // The number lists from a CSV file: a preview of what will be replaced and of each refused
+    // row; nothing changes unless the user confirms (with refused rows, only when the user
+    // takes the file without them). True when the window took the lists.
+    bool importNumberListsFrom(const std::string& path, const orv::Text& shownName);
+    // The window against a configuration file, with the report of the check against the device.
+    void compareWithFile(const std::string& path, const orv::Text& shownName);
 
     // The close handler: saves the working state. False, after the failure has been shown, when
     // the window must stay open; the close after such a failure tries the save once more and
@@ -134,11 +157,29 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     void Button2Click();            // "Разослать абонентам"
     void Button3Click();            // "Загрузить файл абонентов"
 
+    // The commands on the settings as a whole, under the separator of "Файл"
+    // (settings_commands.cpp).
+    void NewSettingsClick();      // "Создать"
+    void ExportNumbersClick();    // "Экспорт номеров в CSV…"
+    void ImportNumbersClick();    // "Импорт номеров из CSV…"
+    void CompareWithFileClick();  // "Сравнить с файлом…"
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The undo of the settings, the status bar, their keys and what they follow.
+    void setUpHistory(bool workingStateLoaded);
+    // A change the user made in a control: one step of undo (SettingsHistory::settle).
+    void noteChange(const QString& what, int field = -1);
+    // The source of the settings shown (for the status bar), the window as it is taken as it.
+    void setSource(const QString& source);
+    void showStatus();
+    void showPortStatus();
+    // A path asked for in a dialog of CSV files (empty when the user cancels).
+    QString askCsvPath(bool save, const QString& title);
+
     // The link and the runner given, or made here when null.
     TForm1(orv::Link* link, orv::ui::OperationRunner* runner, QWidget* parent);
     // Connects the menu items and buttons to their handlers and watches the SMS text's keys.
@@ -185,4 +226,10 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     TForm3* portSettings_ = nullptr;
     TForm2* about_ = nullptr;
     TForm4* progress_ = nullptr;
+    orv::ui::SettingsHistory* history_ = nullptr;
+    orv::ui::StatusLine* status_ = nullptr;
+    QString source_;                    // where the settings shown came from
+    orv::SettingsRecord sourceRecord_;  // and what they were there
+    bool workingStateLoaded_ = false;
+    int fieldEdits_ = 0;  // edits of a field ended so far (by leaving it)
 };

@@ -188,6 +188,20 @@ void MainForm::buildMenu(QMainWindow* window) {
     N4 = item(N1, "N4", QStringLiteral("Открыть"), QKeySequence(Qt::CTRL | Qt::Key_O));
     N5 = item(N1, "N5", QStringLiteral("Сохранить"), QKeySequence(Qt::CTRL | Qt::Key_S));
     N6 = item(N1, "N6", QStringLiteral("Выход"), QKeySequence());
+    // Commands added after the original ones, under a separator.
+    N1->addSeparator();
+    NewSettings = item(N1, "NewSettings", QStringLiteral("Создать"), QKeySequence());
+    ExportNumbers =
+        item(N1, "ExportNumbers", QStringLiteral("Экспорт номеров в CSV…"), QKeySequence());
+    ImportNumbers =
+        item(N1, "ImportNumbers", QStringLiteral("Импорт номеров из CSV…"), QKeySequence());
+    CompareWithFile =
+        item(N1, "CompareWithFile", QStringLiteral("Сравнить с файлом…"), QKeySequence());
+    N1->addSeparator();
+    Undo = item(N1, "Undo", QStringLiteral("Отменить"), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Redo = item(N1, "Redo", QStringLiteral("Повторить"), QKeySequence(Qt::CTRL | Qt::Key_Y));
+    Redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
     N3 = menu("N3", QStringLiteral("Программирование"));
     N7 = item(N3, "N7", QStringLiteral("Записать программирование"), QKeySequence(Qt::Key_F5));

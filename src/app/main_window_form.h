@@ -34,19 +34,26 @@ struct MainForm {
     void setupForm(QMainWindow* window);
 
     // Menu bar MainMenu1.
-    QMenu* N1 = nullptr;      // "Файл"
-    QAction* N4 = nullptr;    // "Открыть"
-    QAction* N5 = nullptr;    // "Сохранить"
-    QAction* N6 = nullptr;    // "Выход"
-    QMenu* N3 = nullptr;      // "Программирование"
-    QAction* N7 = nullptr;    // "Записать программирование"
-    QAction* Sim1 = nullptr;  // "Очистка Sim-карты"
-    QAction* N2 = nullptr;    // "Чтение программирования"
-    QAction* N12 = nullptr;   // "Сверить с устройством"
-    QAction* N8 = nullptr;    // "Настройки программирования"
-    QMenu* N9 = nullptr;      // "Передача данных"
-    QAction* N11 = nullptr;   // "Переход в режим передачи данных"
-    QAction* N10 = nullptr;   // "О программе..."
+    QMenu* N1 = nullptr;    // "Файл"
+    QAction* N4 = nullptr;  // "Открыть"
+    QAction* N5 = nullptr;  // "Сохранить"
+    QAction* N6 = nullptr;  // "Выход"
+    // After a separator: the settings as a whole.
+    QAction* NewSettings = nullptr;      // "Создать": the defaults
+    QAction* ExportNumbers = nullptr;    // "Экспорт номеров в CSV…"
+    QAction* ImportNumbers = nullptr;    // "Импорт номеров из CSV…"
+    QAction* CompareWithFile = nullptr;  // "Сравнить с файлом…"
+    QAction* Undo = nullptr;             // "Отменить", Ctrl+Z
+    QAction* Redo = nullptr;             // "Повторить", Ctrl+Y and Ctrl+Shift+Z
+    QMenu* N3 = nullptr;                 // "Программирование"
+    QAction* N7 = nullptr;               // "Записать программирование"
+    QAction* Sim1 = nullptr;             // "Очистка Sim-карты"
+    QAction* N2 = nullptr;               // "Чтение программирования"
+    QAction* N12 = nullptr;              // "Сверить с устройством"
+    QAction* N8 = nullptr;               // "Настройки программирования"
+    QMenu* N9 = nullptr;                 // "Передача данных"
+    QAction* N11 = nullptr;  // "Переход в режим передачи данных"
+    QAction* N10 = nullptr;  // "О программе..."
 
     QTabWidget* PageControl1 = nullptr;
 

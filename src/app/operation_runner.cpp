@@ -225,6 +225,7 @@ void OperationRunner::runOperation(Operation operation, Done finish) {
             if (progressWindow()) {
                 progressWindow()->clearStatus();
             }
+            emit operationEnded(outcomeLine(error));
             if (finish) {
                 // What the window does with the result fails like a command: told, and the
                 // program goes on.
@@ -236,6 +237,21 @@ void OperationRunner::runOperation(Operation operation, Done finish) {
             }
             reportOutcome(error);
         });
+}
+
+QString OperationRunner::outcomeLine(std::exception_ptr error) {
+    if (!error) {
+        return QStringLiteral("Выполнено");
+    }
+    try {
+        std::rethrow_exception(error);
+    } catch (const Failure& failure) {
+        return toQString(failure.text()).section(QLatin1Char('\n'), 0, 0).trimmed();
+    } catch (const SilentAbort&) {
+        return QStringLiteral("Прервано");
+    } catch (...) {
+        return QStringLiteral("Не выполнено");
+    }
 }
 
 bool OperationRunner::requestStop() {

@@ -104,8 +104,14 @@ class OperationRunner : public QObject {
     // an error box for anything else.
     static void showOutcome(QWidget* parent, std::exception_ptr error);
 
+    // How an operation ended, in one line for the status bar: "Выполнено", the first line of
+    // its message, or "Прервано" when it ended without one.
+    static QString outcomeLine(std::exception_ptr error);
+
   signals:
     void busyChanged(bool busy);
+    // A device operation ended (before its own finish runs), told as outcomeLine says.
+    void operationEnded(const QString& outcome);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

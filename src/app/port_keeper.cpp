@@ -195,6 +195,7 @@ void PortKeeper::showState() {
     if (settings_) {
         settings_->showPortState(open_, waiting_);
     }
+    emit stateChanged();
 }
 
 }  // namespace orv::ui

@@ -59,6 +59,10 @@ class PortKeeper : public QObject {
     const std::optional<Text>& openName() const { return open_; }
     const std::optional<Text>& waitingFor() const { return waiting_; }
 
+  signals:
+    // The port opened, closed, went away or is watched for.
+    void stateChanged();
+
   private:
     // The name to open: the port settings file's line, or the first port of the list.
     bool chooseName(std::optional<Text>& name);

@@ -112,9 +112,12 @@ Differences compareRecords(const SettingsRecord& window, const SettingsRecord& d
     return out;
 }
 
-Text describeDifferences(const Differences& differences, const WindowWords& words) {
+Text describeDifferences(const Differences& differences, const WindowWords& words,
+                         ComparedWith other) {
+    const bool file = other == ComparedWith::File;
     if (differences.none()) {
-        return cp1251::fromUtf8("Программирование в окне и в GSM-Тарк Орвелин-9 совпадает.");
+        return cp1251::fromUtf8(file ? "Программирование в окне и в файле совпадает."
+                                     : "Программирование в окне и в GSM-Тарк Орвелин-9 совпадает.");
     }
     auto shown = [](const Text& value) { return value.empty() ? cp1251::fromUtf8("нет") : value; };
     auto item = [&](int choice, int index) {
@@ -122,8 +125,10 @@ Text describeDifferences(const Differences& differences, const WindowWords& word
                                                            [static_cast<std::size_t>(index)]
                                         : cp1251::fromUtf8("не выбрано");
     };
-    Text text = cp1251::fromUtf8(
-        "Программирование в окне и в GSM-Тарк Орвелин-9 различается (в окне / в устройстве):");
+    Text text =
+        cp1251::fromUtf8(file ? "Программирование в окне и в файле различается (в окне / в файле):"
+                              : "Программирование в окне и в GSM-Тарк Орвелин-9 различается (в "
+                                "окне / в устройстве):");
     for (const SettingDifference& d : differences.settings) {
         text += "\n";
         switch (d.field) {
@@ -159,10 +164,11 @@ Text describeDifferences(const Differences& differences, const WindowWords& word
                 }
             }
             if (!numbers.empty()) {
-                text +=
-                    "\n" + words.tableCaptions[static_cast<std::size_t>(t)] +
-                    cp1251::fromUtf8(inWindow ? ", только в окне: " : ", только в устройстве: ") +
-                    numbers;
+                text += "\n" + words.tableCaptions[static_cast<std::size_t>(t)] +
+                        cp1251::fromUtf8(inWindow ? ", только в окне: "
+                                         : file   ? ", только в файле: "
+                                                  : ", только в устройстве: ") +
+                        numbers;
             }
         }
     }

@@ -90,6 +90,10 @@ struct WindowWords {
 // of its own, a setting by its label with the window's value and the device's, numbers found on
 // one side only by their table's caption, then the values the window cannot hold and the slots
 // read programming does not read. The password is never shown.
-Text describeDifferences(const Differences& differences, const WindowWords& words);
+// What the window is compared with: the device (the check, F8) or a configuration file, whose
+// report names the file where it would name the device.
+enum class ComparedWith { Device, File };
+Text describeDifferences(const Differences& differences, const WindowWords& words,
+                         ComparedWith other = ComparedWith::Device);
 
 }  // namespace orv

@@ -172,7 +172,8 @@ void checkTwoDigitField(const Text& text, const char* labelUtf8) {
     }
 }
 
-// The captions under which the window shows the phone tables.
+}  // namespace
+
 const char* tableCaption(TableId table) {
     switch (table) {
         case kCallBackTable:
@@ -187,7 +188,9 @@ const char* tableCaption(TableId table) {
     return "Номера ускоренного набора";
 }
 
-}  // namespace
+const char* forwardNumberLabel() {
+    return "Номер Абонента";
+}
 
 int StrToHex(const Text& registerCommand) {
     char high = registerCommand.size() > 7 ? registerCommand[7] : '\0';
@@ -273,8 +276,9 @@ void checkEncodable(const SettingsRecord& record) {
     }
     if (!record.forwardNumber.empty() && !storableNumber(kCallBackTable, record.forwardNumber)) {
         throw Failure(MessageKind::Error,
-                      cp1251::fromUtf8("Поле «Номер Абонента»: номер может содержать только "
-                                       "цифры и «+», не более 15 знаков, введено «") +
+                      cp1251::fromUtf8(std::string("Поле «") + forwardNumberLabel() +
+                                       "»: номер может содержать только цифры и «+», не более "
+                                       "15 знаков, введено «") +
                           record.forwardNumber + cp1251::fromUtf8("»."));
     }
 

@@ -57,6 +57,11 @@ std::size_t shortestNumber(TableId table);
 // table's shortest.
 bool storableNumber(TableId table, const Text& number);
 
+// The caption under which the window shows the table, and the label of the forward number's
+// field (UTF-8): the names the messages and the number lists' CSV files give them.
+const char* tableCaption(TableId table);
+const char* forwardNumberLabel();
+
 // Why the table cannot hold the number, naming it and the table as the window captions it.
 Text numberRefusal(TableId table, const Text& number);
 

@@ -195,6 +195,12 @@ TEST_F(MainWindowTest, MenuItemsInOrderWithShortcuts) {
         {"N12", "Сверить с устройством", QKeySequence(Qt::Key_F8)},
         {"N8", "Настройки программирования", QKeySequence()},
         {"N11", "Переход в режим передачи данных", QKeySequence()},
+        {"NewSettings", "Создать", QKeySequence()},
+        {"ExportNumbers", "Экспорт номеров в CSV…", QKeySequence()},
+        {"ImportNumbers", "Импорт номеров из CSV…", QKeySequence()},
+        {"CompareWithFile", "Сравнить с файлом…", QKeySequence()},
+        {"Undo", "Отменить", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+        {"Redo", "Повторить", QKeySequence(Qt::CTRL | Qt::Key_Y)},
     };
     for (const auto& item : items) {
         auto* action = child<QAction>(&form, item.name);

@@ -19,6 +19,7 @@
 #include "app/port_keeper.h"
 #include "app/signal_close.h"
 #include "app/text_bridge.h"
+#include "app/widgets/status_line.h"
 #include "fake_port_list.h"
 #include "link/port_problems.h"
 #include "pty_device.h"
@@ -154,6 +155,20 @@ TEST_F(PortWindows, WithNoPortAtAllTheUserIsToldOnceNotAtEveryActivation) {
     EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_TRUE(isOpen());
     EXPECT_EQ(box()->currentText(), toQString(device.link()));
+}
+
+TEST_F(PortWindows, TheStatusBarFollowsThePort) {
+    orv::test::PtyDevice device(path("adapter"));
+    ASSERT_TRUE(device.start());
+    ports.add(device.link());
+    startProgram();
+    const orv::ui::StatusLine& status = form->statusLine();
+    EXPECT_EQ(status.portText(), QStringLiteral("Порт не открыт"));
+    form->onActivated();
+    ASSERT_TRUE(isOpen());
+    EXPECT_EQ(status.portText(), QStringLiteral("Порт %1 открыт").arg(toQString(device.link())));
+    form->portKeeper().lost();
+    EXPECT_EQ(status.portText(), QStringLiteral("Порт %1 не найден").arg(toQString(device.link())));
 }
 
 TEST_F(PortWindows, APortBackAfterALossIsOpenedAgainWithoutAMessage) {

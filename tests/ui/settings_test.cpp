@@ -333,36 +333,6 @@ QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Answers the next modal file dialog of `form` with `name`, as a user typing it and pressing OK.
-// A dialog that will not take the name is closed, so that the test fails instead of waiting.
-void answerFileDialog(QWidget* form, const char* dialogName, const QString& name) {
-    auto* timer = new QTimer(form);
-    auto* waited = new QElapsedTimer;
-    waited->start();
-    QObject::connect(timer, &QTimer::timeout, form, [=] {
-        auto* dialog = form->findChild<QFileDialog*>(QString::fromLatin1(dialogName));
-        if (!dialog || !dialog->isVisible()) {
-            if (waited->elapsed() > 10000) {
-                timer->deleteLater();
-                delete waited;
-            }
-            return;
-        }
-        timer->deleteLater();
-        delete waited;
-        // Typed into the name field, which has the focus.
-        auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(field, nullptr);
-        field->setText(name);
-        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
-        if (dialog->isVisible()) {
-            ADD_FAILURE() << "the dialog did not take " << name.toStdString();
-            dialog->reject();
-        }
-    });
-    timer->start(20);
-}
-
 }  // namespace
 
 TEST_F(LoadTest, EmptyFolderClosesWithTheNineDefaultLines) {

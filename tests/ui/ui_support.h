@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -130,6 +134,25 @@ inline void key(QWidget* target, int code, Qt::KeyboardModifiers modifiers = Qt:
     QApplication::sendEvent(target, &release);
 }
 
+// A key pressed as the platform delivers it: the widget with the focus is asked first whether it
+// takes the key itself (ShortcutOverride); if not, an action of `window` with that shortcut is
+// triggered; otherwise the key goes to the widget.
+inline void shortcutKey(QWidget* window, QWidget* focus, QKeyCombination combination) {
+    QKeyEvent override(QEvent::ShortcutOverride, combination.key(),
+                       combination.keyboardModifiers());
+    override.ignore();
+    QApplication::sendEvent(focus, &override);
+    if (!override.isAccepted()) {
+        for (QAction* action : window->findChildren<QAction*>()) {
+            if (action->isEnabled() && action->shortcuts().contains(QKeySequence(combination))) {
+                action->trigger();
+                return;
+            }
+        }
+    }
+    key(focus, combination.key(), combination.keyboardModifiers());
+}
+
 // Types text as single key presses into the widget that has the focus (or `target`).
 inline void type(QWidget* target, const QString& text) {
     for (QChar c : text) {
@@ -172,6 +195,36 @@ inline bool showActive(QWidget* window) {
     }
     QApplication::processEvents();
     return QApplication::activeWindow() == window;
+}
+
+// Answers the next modal file dialog of `form` with `name`, as a user typing it and pressing OK.
+// A dialog that will not take the name is closed, so that the test fails instead of waiting.
+inline void answerFileDialog(QWidget* form, const char* dialogName, const QString& name) {
+    auto* timer = new QTimer(form);
+    auto* waited = new QElapsedTimer;
+    waited->start();
+    QObject::connect(timer, &QTimer::timeout, form, [=] {
+        auto* dialog = form->findChild<QFileDialog*>(QString::fromLatin1(dialogName));
+        if (!dialog || !dialog->isVisible()) {
+            if (waited->elapsed() > 10000) {
+                timer->deleteLater();
+                delete waited;
+            }
+            return;
+        }
+        timer->deleteLater();
+        delete waited;
+        // Typed into the name field, which has the focus.
+        auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(field, nullptr);
+        field->setText(name);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog did not take " << name.toStdString();
+            dialog->reject();
+        }
+    });
+    timer->start(20);
 }
 
 template <typename T>

@@ -1,0 +1,31 @@
+#include "records/file_comparison.h"
+
+#include "settings/config_file.h"
+#include "settings/encoding.h"
+
+namespace orv {
+
+Differences compareWithFile(const SettingsRecord& shown, const std::string& path,
+                            const Text& shownName) {
+    SettingsRecord file;
+    LoadFromFile(path, file, shownName);
+    return compareRecords(shown, file);
+}
+
+Differences compareFiles(const std::string& first, const std::string& second) {
+    SettingsRecord shown;
+    LoadFromFile(first, shown);
+    return compareWithFile(shown, second);
+}
+
+WindowWords coreWords() {
+    WindowWords words;
+    for (int t = 0; t < kTableCount; ++t) {
+        words.tableCaptions[static_cast<std::size_t>(t)] =
+            cp1251::fromUtf8(tableCaption(static_cast<TableId>(t)));
+    }
+    words.forwardNumber = cp1251::fromUtf8(forwardNumberLabel());
+    return words;
+}
+
+}  // namespace orv
