@@ -11,11 +11,13 @@
 
 #include "settings/config_file.h"
 #include "settings/settings_record.h"
+#include "settings/settings_table.h"
 
 namespace orv {
 
 // A setting that differs. For a choice, the items selected; for a text field, its text.
 struct SettingDifference {
+    // A choice, or the text field of row (field - 1) of kTextSettings.
     enum class Field {
         Choice,
         Volume,
@@ -77,12 +79,7 @@ Differences compareRecords(const SettingsRecord& window, const SettingsRecord& d
 struct WindowWords {
     std::array<Text, kChoiceCount> choiceLabels;
     std::array<std::array<Text, 2>, kChoiceCount> choiceItems;
-    Text volume;
-    Text password;
-    Text callDuration;
-    Text numberLength;
-    Text forwardNumber;
-    Text controlTime;
+    std::array<Text, std::size(kTextSettings)> fieldLabels;  // in the rows' order
     std::array<Text, kTableCount> tableCaptions;
 };
 
