@@ -7,6 +7,7 @@
 // window all walk these rows, so that a setting is added as one row and each text is spelled once.
 
 #include <cstddef>
+#include <iterator>
 
 #include "base/text.h"
 #include "settings/device_vocabulary.h"
