@@ -8,6 +8,7 @@ set(ORV_CORE_SOURCES
   base/text.cpp
   base/errors.cpp
   settings/settings_record.cpp
+  settings/settings_table.cpp
   settings/device_vocabulary.cpp
   settings/encoding.cpp
   settings/config_file.cpp

@@ -205,12 +205,9 @@ orv::SettingsRecord TForm1::record() {
     for (int n = 1; n <= orv::kChoiceCount; ++n) {
         record.choice(n) = choices_[static_cast<std::size_t>(n - 1)]->choice();
     }
-    record.volume = toText(Edit12->text());
-    record.password = toText(Edit7->text());
-    record.callDuration = toText(Edit8->text());
-    record.numberLength = toText(Edit9->text());
-    record.forwardNumber = toText(Edit10->text());
-    record.controlTime = toText(Edit11->text());
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        record.*orv::kTextSettings[i].member = toText(fields_[i]->text());
+    }
     for (std::size_t t = 0; t < tables_.size(); ++t) {
         grids_[t]->finishEditing();
         record.tables[t] = tables_[t]->table();
@@ -222,13 +219,10 @@ void TForm1::setRecord(const orv::SettingsRecord& record) {
     for (int n = 1; n <= orv::kChoiceCount; ++n) {
         choices_[static_cast<std::size_t>(n - 1)]->setChoice(record.choice(n));
     }
-    Edit12->setValue(toQString(record.volume));
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        fields_[i]->setValue(toQString(record.*orv::kTextSettings[i].member));
+    }
     UpDown7->takeBuddyText();
-    Edit7->setValue(toQString(record.password));
-    Edit8->setValue(toQString(record.callDuration));
-    Edit9->setValue(toQString(record.numberLength));
-    Edit10->setValue(toQString(record.forwardNumber));
-    Edit11->setValue(toQString(record.controlTime));
     for (std::size_t t = 0; t < tables_.size(); ++t) {
         grids_[t]->cancelEditing();
         tables_[t]->setTable(record.tables[t]);
@@ -251,16 +245,12 @@ orv::WindowWords TForm1::windowWords() const {
     for (std::size_t n = 0; n < choices_.size(); ++n) {
         words.choiceItems[n] = {toText(choices_[n]->itemText(0)), toText(choices_[n]->itemText(1))};
     }
-    words.volume = text("Label12");
-    words.password = text("Label15");
-    words.callDuration = text("Label16");
-    words.numberLength = text("Label17");
-    words.forwardNumber = text("Label19");
-    words.controlTime = text("Label20");
-    const char* boxes[] = {"GroupBox2", "GroupBox4", "GroupBox5", "GroupBox7"};
-    for (std::size_t t = 0; t < words.tableCaptions.size(); ++t) {
-        const auto* box = findChild<const QGroupBox*>(QString::fromLatin1(boxes[t]));
-        words.tableCaptions[t] = box ? toText(box->title()) : orv::Text();
+    for (std::size_t i = 0; i < words.fieldLabels.size(); ++i) {
+        words.fieldLabels[i] = text(orv::kTextSettings[i].label);
+    }
+    for (const orv::TableSetting& table : orv::kTableSettings) {
+        const auto* box = findChild<const QGroupBox*>(QString::fromLatin1(table.box));
+        words.tableCaptions[table.id] = box ? toText(box->title()) : orv::Text();
     }
     return words;
 }

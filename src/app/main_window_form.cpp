@@ -19,10 +19,12 @@
 
 #include "app/dialogs/file_dialog.h"
 #include "app/phone_table.h"
+#include "app/text_bridge.h"
 #include "app/widgets/controls.h"
 #include "app/widgets/phone_grid.h"
 #include "app/widgets/sms_text_box.h"
 #include "app/window_font.h"
+#include "settings/settings_table.h"
 #include "sms/counter.h"
 
 namespace orv::ui {
@@ -217,11 +219,68 @@ void MainForm::buildMenu(QMainWindow* window) {
     N10->setObjectName("N10");
 }
 
-ChoiceBox* MainForm::makeChoice(int number, const char* item0, const char* item1) {
-    auto* box = new ChoiceBox(QStringLiteral("ComboBox%1").arg(number), QString::fromUtf8(item0),
-                              QString::fromUtf8(item1));
-    choices_[static_cast<std::size_t>(number - 1)] = box;
+ChoiceBox* MainForm::makeChoice(const orv::ChoiceSetting& row) {
+    auto* box = new ChoiceBox(QStringLiteral("ComboBox%1").arg(row.combo),
+                              toQString(row.itemText(0)), toQString(row.itemText(1)));
+    choices_[static_cast<std::size_t>(row.combo - 1)] = box;
     return box;
+}
+
+void MainForm::addChoiceRow(QGridLayout* grid, const orv::ChoiceSetting& row, int width) {
+    ChoiceBox* box = makeChoice(row);
+    box->setFixedWidth(width);
+    const bool wrap = row.page != orv::Page::Outgoing;
+    addRow(grid, row.row, row.label, toQString(row.labelText()), box, row.column, wrap);
+}
+
+LimitedEdit* MainForm::makeField(const orv::TextSetting& row) {
+    auto* edit = new LimitedEdit(row.control, row.limit);
+    // Each field takes only what the device can hold: digits, and a number's "+".
+    edit->setAllowedCharacters(row.kind == orv::FieldKind::Number ? kNumberCharacters
+                                                                  : kDigitCharacters);
+    const bool wide = row.kind == orv::FieldKind::Password || row.kind == orv::FieldKind::Number;
+    edit->setFixedWidth(wide ? kServiceFieldWidth : kShortFieldWidth);
+    fields_[static_cast<std::size_t>(&row - std::begin(orv::kTextSettings))] = edit;
+    return edit;
+}
+
+// The control of a text field as its kind needs it: the volume with its up-down beside it, the
+// password hidden.
+QWidget* MainForm::serviceField(const orv::TextSetting& row) {
+    LimitedEdit* edit = makeField(row);
+    switch (row.kind) {
+        case orv::FieldKind::Volume: {
+            Edit12 = edit;
+            Edit12->setToolTip(
+                QStringLiteral("Высокие значения громкости снижают эффективность Эхо-подавления"));
+            // The volume holds 0 to 99, the range of its up-down: two digits.
+            UpDown7 = new UpDown("UpDown7", Edit12, 0, 99);
+            UpDown7->setFixedSize(16, Edit12->sizeHint().height());
+            auto* volume = new QWidget;
+            auto* volumeRow = new QHBoxLayout(volume);
+            volumeRow->setContentsMargins(0, 0, 0, 0);
+            volumeRow->setSpacing(0);
+            volumeRow->addWidget(Edit12);
+            volumeRow->addWidget(UpDown7);
+            return volume;
+        }
+        case orv::FieldKind::Password:
+            Edit7 = edit;
+            Edit7->setEchoMode(QLineEdit::Password);
+            Edit7->setStyleSheet("QLineEdit { lineedit-password-character: 42; }");
+            return edit;
+        case orv::FieldKind::TwoDigits:
+        case orv::FieldKind::Number:
+            break;
+    }
+    return edit;
+}
+
+// A phone table's group box with its caption; a box beside a fixed one takes the room left.
+QGroupBox* MainForm::tableBox(orv::TableId table, bool filling) {
+    const orv::TableSetting& row = orv::tableSetting(table);
+    const QString caption = toQString(orv::cp1251::fromUtf8(row.caption));
+    return filling ? fillingBox(row.box, caption) : groupBox(row.box, caption);
 }
 
 PhoneGrid* MainForm::makeGrid(QMainWindow* window, int number) {
@@ -242,31 +301,17 @@ QWidget* MainForm::buildIncomingPage(QMainWindow* window) {
     GroupBox1 = groupBox("GroupBox1", QStringLiteral("Настройки входящих вызовов"));
     GroupBox1->setFixedWidth(320);
     QGridLayout* grid = settingsGrid(GroupBox1);
-    const struct {
-        const char* label;
-        const char* text;
-        int choice;
-        const char* item0;
-        const char* item1;
-    } rows[] = {
-        {"Label1", "Call Back разрешен для всех", 1, "Включено", "Выключено"},
-        {"Label2", "Call Back для программируемых номеров", 2, "Включено", "Выключено"},
-        {"Label3", "Номера нет в списке разрыв связи", 3, "Включено", "Выключено"},
-        {"Label4", "Конференция", 7, "Включено", "Выключено"},
-        {"Label5", "Конференция для всех абонентов", 11, "Включено", "Выключено"},
-        {"Label6", "Режим набора Line", 13, "Тон", "Пульс"},
-        {"Label7", "Caller ID (Только в режиме Phone)", 14, "Выключен", "Включен"},
-    };
-    int r = 0;
-    for (const auto& def : rows) {
-        ChoiceBox* box = makeChoice(def.choice, def.item0, def.item1);
-        box->setFixedWidth(kChoiceWidth);
-        addRow(grid, r++, def.label, QString::fromUtf8(def.text), box);
+    int rows = 0;
+    for (const orv::ChoiceSetting& setting : orv::kChoiceSettings) {
+        if (setting.page == orv::Page::Incoming) {
+            addChoiceRow(grid, setting, kChoiceWidth);
+            rows = std::max(rows, setting.row + 1);
+        }
     }
-    grid->setRowStretch(r, 1);
+    grid->setRowStretch(rows, 1);
     row->addWidget(GroupBox1);
 
-    GroupBox2 = fillingBox("GroupBox2", QStringLiteral("Абоненты включенным Call Back"));
+    GroupBox2 = tableBox(orv::kCallBackTable, true);
     fillWith(GroupBox2, makeGrid(window, 1));
     row->addWidget(GroupBox2, 1);
     return TabSheet1;
@@ -282,23 +327,19 @@ QWidget* MainForm::buildOutgoingPage(QMainWindow* window) {
     GroupBox3 = groupBox("GroupBox3", QStringLiteral("Настройки исходящих вызовов"));
     GroupBox3->setFixedHeight(81);
     QGridLayout* grid = settingsGrid(GroupBox3);
-    ChoiceBox* all = makeChoice(4, "Разрешен", "Запрещен");
-    all->setToolTip(
-        QStringLiteral("Без проверки таблиц разрешенных/запрещенных номеров/направлений"));
-    ChoiceBox* unlisted = makeChoice(5, "Разрешен", "Запрещен");
-    ChoiceBox* clir = makeChoice(12, "Включен", "Выключен");
-    clir->setToolTip(
-        QStringLiteral("Функцию должен поддерживать оператор предоставляющий услуги связи"));
-    for (ChoiceBox* box : {all, unlisted, clir}) {
-        box->setFixedWidth(kChoiceWidth);
+    grid->setColumnMinimumWidth(2, 12);
+    for (const orv::ChoiceSetting& setting : orv::kChoiceSettings) {
+        if (setting.page == orv::Page::Outgoing) {
+            addChoiceRow(grid, setting, kChoiceWidth);
+        }
     }
+    choices_[3]->setToolTip(
+        QStringLiteral("Без проверки таблиц разрешенных/запрещенных номеров/направлений"));
+    choices_[11]->setToolTip(
+        QStringLiteral("Функцию должен поддерживать оператор предоставляющий услуги связи"));
     Button1 = new QPushButton(QStringLiteral("Проверить"));
     Button1->setObjectName("Button1");
     Button1->setFixedWidth(kChoiceWidth);
-    addRow(grid, 0, "Label8", QStringLiteral("Набор всех номеров"), all, 0, false);
-    addRow(grid, 1, "Label9", QStringLiteral("Номера нет в списках набор"), unlisted, 0, false);
-    grid->setColumnMinimumWidth(2, 12);
-    addRow(grid, 0, "Label10", QStringLiteral("Анти АОН (CLIR)"), clir, 3, false);
     addRow(grid, 1, "Label22", QStringLiteral("- услуга подключена?"), Button1, 3, false);
     // The two halves keep their natural widths; the room left goes between them.
     grid->setColumnStretch(0, 0);
@@ -309,10 +350,10 @@ QWidget* MainForm::buildOutgoingPage(QMainWindow* window) {
 
     auto* lists = new QHBoxLayout;
     lists->setSpacing(kPageMargin);
-    GroupBox4 = groupBox("GroupBox4", QStringLiteral("Разрешенные номера, направл."));
+    GroupBox4 = tableBox(orv::kAllowedTable, false);
     GroupBox4->setFixedWidth(177);
     fillWith(GroupBox4, makeGrid(window, 2));
-    GroupBox5 = groupBox("GroupBox5", QStringLiteral("Запрещенные номера, направл."));
+    GroupBox5 = tableBox(orv::kForbiddenTable, false);
     GroupBox5->setFixedWidth(182);
     fillWith(GroupBox5, makeGrid(window, 3));
     lists->addWidget(GroupBox4);
@@ -331,61 +372,29 @@ QWidget* MainForm::buildServicePage(QMainWindow* window) {
     GroupBox6->setFixedWidth(340);
     QGridLayout* grid = settingsGrid(GroupBox6);
 
-    ChoiceBox* mode = makeChoice(9, "Line", "Phone");
-    ChoiceBox* echo = makeChoice(10, "Включено", "Выключено");
-    ChoiceBox* password = makeChoice(6, "Включен", "Выключен");
-    ChoiceBox* forward = makeChoice(8, "Включено", "Выключено");
-    for (ChoiceBox* box : {mode, echo, password, forward}) {
-        box->setFixedWidth(kServiceFieldWidth);
+    // The rows top to bottom, each a choice or a text field of the service page.
+    int rows = 0;
+    for (int r = 0;; ++r, rows = r) {
+        const auto* choice =
+            std::find_if(std::begin(orv::kChoiceSettings), std::end(orv::kChoiceSettings),
+                         [r](const orv::ChoiceSetting& c) {
+                             return c.page == orv::Page::Service && c.row == r;
+                         });
+        const auto* field =
+            std::find_if(std::begin(orv::kTextSettings), std::end(orv::kTextSettings),
+                         [r](const orv::TextSetting& f) { return f.row == r; });
+        if (choice != std::end(orv::kChoiceSettings)) {
+            addChoiceRow(grid, *choice, kServiceFieldWidth);
+        } else if (field != std::end(orv::kTextSettings)) {
+            addRow(grid, r, field->label, toQString(field->labelText()), serviceField(*field));
+        } else {
+            break;
+        }
     }
-
-    // The volume holds 0 to 99, the range of its up-down: two digits.
-    Edit12 = new LimitedEdit("Edit12", 2);
-    Edit12->setAllowedCharacters(kDigitCharacters);
-    Edit12->setFixedWidth(kShortFieldWidth);
-    Edit12->setToolTip(
-        QStringLiteral("Высокие значения громкости снижают эффективность Эхо-подавления"));
-    UpDown7 = new UpDown("UpDown7", Edit12, 0, 99);
-    UpDown7->setFixedSize(16, Edit12->sizeHint().height());
-    auto* volume = new QWidget;
-    auto* volumeRow = new QHBoxLayout(volume);
-    volumeRow->setContentsMargins(0, 0, 0, 0);
-    volumeRow->setSpacing(0);
-    volumeRow->addWidget(Edit12);
-    volumeRow->addWidget(UpDown7);
-
-    Edit7 = new LimitedEdit("Edit7", 7);
-    Edit7->setEchoMode(QLineEdit::Password);
-    Edit7->setStyleSheet("QLineEdit { lineedit-password-character: 42; }");
-    Edit7->setFixedWidth(kServiceFieldWidth);
-    Edit8 = new LimitedEdit("Edit8", 2);
-    Edit9 = new LimitedEdit("Edit9", 2);
-    Edit11 = new LimitedEdit("Edit11", 2);
-    for (LimitedEdit* edit : {Edit8, Edit9, Edit11}) {
-        edit->setFixedWidth(kShortFieldWidth);
-    }
-    // Each field takes only what the device can hold: digits, and a number's "+".
-    for (LimitedEdit* edit : {Edit7, Edit8, Edit9, Edit11}) {
-        edit->setAllowedCharacters(kDigitCharacters);
-    }
-    Edit10 = new LimitedEdit("Edit10", static_cast<int>(orv::kNumberFieldSize));
-    Edit10->setAllowedCharacters(kNumberCharacters);
-    Edit10->setFixedWidth(kServiceFieldWidth);
-
-    addRow(grid, 0, "Label11", QStringLiteral("Работа в режиме"), mode);
-    addRow(grid, 1, "Label12", QStringLiteral("Уровень громкости"), volume);
-    addRow(grid, 2, "Label13", QStringLiteral("Эхо-подавление"), echo);
-    addRow(grid, 3, "Label14", QStringLiteral("Пароль для исходящей связи"), password);
-    addRow(grid, 4, "Label15", QStringLiteral("Пароль (не более 7 цифр)"), Edit7);
-    addRow(grid, 5, "Label16", QStringLiteral("Длительность разговора (минуты)"), Edit8);
-    addRow(grid, 6, "Label17", QStringLiteral("Значность набираемых номеров"), Edit9);
-    addRow(grid, 7, "Label18", QStringLiteral("Переадрессация звонков на абонента"), forward);
-    addRow(grid, 8, "Label19", QStringLiteral("Номер Абонента"), Edit10);
-    addRow(grid, 9, "Label20", QStringLiteral("Время контроля посылки вызова(сек)"), Edit11);
-    grid->setRowStretch(10, 1);
+    grid->setRowStretch(rows, 1);
     row->addWidget(GroupBox6);
 
-    GroupBox7 = fillingBox("GroupBox7", QStringLiteral("Номера ускоренного набора"));
+    GroupBox7 = tableBox(orv::kSpeedDialTable, true);
     PhoneGrid* grid4 = makeGrid(window, 4);
     const QString hint = QStringLiteral(
         "Занести номера ускоренного набора и со значностью меньше/больше запрограммированной");

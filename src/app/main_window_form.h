@@ -6,9 +6,11 @@
 #include <array>
 
 #include "settings/settings_record.h"
+#include "settings/settings_table.h"
 
 class QAction;
 class QFileDialog;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QMainWindow;
@@ -61,29 +63,25 @@ struct MainForm {
     // Label1 to Label7, beside the call-back table.
     QWidget* TabSheet1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;  // "Настройки входящих вызовов"
-    QGroupBox* GroupBox2 = nullptr;  // "Абоненты включенным Call Back", DBGrid1
+    QGroupBox* GroupBox2 = nullptr;  // the call-back numbers, DBGrid1
 
     // "Исходящие вызовы": ComboBox4 (Label8), ComboBox5 (Label9), ComboBox12 (Label10) and
     // Button1 (Label22) above the allowed and forbidden tables.
     QWidget* TabSheet2 = nullptr;
     QGroupBox* GroupBox3 = nullptr;  // "Настройки исходящих вызовов"
     QPushButton* Button1 = nullptr;  // "Проверить"
-    QGroupBox* GroupBox4 = nullptr;  // "Разрешенные номера, направл.", DBGrid2
-    QGroupBox* GroupBox5 = nullptr;  // "Запрещенные номера, направл.", DBGrid3
+    QGroupBox* GroupBox4 = nullptr;  // the allowed numbers and directions, DBGrid2
+    QGroupBox* GroupBox5 = nullptr;  // the forbidden numbers and directions, DBGrid3
 
     // "Сервисные настройки": Label11 to Label20, each beside its control, top to bottom:
     // ComboBox9, Edit12 with UpDown7, ComboBox10, ComboBox6, Edit7, Edit8, Edit9, ComboBox8,
     // Edit10, Edit11; beside them the speed-dial table.
     QWidget* TabSheet4 = nullptr;
     QGroupBox* GroupBox6 = nullptr;  // "Сервисные настройки"
-    LimitedEdit* Edit12 = nullptr;   // "Уровень громкости"
+    LimitedEdit* Edit12 = nullptr;   // the volume
     UpDown* UpDown7 = nullptr;
-    LimitedEdit* Edit7 = nullptr;   // "Пароль (не более 7 цифр)"
-    LimitedEdit* Edit8 = nullptr;   // "Длительность разговора (минуты)"
-    LimitedEdit* Edit9 = nullptr;   // "Значность набираемых номеров"
-    LimitedEdit* Edit10 = nullptr;  // "Номер Абонента"
-    LimitedEdit* Edit11 = nullptr;  // "Время контроля посылки вызова(сек)"
-    QGroupBox* GroupBox7 = nullptr;  // "Номера ускоренного набора", DBGrid4
+    LimitedEdit* Edit7 = nullptr;    // the password
+    QGroupBox* GroupBox7 = nullptr;  // the speed-dial numbers, DBGrid4
 
     // "Дальворн-терминал", hidden until revealed.
     QWidget* TabSheet3 = nullptr;
@@ -99,6 +97,8 @@ struct MainForm {
     // The fourteen choices, ComboBox<n> at n - 1, and the four phone tables with their grids,
     // ClientDataSet<n> and DBGrid<n> at n - 1.
     std::array<ChoiceBox*, kChoiceCount> choices_{};
+    // The text fields (Edit12, Edit7, Edit8 ...), in the rows' order of kTextSettings.
+    std::array<LimitedEdit*, std::size(kTextSettings)> fields_{};
     std::array<PhoneTableModel*, kTableCount> tables_{};
     std::array<PhoneGrid*, kTableCount> grids_{};
 
@@ -114,7 +114,11 @@ struct MainForm {
     QWidget* buildServicePage(QMainWindow* window);
     QWidget* buildTerminalPage();
     QWidget* buildSmsPage();
-    ChoiceBox* makeChoice(int number, const char* item0, const char* item1);
+    ChoiceBox* makeChoice(const ChoiceSetting& row);
+    void addChoiceRow(QGridLayout* grid, const ChoiceSetting& row, int width);
+    LimitedEdit* makeField(const TextSetting& row);
+    QWidget* serviceField(const TextSetting& row);
+    QGroupBox* tableBox(TableId table, bool filling);
     PhoneGrid* makeGrid(QMainWindow* window, int number);
 };
 

@@ -72,12 +72,9 @@ orv::SettingsRecord TForm1::shownRecord() const {
     for (int n = 1; n <= orv::kChoiceCount; ++n) {
         shown.choice(n) = choices_[static_cast<std::size_t>(n - 1)]->choice();
     }
-    shown.volume = toText(Edit12->text());
-    shown.password = toText(Edit7->text());
-    shown.callDuration = toText(Edit8->text());
-    shown.numberLength = toText(Edit9->text());
-    shown.forwardNumber = toText(Edit10->text());
-    shown.controlTime = toText(Edit11->text());
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        shown.*orv::kTextSettings[i].member = toText(fields_[i]->text());
+    }
     for (std::size_t t = 0; t < tables_.size(); ++t) {
         const orv::ui::PhoneTableModel& model = *tables_[t];
         shown.tables[t] = model.table();
@@ -113,7 +110,7 @@ void TForm1::setUpHistory(bool workingStateLoaded) {
     // Keys typed into a field in a row make one step; leaving the field ends it, so that a
     // later edit of the same field is a step of its own.
     int field = 0;
-    for (orv::ui::LimitedEdit* edit : {Edit12, Edit7, Edit8, Edit9, Edit10, Edit11}) {
+    for (orv::ui::LimitedEdit* edit : fields_) {
         connect(edit, &QLineEdit::textChanged, this, [this, field] {
             noteChange(QStringLiteral("Поле"), field + 8 * (fieldEdits_ % 100000));
         });
@@ -127,9 +124,10 @@ void TForm1::setUpHistory(bool workingStateLoaded) {
         connect(model, &QAbstractItemModel::rowsRemoved, this, settle);
     }
     auto* keys = new UndoKeys(this, {Memo1, Memo2});
-    for (QWidget* w : std::initializer_list<QWidget*>{Memo1, Memo2, Edit12, Edit7, Edit8, Edit9,
-                                                      Edit10, Edit11}) {
-        w->installEventFilter(keys);
+    Memo1->installEventFilter(keys);
+    Memo2->installEventFilter(keys);
+    for (orv::ui::LimitedEdit* edit : fields_) {
+        edit->installEventFilter(keys);
     }
     connect(portKeeper_, &orv::ui::PortKeeper::stateChanged, this, &TForm1::showPortStatus);
     connect(runner_, &orv::ui::OperationRunner::operationEnded, status_,

@@ -3,50 +3,13 @@
 #include <string>
 
 #include "settings/config_file.h"
+#include "settings/settings_table.h"
 
 namespace orv::cli {
 namespace {
 
 Text ru(const char* utf8) {
     return cp1251::fromUtf8(utf8);
-}
-
-WindowWords makeWords() {
-    WindowWords words;
-    // ComboBox1 to ComboBox14: the label before it and its two items.
-    const struct {
-        const char* label;
-        const char* item0;
-        const char* item1;
-    } choices[kChoiceCount] = {
-        {"Call Back разрешен для всех", "Включено", "Выключено"},
-        {"Call Back для программируемых номеров", "Включено", "Выключено"},
-        {"Номера нет в списке разрыв связи", "Включено", "Выключено"},
-        {"Набор всех номеров", "Разрешен", "Запрещен"},
-        {"Номера нет в списках набор", "Разрешен", "Запрещен"},
-        {"Пароль для исходящей связи", "Включен", "Выключен"},
-        {"Конференция", "Включено", "Выключено"},
-        {"Переадрессация звонков на абонента", "Включено", "Выключено"},
-        {"Работа в режиме", "Line", "Phone"},
-        {"Эхо-подавление", "Включено", "Выключено"},
-        {"Конференция для всех абонентов", "Включено", "Выключено"},
-        {"Анти АОН (CLIR)", "Включен", "Выключен"},
-        {"Режим набора Line", "Тон", "Пульс"},
-        {"Caller ID (Только в режиме Phone)", "Выключен", "Включен"},
-    };
-    for (std::size_t n = 0; n < words.choiceLabels.size(); ++n) {
-        words.choiceLabels[n] = ru(choices[n].label);
-        words.choiceItems[n] = {ru(choices[n].item0), ru(choices[n].item1)};
-    }
-    words.volume = ru("Уровень громкости");
-    words.password = ru("Пароль (не более 7 цифр)");
-    words.callDuration = ru("Длительность разговора (минуты)");
-    words.numberLength = ru("Значность набираемых номеров");
-    words.forwardNumber = ru("Номер Абонента");
-    words.controlTime = ru("Время контроля посылки вызова(сек)");
-    words.tableCaptions = {ru("Абоненты включенным Call Back"), ru("Разрешенные номера, направл."),
-                           ru("Запрещенные номера, направл."), ru("Номера ускоренного набора")};
-    return words;
 }
 
 Text shown(const Text& value) {
@@ -60,32 +23,22 @@ Text item(const WindowWords& words, int choice, int index) {
 }
 
 DifferenceRow settingRow(const SettingDifference& d, const WindowWords& words) {
-    using Field = SettingDifference::Field;
-    switch (d.field) {
-        case Field::Choice:
-            return {words.choiceLabels[static_cast<std::size_t>(d.choice - 1)],
-                    item(words, d.choice, d.windowItem), item(words, d.choice, d.deviceItem)};
-        case Field::Password:
-            // The password is never shown.
-            return {words.password, ru("***"), ru("не совпадает")};
-        case Field::Volume:
-            return {words.volume, shown(d.window), shown(d.device)};
-        case Field::CallDuration:
-            return {words.callDuration, shown(d.window), shown(d.device)};
-        case Field::NumberLength:
-            return {words.numberLength, shown(d.window), shown(d.device)};
-        case Field::ForwardNumber:
-            return {words.forwardNumber, shown(d.window), shown(d.device)};
-        case Field::ControlTime:
-            break;
+    if (d.field == SettingDifference::Field::Choice) {
+        return {words.choiceLabels[static_cast<std::size_t>(d.choice - 1)],
+                item(words, d.choice, d.windowItem), item(words, d.choice, d.deviceItem)};
     }
-    return {words.controlTime, shown(d.window), shown(d.device)};
+    const auto row = static_cast<std::size_t>(d.field) - 1;
+    // The password is never shown.
+    if (kTextSettings[row].kind == FieldKind::Password) {
+        return {words.fieldLabels.at(row), ru("***"), ru("не совпадает")};
+    }
+    return {words.fieldLabels.at(row), shown(d.window), shown(d.device)};
 }
 
 }  // namespace
 
 const WindowWords& formWords() {
-    static const WindowWords words = makeWords();
+    static const WindowWords words = tableWords();
     return words;
 }
 

@@ -18,14 +18,4 @@ Differences compareFiles(const std::string& first, const std::string& second) {
     return compareWithFile(shown, second);
 }
 
-WindowWords coreWords() {
-    WindowWords words;
-    for (int t = 0; t < kTableCount; ++t) {
-        words.tableCaptions[static_cast<std::size_t>(t)] =
-            cp1251::fromUtf8(tableCaption(static_cast<TableId>(t)));
-    }
-    words.forwardNumber = cp1251::fromUtf8(forwardNumberLabel());
-    return words;
-}
-
 }  // namespace orv

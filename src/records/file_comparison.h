@@ -16,8 +16,4 @@ Differences compareWithFile(const SettingsRecord& shown, const std::string& path
 // Two configuration files, the first taken as the window.
 Differences compareFiles(const std::string& first, const std::string& second);
 
-// The words of the window as the core holds them: the table captions and the forward number's
-// label (the other labels and items are the window's own, left empty here).
-WindowWords coreWords();
-
 }  // namespace orv

@@ -10,6 +10,18 @@ namespace {
 
 using Field = SettingDifference::Field;
 
+// The named fields stand for the rows in their order.
+static_assert(kTextSettings[0].member == &SettingsRecord::volume);
+static_assert(kTextSettings[1].member == &SettingsRecord::password);
+static_assert(kTextSettings[2].member == &SettingsRecord::callDuration);
+static_assert(kTextSettings[3].member == &SettingsRecord::numberLength);
+static_assert(kTextSettings[4].member == &SettingsRecord::forwardNumber);
+static_assert(kTextSettings[5].member == &SettingsRecord::controlTime);
+
+Field fieldOf(std::size_t row) {
+    return static_cast<Field>(row + 1);
+}
+
 std::vector<Text> numbersOf(const PhoneTable& table) {
     std::vector<Text> numbers;
     for (const PhoneRecord& r : table) {
@@ -80,23 +92,13 @@ Differences compareRecords(const SettingsRecord& window, const SettingsRecord& d
             out.settings.push_back(d);
         }
     }
-    const struct {
-        Field field;
-        Text SettingsRecord::*member;
-    } fields[] = {
-        {Field::Volume, &SettingsRecord::volume},
-        {Field::Password, &SettingsRecord::password},
-        {Field::CallDuration, &SettingsRecord::callDuration},
-        {Field::NumberLength, &SettingsRecord::numberLength},
-        {Field::ForwardNumber, &SettingsRecord::forwardNumber},
-        {Field::ControlTime, &SettingsRecord::controlTime},
-    };
-    for (const auto& f : fields) {
-        if (written.*f.member != device.*f.member) {
+    for (std::size_t i = 0; i < std::size(kTextSettings); ++i) {
+        const auto member = kTextSettings[i].member;
+        if (written.*member != device.*member) {
             SettingDifference d;
-            d.field = f.field;
-            d.window = window.*f.member;
-            d.device = device.*f.member;
+            d.field = fieldOf(i);
+            d.window = window.*member;
+            d.device = device.*member;
             out.settings.push_back(d);
         }
     }
@@ -110,6 +112,22 @@ Differences compareRecords(const SettingsRecord& window, const SettingsRecord& d
         }
     }
     return out;
+}
+
+WindowWords tableWords() {
+    WindowWords words;
+    for (const ChoiceSetting& choice : kChoiceSettings) {
+        const auto n = static_cast<std::size_t>(choice.combo - 1);
+        words.choiceLabels[n] = choice.labelText();
+        words.choiceItems[n] = {choice.itemText(0), choice.itemText(1)};
+    }
+    for (std::size_t row = 0; row < words.fieldLabels.size(); ++row) {
+        words.fieldLabels[row] = kTextSettings[row].labelText();
+    }
+    for (const TableSetting& table : kTableSettings) {
+        words.tableCaptions[table.id] = cp1251::fromUtf8(table.caption);
+    }
+    return words;
 }
 
 Text describeDifferences(const Differences& differences, const WindowWords& words,
@@ -131,27 +149,18 @@ Text describeDifferences(const Differences& differences, const WindowWords& word
                                 "окне / в устройстве):");
     for (const SettingDifference& d : differences.settings) {
         text += "\n";
-        switch (d.field) {
-            case Field::Choice:
-                text += words.choiceLabels[static_cast<std::size_t>(d.choice - 1)] + ": " +
-                        item(d.choice, d.windowItem) + " / " + item(d.choice, d.deviceItem);
-                break;
-            case Field::Password:
-                text += words.password + cp1251::fromUtf8(": не совпадает");
-                break;
-            case Field::Volume:
-            case Field::CallDuration:
-            case Field::NumberLength:
-            case Field::ForwardNumber:
-            case Field::ControlTime: {
-                const Text& label = d.field == Field::Volume          ? words.volume
-                                    : d.field == Field::CallDuration  ? words.callDuration
-                                    : d.field == Field::NumberLength  ? words.numberLength
-                                    : d.field == Field::ForwardNumber ? words.forwardNumber
-                                                                      : words.controlTime;
-                text += label + ": " + shown(d.window) + " / " + shown(d.device);
-                break;
-            }
+        if (d.field == Field::Choice) {
+            text += words.choiceLabels[static_cast<std::size_t>(d.choice - 1)] + ": " +
+                    item(d.choice, d.windowItem) + " / " + item(d.choice, d.deviceItem);
+            continue;
+        }
+        const auto row = static_cast<std::size_t>(d.field) - 1;
+        text += words.fieldLabels.at(row);
+        // The password is never shown.
+        if (kTextSettings[row].kind == FieldKind::Password) {
+            text += cp1251::fromUtf8(": не совпадает");
+        } else {
+            text += ": " + shown(d.window) + " / " + shown(d.device);
         }
     }
     // The numbers of each table and side on one line, in table order.

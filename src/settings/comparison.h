@@ -11,11 +11,13 @@
 
 #include "settings/config_file.h"
 #include "settings/settings_record.h"
+#include "settings/settings_table.h"
 
 namespace orv {
 
 // A setting that differs. For a choice, the items selected; for a text field, its text.
 struct SettingDifference {
+    // A choice, or the text field of row (field - 1) of kTextSettings.
     enum class Field {
         Choice,
         Volume,
@@ -77,14 +79,13 @@ Differences compareRecords(const SettingsRecord& window, const SettingsRecord& d
 struct WindowWords {
     std::array<Text, kChoiceCount> choiceLabels;
     std::array<std::array<Text, 2>, kChoiceCount> choiceItems;
-    Text volume;
-    Text password;
-    Text callDuration;
-    Text numberLength;
-    Text forwardNumber;
-    Text controlTime;
+    std::array<Text, std::size(kTextSettings)> fieldLabels;  // in the rows' order
     std::array<Text, kTableCount> tableCaptions;
 };
+
+// The words as the settings table spells them, for a program without the window to read them
+// off (the window's own labels are these same texts).
+WindowWords tableWords();
 
 // The message for the user: that the window and the device agree, or each difference on a line
 // of its own, a setting by its label with the window's value and the device's, numbers found on

@@ -7,6 +7,7 @@
 #include "base/platform.h"
 #include "base/regular_file.h"
 #include "settings/device_vocabulary.h"
+#include "settings/settings_table.h"
 
 namespace orv {
 namespace {
@@ -34,13 +35,10 @@ Failure formatError(const Text& shownName) {
 // nothing when it may be held.
 class SaveableCheck {
   public:
-    // The number length, call duration and control time carry up to 255.
+    // The two-digit fields' registers carry up to 255.
     static Text headerLine(const device::Register& reg, const Text& line) {
-        using device::RegisterRole;
-        const bool twoDigitField = reg.role == RegisterRole::NumberLength ||
-                                   reg.role == RegisterRole::CallDuration ||
-                                   reg.role == RegisterRole::ControlTime;
-        if (twoDigitField && StrToHex(line) > 99) {
+        const TextSetting* field = textSetting(reg.role);
+        if (field && field->kind == FieldKind::TwoDigits && StrToHex(line) > 99) {
             return cp1251::fromUtf8("это число " + std::to_string(StrToHex(line)) +
                                     ", а поле принимает от 0 до 99");
         }
@@ -74,26 +72,11 @@ class SaveableCheck {
     int speedDial_ = 0;
 };
 
-// The label under which the window shows the setting a register holds.
-const char* registerLabel(device::RegisterRole role) {
-    using device::RegisterRole;
-    switch (role) {
-        case RegisterRole::NumberLength:
-            return "Значность набираемых номеров";
-        case RegisterRole::CallDuration:
-            return "Длительность разговора (минуты)";
-        case RegisterRole::ControlTime:
-            return "Время контроля посылки вызова(сек)";
-        case RegisterRole::Volume:
-            return "Уровень громкости";
-        case RegisterRole::PasswordLength:
-        case RegisterRole::PasswordDigit:
-            return "Пароль (не более 7 цифр)";
-        case RegisterRole::FirstFlags:
-        case RegisterRole::SecondFlags:
-            break;
-    }
-    return "Настройки вызовов";
+// The label under which the window shows the setting a register holds; the flags bytes hold
+// the call settings.
+Text registerLabel(device::RegisterRole role) {
+    const TextSetting* field = textSetting(role);
+    return field ? field->labelText() : cp1251::fromUtf8("Настройки вызовов");
 }
 
 // Why a table cannot hold a number (storableNumber), in the words of the window's refusal.
@@ -164,7 +147,7 @@ class Loader {
                                  const Text& why) const {
         RefusedValue r;
         r.registerCode = reg.code;
-        r.label = cp1251::fromUtf8(registerLabel(reg.role));
+        r.label = registerLabel(reg.role);
         r.value = line.size() > 7 ? line.substr(7) : Text();
         r.why = why;
         r.hidden = reg.role == device::RegisterRole::PasswordDigit;
@@ -249,32 +232,19 @@ class Loader {
         slot.value = number;
         slot.text = textField(line, pos);
         const char tag = pos < line.size() ? line[pos] : '\0';
-        switch (tag) {
-            case 'W':
-                addRecord(kCallBackTable, number, slot);
-                break;
-            case 'R':
-            case 'N':
-                addRecord(kAllowedTable, number, slot);
-                break;
-            case 'S':
-            case 'B':
-                addRecord(kForbiddenTable, number, slot);
-                break;
-            default:
-                if (index.size() == 3) {
-                    const Text forwardHead = device::phoneBookWriteHead(kForwardIndex);
-                    if (line.compare(0, forwardHead.size(), forwardHead) != 0) {
-                        addRecord(kSpeedDialTable, number, slot);
-                    } else if (!storableNumber(kCallBackTable, number)) {
-                        slot.why = numberWhy(kCallBackTable, number);
-                        refuse(slot, formatError(shownName_));
-                        record_.forwardNumber = forwardBefore_;
-                    } else {
-                        record_.forwardNumber = number;
-                    }
-                }
-                break;
+        if (const TableSetting* table = taggedTable(tag)) {
+            addRecord(table->id, number, slot);
+        } else if (index.size() == 3) {
+            const Text forwardHead = device::phoneBookWriteHead(kForwardIndex);
+            if (line.compare(0, forwardHead.size(), forwardHead) != 0) {
+                addRecord(kSpeedDialTable, number, slot);
+            } else if (!storableNumber(kCallBackTable, number)) {
+                slot.why = numberWhy(kCallBackTable, number);
+                refuse(slot, formatError(shownName_));
+                record_.forwardNumber = forwardBefore_;
+            } else {
+                record_.forwardNumber = number;
+            }
         }
     }
 

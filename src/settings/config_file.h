@@ -72,7 +72,7 @@ struct RefusedValue {
 std::vector<RefusedValue> loadReadBack(const std::string& bytes, SettingsRecord& record,
                                        const Text& shownName);
 
-// One refused value on a line: «Значность набираемых номеров» (регистр 8101): «FF» — why;
+// One refused value on a line: «<label>» (регистр 8101): «FF» — why;
 // Ячейка 5 SIM-карты: номер «*100#», текст «Баланс» — why. A password digit is not shown.
 Text describeRefusal(const RefusedValue& value);
 

@@ -28,6 +28,7 @@ enum class RegisterRole {
     Volume,          // the volume, written in decimal
     PasswordLength,  // the number of password characters
     PasswordDigit,   // one password character
+    None,            // no register: a setting written elsewhere
 };
 
 struct Register {
@@ -40,25 +41,32 @@ struct Register {
 // command list begins with, one line each, then the seven password-digit registers, 9p01
 // holding the character at position p. Encoding, read-back and decoding all walk this table;
 // there is no register 8501.
-inline constexpr std::array<Register, 14> kRegisters = {{
-    {"8001", RegisterRole::FirstFlags, 0},
-    {"8101", RegisterRole::NumberLength, 0},
-    {"8201", RegisterRole::CallDuration, 0},
-    {"8301", RegisterRole::ControlTime, 0},
-    {"8401", RegisterRole::SecondFlags, 0},
-    {"8601", RegisterRole::Volume, 0},
-    {"9001", RegisterRole::PasswordLength, 0},
-    {"9101", RegisterRole::PasswordDigit, 1},
-    {"9201", RegisterRole::PasswordDigit, 2},
-    {"9301", RegisterRole::PasswordDigit, 3},
-    {"9401", RegisterRole::PasswordDigit, 4},
-    {"9501", RegisterRole::PasswordDigit, 5},
-    {"9601", RegisterRole::PasswordDigit, 6},
-    {"9701", RegisterRole::PasswordDigit, 7},
-}};
+inline constexpr std::array kRegisters{
+    Register{"8001", RegisterRole::FirstFlags, 0},
+    Register{"8101", RegisterRole::NumberLength, 0},
+    Register{"8201", RegisterRole::CallDuration, 0},
+    Register{"8301", RegisterRole::ControlTime, 0},
+    Register{"8401", RegisterRole::SecondFlags, 0},
+    Register{"8601", RegisterRole::Volume, 0},
+    Register{"9001", RegisterRole::PasswordLength, 0},
+    Register{"9101", RegisterRole::PasswordDigit, 1},
+    Register{"9201", RegisterRole::PasswordDigit, 2},
+    Register{"9301", RegisterRole::PasswordDigit, 3},
+    Register{"9401", RegisterRole::PasswordDigit, 4},
+    Register{"9501", RegisterRole::PasswordDigit, 5},
+    Register{"9601", RegisterRole::PasswordDigit, 6},
+    Register{"9701", RegisterRole::PasswordDigit, 7},
+};
 
 // The header registers are the first of the table, the password-digit registers the rest.
-constexpr std::size_t kHeaderRegisterCount = 7;
+constexpr std::size_t headerRegisterCount() {
+    std::size_t n = 0;
+    while (n < kRegisters.size() && kRegisters[n].role != RegisterRole::PasswordDigit) {
+        ++n;
+    }
+    return n;
+}
+constexpr std::size_t kHeaderRegisterCount = headerRegisterCount();
 constexpr std::size_t kPasswordDigitRegisterCount = kRegisters.size() - kHeaderRegisterCount;
 
 // The register that holds the password character at `position` (1 to 7).

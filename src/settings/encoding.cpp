@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "settings/device_vocabulary.h"
+#include "settings/settings_table.h"
 
 namespace orv {
 
@@ -74,66 +75,43 @@ Text twoDigits(int value) {
     return buffer;
 }
 
-// The flags-byte layouts: which choice sets which bit, and on which item.
-struct FlagBit {
-    int combo;
-    int mask;
-    int itemForOne;
-};
-
-constexpr FlagBit kFirstFlags[] = {
-    {1, 0x80, 0}, {2, 0x40, 0}, {3, 0x20, 0}, {4, 0x10, 0},
-    {5, 0x08, 0}, {8, 0x04, 0}, {7, 0x02, 0}, {6, 0x01, 0},
-};
-constexpr FlagBit kSecondFlags[] = {
-    {11, 0x01, 0}, {10, 0x02, 0}, {9, 0x04, 1}, {12, 0x08, 0}, {13, 0x10, 1}, {14, 0x20, 1},
-};
-
-template <std::size_t N>
-int flagsByte(const SettingsRecord& record, const FlagBit (&bits)[N]) {
+// A flags byte: the bit of each choice whose row names that byte is set on the row's item.
+int flagsByte(const SettingsRecord& record, RegisterRole flags) {
     int value = 0;
-    for (const FlagBit& bit : bits) {
-        if (record.choice(bit.combo) == bit.itemForOne) {
-            value |= bit.mask;
+    for (const ChoiceSetting& row : kChoiceSettings) {
+        if (row.flags == flags && record.choice(row.combo) == row.itemForOne) {
+            value |= row.mask;
         }
     }
     return value;
 }
 
-template <std::size_t N>
-void applyFlagsByte(SettingsRecord& record, const FlagBit (&bits)[N], int value) {
-    for (const FlagBit& bit : bits) {
-        bool set = (value & bit.mask) != 0;
-        record.choice(bit.combo) = set ? bit.itemForOne : 1 - bit.itemForOne;
+void applyFlagsByte(SettingsRecord& record, RegisterRole flags, int value) {
+    for (const ChoiceSetting& row : kChoiceSettings) {
+        if (row.flags == flags) {
+            const bool set = (value & row.mask) != 0;
+            record.choice(row.combo) = set ? row.itemForOne : 1 - row.itemForOne;
+        }
     }
 }
 
-// Tag letter of a tagged phone-book line, or 0 when the number takes an index but no line.
-char allowedTag(const Text& number) {
-    return number.size() == 4 ? 'N' : 'R';
-}
-char forbiddenTag(const Text& number) {
-    return number.size() == 4 ? 'B' : 'S';
-}
-
 // The value text of a header register.
-Text headerValue(RegisterRole role, const SettingsRecord& record) {
-    switch (role) {
-        case RegisterRole::FirstFlags:
-            return hexValue(firstFlagsByte(record));
-        case RegisterRole::NumberLength:
-            return hexValue(StrToInt(record.numberLength));
-        case RegisterRole::CallDuration:
-            return hexValue(StrToInt(record.callDuration));
-        case RegisterRole::ControlTime:
-            return hexValue(StrToInt(record.controlTime));
-        case RegisterRole::SecondFlags:
-            return hexValue(secondFlagsByte(record));
-        case RegisterRole::Volume:
-            return twoDigits(StrToInt(record.volume));
-        case RegisterRole::PasswordLength:
-            return hexValue(static_cast<int>(record.password.size()));
-        case RegisterRole::PasswordDigit:
+Text headerValue(const device::Register& reg, const SettingsRecord& record) {
+    if (reg.role == RegisterRole::FirstFlags || reg.role == RegisterRole::SecondFlags) {
+        return hexValue(flagsByte(record, reg.role));
+    }
+    const TextSetting* field = textSetting(reg.role);
+    if (!field) {
+        throw std::logic_error("not a header register");
+    }
+    switch (field->kind) {
+        case FieldKind::TwoDigits:
+            return hexValue(StrToInt(record.*field->member));
+        case FieldKind::Volume:
+            return twoDigits(StrToInt(record.*field->member));
+        case FieldKind::Password:
+            return hexValue(static_cast<int>((record.*field->member).size()));
+        case FieldKind::Number:
             break;
     }
     throw std::logic_error("not a header register");
@@ -172,24 +150,55 @@ void checkTwoDigitField(const Text& text, const char* labelUtf8) {
     }
 }
 
+// A field a register holds, as its kind allows it.
+void checkRegisterField(const TextSetting& field, const Text& text) {
+    switch (field.kind) {
+        case FieldKind::TwoDigits:
+            checkTwoDigitField(text, field.text);
+            return;
+        case FieldKind::Volume: {
+            // Written as two decimal digits, so it must be a whole number 0..99.
+            std::int32_t volume = 0;
+            if (!parseInt(text, volume) || volume < 0 || volume > 99) {
+                throw Failure(MessageKind::Error,
+                              cp1251::fromUtf8(std::string("Поле «") + field.text +
+                                               "»: допустимо целое число от 0 до 99, введено «") +
+                                  text + cp1251::fromUtf8("»."));
+            }
+            return;
+        }
+        case FieldKind::Password:
+            // The count is kept in three bits on reading back; each character is a digit. The
+            // message names the choice that puts the password to use.
+            if (text.size() > 7) {
+                throw Failure(
+                    MessageKind::Error,
+                    cp1251::fromUtf8(std::string(choiceSetting(6).text) + ": не более 7 цифр."));
+            }
+            for (char c : text) {
+                if (c < '0' || c > '9') {
+                    throw conversionError(Text(1, c));
+                }
+            }
+            return;
+        case FieldKind::Number:
+            return;
+    }
+}
+
 }  // namespace
 
 const char* tableCaption(TableId table) {
-    switch (table) {
-        case kCallBackTable:
-            return "Абоненты включенным Call Back";
-        case kAllowedTable:
-            return "Разрешенные номера, направл.";
-        case kForbiddenTable:
-            return "Запрещенные номера, направл.";
-        case kSpeedDialTable:
-            break;
-    }
-    return "Номера ускоренного набора";
+    return tableSetting(table).caption;
 }
 
 const char* forwardNumberLabel() {
-    return "Номер Абонента";
+    for (const TextSetting& field : kTextSettings) {
+        if (field.member == &SettingsRecord::forwardNumber) {
+            return field.text;
+        }
+    }
+    return "";
 }
 
 int StrToHex(const Text& registerCommand) {
@@ -213,10 +222,10 @@ Text hexValue(std::int32_t value) {
 }
 
 int firstFlagsByte(const SettingsRecord& record) {
-    return flagsByte(record, kFirstFlags);
+    return flagsByte(record, RegisterRole::FirstFlags);
 }
 int secondFlagsByte(const SettingsRecord& record) {
-    return flagsByte(record, kSecondFlags);
+    return flagsByte(record, RegisterRole::SecondFlags);
 }
 
 std::size_t shortestNumber(TableId table) {
@@ -237,31 +246,15 @@ Text numberRefusal(TableId table, const Text& number) {
               " знаков";
     }
     return cp1251::fromUtf8("Номер «") + number +
-           cp1251::fromUtf8(std::string("» в таблице «") + tableCaption(table) + "»: " + why + ".");
+           cp1251::fromUtf8(std::string("» в таблице «") + tableSetting(table).caption +
+                            "»: " + why + ".");
 }
 
 void checkEncodable(const SettingsRecord& record) {
-    checkTwoDigitField(record.numberLength, "Значность набираемых номеров");
-    checkTwoDigitField(record.callDuration, "Длительность разговора (минуты)");
-    checkTwoDigitField(record.controlTime, "Время контроля посылки вызова(сек)");
-
-    // The volume is written as two decimal digits, so it must be a whole number 0..99.
-    std::int32_t volume = 0;
-    if (!parseInt(record.volume, volume) || volume < 0 || volume > 99) {
-        throw Failure(MessageKind::Error,
-                      cp1251::fromUtf8("Поле «Уровень громкости»: допустимо целое число от 0 до "
-                                       "99, введено «") +
-                          record.volume + cp1251::fromUtf8("»."));
-    }
-
-    // The password count is kept in three bits on reading back; each character is a digit.
-    if (record.password.size() > 7) {
-        throw Failure(MessageKind::Error,
-                      cp1251::fromUtf8("Пароль для исходящей связи: не более 7 цифр."));
-    }
-    for (char c : record.password) {
-        if (c < '0' || c > '9') {
-            throw conversionError(Text(1, c));
+    // The fields the registers hold, in register order, then the numbers.
+    for (std::size_t k = 0; k < device::kHeaderRegisterCount; ++k) {
+        if (const TextSetting* field = textSetting(device::kRegisters[k].role)) {
+            checkRegisterField(*field, record.*field->member);
         }
     }
 
@@ -274,12 +267,16 @@ void checkEncodable(const SettingsRecord& record) {
             }
         }
     }
-    if (!record.forwardNumber.empty() && !storableNumber(kCallBackTable, record.forwardNumber)) {
-        throw Failure(MessageKind::Error,
-                      cp1251::fromUtf8(std::string("Поле «") + forwardNumberLabel() +
-                                       "»: номер может содержать только цифры и «+», не более "
-                                       "15 знаков, введено «") +
-                          record.forwardNumber + cp1251::fromUtf8("»."));
+    for (const TextSetting& field : kTextSettings) {
+        const Text& number = record.*field.member;
+        if (field.kind == FieldKind::Number && !number.empty() &&
+            !storableNumber(kCallBackTable, number)) {
+            throw Failure(MessageKind::Error,
+                          cp1251::fromUtf8(std::string("Поле «") + field.text +
+                                           "»: номер может содержать только цифры и «+», не "
+                                           "более 15 знаков, введено «") +
+                              number + cp1251::fromUtf8("»."));
+        }
     }
 
     const int tagged = validCount(record.tables[kCallBackTable]) +
@@ -307,7 +304,7 @@ void encode(const SettingsRecord& record, EncodingSink& sink) {
 
     for (std::size_t k = 0; k < device::kHeaderRegisterCount; ++k) {
         const device::Register& reg = device::kRegisters[k];
-        sink.line(device::writeCommand(reg) + headerValue(reg.role, record));
+        sink.line(device::writeCommand(reg) + headerValue(reg, record));
     }
     // One line per password character: its register, then "0" and the digit.
     for (std::size_t p = 1; p <= record.password.size(); ++p) {
@@ -322,7 +319,8 @@ void encode(const SettingsRecord& record, EncodingSink& sink) {
     for (const PhoneRecord& r : record.tables[kCallBackTable]) {
         if (Check_StrOnInt(r.number)) {
             ++shared;
-            sink.line(device::phoneBookWriteCommand(shared, r.number, "W" + r.number));
+            sink.line(device::phoneBookWriteCommand(shared, r.number,
+                                                    tagFor(kCallBackTable, r.number) + r.number));
         }
         sink.rowDone(kCallBackTable);
     }
@@ -330,10 +328,9 @@ void encode(const SettingsRecord& record, EncodingSink& sink) {
         for (const PhoneRecord& r : record.tables[id]) {
             if (Check_StrOnInt(r.number)) {
                 ++shared;
-                if (r.number.size() >= 4) {
-                    const char tag =
-                        id == kAllowedTable ? allowedTag(r.number) : forbiddenTag(r.number);
-                    sink.line(device::phoneBookWriteCommand(shared, r.number, tag + r.number));
+                if (r.number.size() >= kShortestDirection) {
+                    sink.line(device::phoneBookWriteCommand(shared, r.number,
+                                                            tagFor(id, r.number) + r.number));
                 }
             }
             sink.rowDone(id);
@@ -369,36 +366,34 @@ int decodeHeaderLine(int headerIndex, const Text& line, SettingsRecord& record) 
         return 0;
     }
     const int v = StrToHex(line);
-    switch (device::kRegisters[static_cast<std::size_t>(headerIndex)].role) {
-        case RegisterRole::FirstFlags:
-            applyFlagsByte(record, kFirstFlags, v);
+    const RegisterRole role = device::kRegisters[static_cast<std::size_t>(headerIndex)].role;
+    if (role == RegisterRole::FirstFlags || role == RegisterRole::SecondFlags) {
+        applyFlagsByte(record, role, v);
+        return 0;
+    }
+    const TextSetting* field = textSetting(role);
+    if (!field) {
+        return 0;
+    }
+    Text& text = record.*field->member;
+    switch (field->kind) {
+        case FieldKind::TwoDigits:
+            text = std::to_string(v);
             return 0;
-        case RegisterRole::NumberLength:
-            record.numberLength = std::to_string(v);
-            return 0;
-        case RegisterRole::CallDuration:
-            record.callDuration = std::to_string(v);
-            return 0;
-        case RegisterRole::ControlTime:
-            record.controlTime = std::to_string(v);
-            return 0;
-        case RegisterRole::SecondFlags:
-            applyFlagsByte(record, kSecondFlags, v);
-            return 0;
-        case RegisterRole::Volume: {
+        case FieldKind::Volume: {
             // Read as decimal, and set through the up-down, which keeps it within 0..99.
             std::int32_t volume = StrToInt(line.substr(7, 2));
             if (volume < 0)
                 volume = 0;
             if (volume > 99)
                 volume = 99;
-            record.volume = std::to_string(volume);
+            text = std::to_string(volume);
             return 0;
         }
-        case RegisterRole::PasswordLength:
-            record.password.clear();
+        case FieldKind::Password:
+            text.clear();
             return v % 8;
-        case RegisterRole::PasswordDigit:
+        case FieldKind::Number:
             break;
     }
     return 0;

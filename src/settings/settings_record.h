@@ -24,9 +24,9 @@ struct PhoneRecord {
 using PhoneTable = std::vector<PhoneRecord>;
 
 enum TableId : int {
-    kCallBackTable = 0,   // ClientDataSet1, tag "W"
-    kAllowedTable = 1,    // ClientDataSet2, tags "N" / "R"
-    kForbiddenTable = 2,  // ClientDataSet3, tags "B" / "S"
+    kCallBackTable = 0,   // ClientDataSet1
+    kAllowedTable = 1,    // ClientDataSet2
+    kForbiddenTable = 2,  // ClientDataSet3
     kSpeedDialTable = 3,  // ClientDataSet4, entry indices from 101
 };
 constexpr int kTableCount = 4;
@@ -36,12 +36,13 @@ constexpr int kChoiceCount = 14;
 struct SettingsRecord {
     // choices[n - 1] is the selected item of ComboBox<n>: 0, 1, or -1 for none.
     std::array<int, kChoiceCount> choices{};
-    Text volume = "82";        // Edit12 / UpDown7, "Уровень громкости"
-    Text password;             // Edit7, "Пароль (не более 7 цифр)"
-    Text callDuration = "10";  // Edit8, "Длительность разговора (минуты)"
-    Text numberLength = "11";  // Edit9, "Значность набираемых номеров"
-    Text forwardNumber;        // Edit10, "Номер Абонента"
-    Text controlTime = "0";  // Edit11, "Время контроля посылки вызова(сек)"
+    // The text fields; their controls, labels and defaults are the rows of settings_table.h.
+    Text volume;
+    Text password;
+    Text callDuration;
+    Text numberLength;
+    Text forwardNumber;
+    Text controlTime;
     std::array<PhoneTable, kTableCount> tables;
 
     SettingsRecord();  // the defaults, with tables as CreateTable makes them
@@ -53,7 +54,7 @@ struct SettingsRecord {
     bool operator!=(const SettingsRecord& o) const { return !(*this == o); }
 };
 
-// Default item of each choice, ComboBox1 first.
+// Default item of each choice, ComboBox1 first (the choices' rows of settings_table.h).
 extern const std::array<int, kChoiceCount> kDefaultChoices;
 
 // Gives each phone table the template's content: one record with an empty number.

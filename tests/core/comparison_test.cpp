@@ -20,14 +20,13 @@ WindowWords words() {
         w.choiceLabels[static_cast<std::size_t>(n - 1)] = "Choice" + std::to_string(n);
         w.choiceItems[static_cast<std::size_t>(n - 1)] = {cp("Включено"), cp("Выключено")};
     }
-    w.volume = cp("Уровень громкости");
-    w.password = cp("Пароль (не более 7 цифр)");
-    w.callDuration = cp("Длительность разговора (минуты)");
-    w.numberLength = cp("Значность набираемых номеров");
-    w.forwardNumber = cp("Номер Абонента");
-    w.controlTime = cp("Время контроля посылки вызова(сек)");
-    w.tableCaptions = {cp("Абоненты включенным Call Back"), cp("Разрешенные номера, направл."),
-                       cp("Запрещенные номера, направл."), cp("Номера ускоренного набора")};
+    // The labels and captions as the settings table holds them; the messages below pin them.
+    for (std::size_t i = 0; i < w.fieldLabels.size(); ++i) {
+        w.fieldLabels[i] = kTextSettings[i].labelText();
+    }
+    for (const TableSetting& table : kTableSettings) {
+        w.tableCaptions[table.id] = cp(table.caption);
+    }
     return w;
 }
 

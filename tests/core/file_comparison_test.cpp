@@ -26,7 +26,7 @@ TEST(FileComparison, TheWindowAgainstAFileGivesTheChecksDifferences) {
     EXPECT_EQ(d.settings[0].window, "60");
     EXPECT_EQ(d.settings[0].device, "55");
     EXPECT_EQ(d.numbers.size(), 2u);
-    const Text report = describeDifferences(d, coreWords());
+    const Text report = describeDifferences(d, tableWords());
     EXPECT_NE(report.find(cp("Абоненты включенным Call Back")), Text::npos);
 
     SaveData(dir.path("b.cfg"), shown);
