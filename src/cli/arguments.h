@@ -32,7 +32,7 @@ struct Invocation {
 // A command line that cannot be run as it stands: nothing was sent, nothing written.
 class UsageError : public Failure {
   public:
-    explicit UsageError(const Text& text) : Failure(MessageKind::Error, text) {}
+    explicit UsageError(const Text& text) : Failure(MessageKind::Error, text, Outcome::Refused) {}
 };
 
 // Takes the arguments after the program's name apart. Options may stand before or after the

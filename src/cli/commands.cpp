@@ -5,7 +5,6 @@
 
 #include "cli/recipient_source.h"
 #include "cli/window_words.h"
-#include "link/port_problems.h"
 #include "operations/line_services.h"
 #include "operations/programming.h"
 #include "settings/config_file.h"
@@ -45,8 +44,8 @@ class CountingPort : public Port {
 };
 
 // The user as the operation sees it: the progress goes on to the command line's user, and the
-// messages are kept, the last one being the run's message. Nothing waits for an answer:
-// naming the command was the answer.
+// last message told is kept as the run's message. Nothing waits for an answer: naming the
+// command was the answer.
 class KeepingUser : public OperationUser {
   public:
     explicit KeepingUser(OperationUser& user) : user_(user) {}
@@ -60,22 +59,13 @@ class KeepingUser : public OperationUser {
     void tell(MessageKind kind, const Text& text, MessageButtons buttons) override {
         user_.tell(kind, text, buttons);
         message = text;
-        troubled = kind == MessageKind::Warning || kind == MessageKind::Error;
     }
 
     Text message;
-    bool troubled = false;  // the last message was a warning or an error
 
   private:
     OperationUser& user_;
 };
-
-// Read programming names the values the window cannot hold in a message of its own, after
-// "1.txt" was written: the device holds what the record cannot.
-bool holdsRefusedValues(const Failure& failure) {
-    return failure.text().rfind(
-               ru("GSM-Тарк Орвелин-9 хранит значения, которые окно программы не может"), 0) == 0;
-}
 
 void checkAgainstDevice(OperationContext& ctx, const SettingsRecord& record, PortResult& result) {
     const Differences differences = compareWithDevice(ctx, record);
@@ -90,21 +80,16 @@ void prepareConfiguration(const Invocation& inv, Prepared& prepared) {
     checkEncodable(prepared.record);
 }
 
+// A file that could not be saved once the operation had done its work.
+void notSaved(const Failure& failure, PortResult& result) {
+    result.status = statusOf(Outcome::NotSaved);
+    result.message = failure.text();
+}
+
+// An operation's failure ends the port's run with the status of its outcome (see runOnPort): a
+// write whose "1.txt" was not saved, a read of values the record cannot hold.
 void runWrite(OperationContext& ctx, const PortJob& job, PortResult& result) {
-    try {
-        writeProgramming(ctx, job.prepared.record);
-    } catch (const Stopped&) {
-        throw;
-    } catch (const Failure& failure) {
-        // The record was encoded before the run: the one warning after the lines went out is
-        // that "1.txt" could not be saved, the device holding the whole record.
-        if (failure.kind() != MessageKind::Warning || !ctx.port.isOpen()) {
-            throw;
-        }
-        result.status = Status::NotSaved;
-        result.message = failure.text();
-        return;
-    }
+    writeProgramming(ctx, job.prepared.record);
     if (job.invocation.verify) {
         checkAgainstDevice(ctx, job.prepared.record, result);
     }
@@ -112,23 +97,11 @@ void runWrite(OperationContext& ctx, const PortJob& job, PortResult& result) {
 
 void runRead(OperationContext& ctx, const PortJob& job, PortResult& result) {
     SettingsRecord record;
-    try {
-        readProgramming(ctx, record);
-    } catch (const Stopped&) {
-        throw;
-    } catch (const Failure& failure) {
-        if (!holdsRefusedValues(failure)) {
-            throw;
-        }
-        result.status = Status::Differs;
-        result.message = failure.text();
-        return;
-    }
+    readProgramming(ctx, record);
     try {
         SaveData(job.outPath, record);
     } catch (const Failure& failure) {
-        result.status = Status::NotSaved;
-        result.message = failure.text();
+        notSaved(failure, result);
     }
 }
 
@@ -140,8 +113,8 @@ void runClearSim(OperationContext& ctx, const PortJob&, PortResult&) {
     clearSim(ctx);
 }
 
-void runClir(OperationContext& ctx, const PortJob&, PortResult&) {
-    queryClir(ctx);
+void runClir(OperationContext& ctx, const PortJob&, PortResult& result) {
+    result.status = statusOf(queryClir(ctx));
 }
 
 void runDataMode(OperationContext& ctx, const PortJob&, PortResult&) {
@@ -208,7 +181,7 @@ void runSms(OperationContext& ctx, const PortJob& job, PortResult& result) {
             saveBroadcastReport(job.outPath, report);
         } catch (const Failure& failure) {
             if (!ended) {
-                result.status = Status::NotSaved;
+                result.status = statusOf(Outcome::NotSaved);
                 result.message += (result.message.empty() ? "" : "\n") + failure.text();
             }
         }
@@ -317,11 +290,6 @@ PortResult runOnPort(const CommandRow& row, const PortJob& job, OperationContext
         if (result.message.empty()) {
             result.message = user.message;
         }
-        // A message told as a warning or an error (the CLIR reply that cannot be read) is the
-        // device's trouble, though the operation ended in good order.
-        if (result.status == Status::Done && user.troubled) {
-            result.status = Status::DeviceTrouble;
-        }
     } catch (...) {
         Text message;
         result.status = statusOfFailure(std::current_exception(), port, message);
@@ -334,37 +302,50 @@ PortResult runOnPort(const CommandRow& row, const PortJob& job, OperationContext
     return result;
 }
 
+Status statusOf(Outcome outcome) {
+    static const struct {
+        Outcome outcome;
+        Status status;
+    } table[] = {
+        {Outcome::Done, Status::Done},
+        {Outcome::Failed, Status::DeviceTrouble},
+        {Outcome::DeviceTrouble, Status::DeviceTrouble},
+        {Outcome::LineLost, Status::LineLost},
+        {Outcome::HoldsUnrecordable, Status::Differs},
+        {Outcome::NotSaved, Status::NotSaved},
+        {Outcome::PortUnavailable, Status::PortUnavailable},
+        {Outcome::Stopped, Status::Stopped},
+        {Outcome::Refused, Status::Refused},
+    };
+    for (const auto& row : table) {
+        if (row.outcome == outcome) {
+            return row.status;
+        }
+    }
+    return Status::DeviceTrouble;
+}
+
 Status statusOfFailure(std::exception_ptr error, const Port& port, Text& message) {
     try {
         std::rethrow_exception(error);
-    } catch (const Stopped& stopped) {
-        message = stopped.text();
-        return Status::Stopped;
-    } catch (const PortFailure& failure) {
-        message = failure.text();
-        return Status::PortUnavailable;
-    } catch (const UsageError& failure) {
-        message = failure.text();
-        return Status::Refused;
     } catch (const Failure& failure) {
         message = failure.text();
-        const Text lost = lineLostMessage();
-        if (!port.isOpen() || failure.text().compare(0, lost.size(), lost) == 0) {
-            return Status::LineLost;
-        }
-        return Status::DeviceTrouble;
+        const Outcome outcome = failure.outcome();
+        // The device that seemed absent or to answer nonsense was a line no longer there.
+        const bool troubled = outcome == Outcome::Failed || outcome == Outcome::DeviceTrouble;
+        return statusOf(troubled && !port.isOpen() ? Outcome::LineLost : outcome);
     } catch (const SilentAbort&) {
         // Lines refused once the program had to end.
-        return Status::Stopped;
+        return statusOf(Outcome::Stopped);
     } catch (const std::bad_alloc&) {
         message = ru("Недостаточно памяти");
-        return Status::DeviceTrouble;
+        return statusOf(Outcome::Failed);
     } catch (const std::exception& e) {
         message = ru(e.what());
-        return Status::DeviceTrouble;
+        return statusOf(Outcome::Failed);
     } catch (...) {
         message = ru("Возникла непредвиденная ошибка");
-        return Status::DeviceTrouble;
+        return statusOf(Outcome::Failed);
     }
 }
 

@@ -20,7 +20,7 @@ enum class PortProblem {
 class PortFailure : public Failure {
   public:
     PortFailure(PortProblem problem, const Text& text)
-        : Failure(MessageKind::Plain, text), problem_(problem) {}
+        : Failure(MessageKind::Plain, text, Outcome::PortUnavailable), problem_(problem) {}
     PortProblem problem() const { return problem_; }
 
   private:

@@ -19,11 +19,13 @@ void Connect(Port& port, Clock& clock) {
         case device::Presence::Absent:
             throw Failure(MessageKind::Error,
                           cp1251::fromUtf8("GSM-Тарк Орвелин-9 не подключен. Проверте "
-                                           "правильность выбраного порта"));
+                                           "правильность выбраного порта"),
+                          Outcome::DeviceTrouble);
         case device::Presence::Busy:
             throw Failure(MessageKind::Error,
                           cp1251::fromUtf8("GSM-Тарк Орвелин-9 в активном состоянии. "
-                                           "Программирование не возможно"));
+                                           "Программирование не возможно"),
+                          Outcome::DeviceTrouble);
         case device::Presence::Free:
             return;
     }

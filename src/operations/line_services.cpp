@@ -40,7 +40,7 @@ Text clirUnreadableMessage(const std::string& reply) {
            cp1251::fromUtf8(". Повторите попытку через несколько минут");
 }
 
-void queryClir(OperationContext& ctx) {
+Outcome queryClir(OperationContext& ctx) {
     using Then = Step::Then;
     Connect(ctx.port, ctx.clock);
     Step(device::kDataMode).then(Then::RaiseDtr).then(Then::Pause).run(ctx);
@@ -57,10 +57,12 @@ void queryClir(OperationContext& ctx) {
             }
         });
 
+    Outcome outcome = Outcome::DeviceTrouble;
     if (const std::optional<char> status = device::clirStatus(reply)) {
         const Text message = device::clirMessage(*status);
         if (!message.empty()) {
             ctx.user.tell(MessageKind::Information, message, MessageButtons::Ok);
+            outcome = Outcome::Done;
         } else {
             ctx.user.tell(MessageKind::Warning, clirUnreadableMessage(reply), MessageButtons::Ok);
         }
@@ -72,6 +74,7 @@ void queryClir(OperationContext& ctx) {
     }
     // Sent once the message has been closed.
     Step(device::kStatus).run(ctx);
+    return outcome;
 }
 
 void switchToDataMode(OperationContext& ctx) {

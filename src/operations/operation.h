@@ -50,7 +50,8 @@ class OperationUser {
 // How a stopped operation ends: an information message saying what was done and what not.
 class Stopped : public Failure {
   public:
-    explicit Stopped(const Text& text) : Failure(MessageKind::Information, text) {}
+    explicit Stopped(const Text& text)
+        : Failure(MessageKind::Information, text, Outcome::Stopped) {}
 };
 
 struct OperationContext {
@@ -88,7 +89,7 @@ inline Text lineLostMessage() {
 // reported, or recorded in "1.txt", as done.
 inline void requireLine(const OperationContext& ctx) {
     if (!ctx.port.isOpen()) {
-        throw Failure(MessageKind::Error, lineLostMessage());
+        throw Failure(MessageKind::Error, lineLostMessage(), Outcome::LineLost);
     }
 }
 

@@ -70,7 +70,8 @@ std::string askDevice(OperationContext& ctx, const Step& step, BeforeRead before
     step.run(ctx, [&] {
         beforeRead();
         if (!ctx.port.read(device::kReplyBuffer, reply) || reply.empty()) {
-            throw Failure(MessageKind::Error, cp1251::fromUtf8("Ошибка считывания данных"));
+            throw Failure(MessageKind::Error, cp1251::fromUtf8("Ошибка считывания данных"),
+                          Outcome::DeviceTrouble);
         }
     });
     return device::trimmedReply(reply);
@@ -363,7 +364,7 @@ Failure refusedValues(const std::vector<RefusedValue>& refused) {
     }
     text +=
         cp1251::fromUtf8("\nСчитанные данные записаны в файл 1.txt. Окно программы не изменено.");
-    return Failure(MessageKind::Error, text);
+    return Failure(MessageKind::Error, text, Outcome::HoldsUnrecordable);
 }
 
 }  // namespace
@@ -424,7 +425,8 @@ Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& windo
     } catch (const Failure&) {
         throw Failure(MessageKind::Error,
                       cp1251::fromUtf8("Данные, считанные из GSM-Тарк Орвелин-9, имеют не "
-                                       "правильный формат. Сверка не выполнена."));
+                                       "правильный формат. Сверка не выполнена."),
+                      Outcome::DeviceTrouble);
     }
     Differences differences = compareRecords(window, device);
     differences.refused = std::move(refused);

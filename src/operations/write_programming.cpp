@@ -198,7 +198,8 @@ void writeProgramming(OperationContext& ctx, const SettingsRecord& record) {
     } catch (const Failure& failure) {
         ctx.user.closeProgress();
         ctx.reader.startReader();
-        throw Failure(MessageKind::Warning, commandListNotSavedMessage(failure.text()));
+        throw Failure(MessageKind::Warning, commandListNotSavedMessage(failure.text()),
+                      Outcome::NotSaved);
     }
     ctx.user.closeProgress();
     ctx.reader.startReader();

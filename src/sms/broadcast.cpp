@@ -61,7 +61,8 @@ class ReplyBuffer {
     throw Failure(MessageKind::Error,
                   cp1251::fromUtf8("Ошибка выполения № ") + number +
                       cp1251::fromUtf8(". Проверте правильность подключения. При повторении "
-                                       "ошибки обратитесь за консультацией в сервисный центр."));
+                                       "ошибки обратитесь за консультацией в сервисный центр."),
+                  Outcome::DeviceTrouble);
 }
 
 // The quoted UCS2 hex text of a number, as the modem's commands take it.
@@ -389,7 +390,7 @@ class BroadcastRun {
     void requireLine() {
         if (!port_.isOpen()) {
             report_.ending = BroadcastEnding::LineLost;
-            throw Failure(MessageKind::Error, broadcastReportText(report_));
+            throw Failure(MessageKind::Error, broadcastReportText(report_), Outcome::LineLost);
         }
     }
 
@@ -489,7 +490,7 @@ void broadcastSms(OperationContext& ctx, const std::vector<Text>& lines,
     report = newBroadcastReport(recipients);
     const BroadcastPlan plan = planBroadcast(recipients);
     if (plan.numbers.empty()) {
-        throw Failure(MessageKind::Warning, noRecipientsMessage(plan));
+        throw Failure(MessageKind::Warning, noRecipientsMessage(plan), Outcome::Refused);
     }
     BroadcastRun(ctx, lines, plan.numbers, report, localTime).run();
 }

@@ -180,8 +180,19 @@ TEST(PortFailures, EachWayOfEndingHasItsStatus) {
         {std::make_exception_ptr(Stopped("x")), false, Status::Stopped},
         {std::make_exception_ptr(Failure(MessageKind::Error, "x")), true, Status::DeviceTrouble},
         {std::make_exception_ptr(Failure(MessageKind::Error, "x")), false, Status::LineLost},
-        {std::make_exception_ptr(Failure(MessageKind::Error, lineLostMessage())), true,
+        {std::make_exception_ptr(Failure(MessageKind::Error, "x", Outcome::DeviceTrouble)), false,
          Status::LineLost},
+        {std::make_exception_ptr(Failure(MessageKind::Error, "x", Outcome::LineLost)), true,
+         Status::LineLost},
+        // The outcome is told, never read from the message.
+        {std::make_exception_ptr(Failure(MessageKind::Error, lineLostMessage())), true,
+         Status::DeviceTrouble},
+        {std::make_exception_ptr(Failure(MessageKind::Warning, "x", Outcome::NotSaved)), true,
+         Status::NotSaved},
+        {std::make_exception_ptr(Failure(MessageKind::Error, "x", Outcome::HoldsUnrecordable)),
+         true, Status::Differs},
+        {std::make_exception_ptr(Failure(MessageKind::Warning, "x", Outcome::Refused)), false,
+         Status::Refused},
         {std::make_exception_ptr(SilentAbort()), true, Status::Stopped},
         {std::make_exception_ptr(42), true, Status::DeviceTrouble},
     };
@@ -189,6 +200,20 @@ TEST(PortFailures, EachWayOfEndingHasItsStatus) {
         port.setOpen(c.open);
         Text message;
         EXPECT_EQ(statusOfFailure(c.error, port, message), c.status);
+    }
+}
+
+TEST(Outcomes, EachHasItsExitStatus) {
+    const struct {
+        Outcome outcome;
+        int status;
+    } cases[] = {
+        {Outcome::Done, 0},    {Outcome::Refused, 1},       {Outcome::PortUnavailable, 2},
+        {Outcome::Failed, 3},  {Outcome::DeviceTrouble, 3}, {Outcome::HoldsUnrecordable, 4},
+        {Outcome::Stopped, 5}, {Outcome::LineLost, 6},      {Outcome::NotSaved, 8},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(static_cast<int>(statusOf(c.outcome)), c.status) << static_cast<int>(c.outcome);
     }
 }
 

@@ -64,6 +64,7 @@ class Broadcast : public ::testing::Test {
         } catch (const Failure& f) {
             EXPECT_EQ(f.kind(), MessageKind::Error);
             EXPECT_EQ(f.text(), errorText(number));
+            EXPECT_EQ(f.outcome(), Outcome::DeviceTrouble);
         }
         EXPECT_EQ(port.lines().size(), linesSent);  // nothing sent after the failed read
         EXPECT_TRUE(user.shown);
@@ -212,6 +213,7 @@ TEST_F(Broadcast, NoNumberSendsNothingAndSaysSo) {
             FAIL() << "no warning";
         } catch (const Failure& f) {
             EXPECT_EQ(f.kind(), MessageKind::Warning);
+            EXPECT_EQ(f.outcome(), Outcome::Refused);
             EXPECT_EQ(f.text().rfind(cp("В списке абонентов нет ни одного номера. Сообщение не "
                                         "отправлено."),
                                      0),
@@ -437,6 +439,7 @@ TEST(LineLost, BroadcastEndsWithinOneSendAndTellsWhomItReached) {
         FAIL() << "not ended";
     } catch (const Failure& f) {
         EXPECT_EQ(f.kind(), MessageKind::Error);
+        EXPECT_EQ(f.outcome(), Outcome::LineLost);
         EXPECT_EQ(f.text(),
                   lineLostMessage() + cp("\n\nСообщение отправлено абонентам с 1 по 1 из 20: "
                                          "+79000000001.\nИз них не подтверждена отправка: "

@@ -39,8 +39,11 @@ TEST_P(ClirQuery, JudgesTheReplyAndEndsWithStatus) {
     const ClirCase& c = GetParam();
     useDevice(DeviceState::Free, c.reply, c.delay);
 
-    queryClir(ctx);
+    const Outcome outcome = queryClir(ctx);
 
+    // Only an answer that could be told is done; a reply not understood is the device's trouble.
+    const bool told = c.hasMessage && c.kind == MessageKind::Information;
+    EXPECT_EQ(outcome, told ? Outcome::Done : Outcome::DeviceTrouble);
     const std::vector<Sent> lines = sentLines(port);
     ASSERT_EQ(textOf(lines), (std::vector<std::string>{"ATR2301", "ATK1", "AT+CLIR?", "AT+CPAS"}));
     EXPECT_EQ(lines[2].first - lines[1].cr, 600u);  // one pause after "ATK1"
@@ -106,7 +109,7 @@ TEST_F(Operations, ClirFailedReadGivesTheFallback) {
         return FakePort::Answer{line == "ATR2301" ? "\r01 " : "", 20};
     });
     OperationContext context{p, clock, user, user, dir.dir()};
-    queryClir(context);
+    EXPECT_EQ(queryClir(context), Outcome::DeviceTrouble);
     ASSERT_EQ(user.messages.size(), 1u);
     EXPECT_EQ(user.messages[0].text, cp(kClirFallback));
     EXPECT_EQ(p.lines().back(), "AT+CPAS");
@@ -171,6 +174,7 @@ TEST_F(Operations, DataModeOnAVanishedLineReportsTheLoss) {
         } catch (const Failure& f) {
             EXPECT_EQ(f.kind(), MessageKind::Error);
             EXPECT_EQ(f.text(), lost);
+            EXPECT_EQ(f.outcome(), Outcome::LineLost);
         }
         EXPECT_EQ(p->lines(), (std::vector<std::string>{"ATR2301", "ATK1"}));
     }

@@ -38,6 +38,7 @@ TEST_P(PresenceTest, JudgesTheReply) {
         } catch (const Failure& f) {
             EXPECT_EQ(f.text(), test::cp(c.message));
             EXPECT_EQ(f.kind(), MessageKind::Error);
+            EXPECT_EQ(f.outcome(), Outcome::DeviceTrouble);
         }
     }
     EXPECT_EQ(port.lines(), std::vector<std::string>{"ATR2301"});

@@ -312,6 +312,7 @@ TEST(RefusedValues, ReadProgrammingNamesThemSavesTheFileAndLoadsNothing) {
             ADD_FAILURE() << "no failure";
         } catch (const Failure& f) {
             EXPECT_EQ(f.kind(), MessageKind::Error);
+            EXPECT_EQ(f.outcome(), Outcome::HoldsUnrecordable);
             EXPECT_EQ(f.text(), cp(std::string("GSM-Тарк Орвелин-9 хранит значения, которые окно "
                                                "программы не может принять:\n") +
                                    c.named +

@@ -129,6 +129,7 @@ TEST_F(Operations, WriteThatCannotSaveTheCommandListSaysTheDeviceHoldsTheRecord)
             ADD_FAILURE() << "no message";
         } catch (const Failure& f) {
             EXPECT_EQ(f.kind(), MessageKind::Warning);
+            EXPECT_EQ(f.outcome(), Outcome::NotSaved);
             const Text head =
                 cp("Программирование записано в GSM-Тарк Орвелин-9 полностью: устройство хранит "
                    "настройки из окна. Файл 1.txt не сохранен: Cannot create file \"");
@@ -284,6 +285,7 @@ TEST_F(Operations, ALineLostMidRunStopsWithAMessageAndNoCommandList) {
     } catch (const Failure& f) {
         EXPECT_EQ(f.kind(), MessageKind::Error);
         EXPECT_EQ(f.text(), cp(lost));
+        EXPECT_EQ(f.outcome(), Outcome::LineLost);
     }
     EXPECT_EQ(port.lines().back(), "ATW82010A");
     EXPECT_EQ(test::readFile(dir.path("1.txt")), "old run\r\n");
