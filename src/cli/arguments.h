@@ -27,6 +27,7 @@ struct Invocation {
     bool yes = false;            // sms --yes
     std::string report;          // sms --report
     bool onlyUnreached = false;  // sms --only-unreached
+    bool skipBadRows = false;    // csv-import --skip-bad-rows
 };
 
 // A command line that cannot be run as it stands: nothing was sent, nothing written.

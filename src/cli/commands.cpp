@@ -3,6 +3,7 @@
 #include <exception>
 #include <new>
 
+#include "cli/file_commands.h"
 #include "cli/recipient_source.h"
 #include "cli/window_words.h"
 #include "operations/line_services.h"
@@ -203,9 +204,9 @@ const std::vector<CommandRow>& commandTable() {
         {"clir", Operand::None, false, true, nullptr, runClir},
         {"data-mode", Operand::None, false, true, nullptr, runDataMode},
         {"sms", Operand::Text, true, true, prepareSms, runSms},
-        {"csv-export", Operand::None, false, true, nullptr, nullptr},
-        {"csv-import", Operand::None, false, true, nullptr, nullptr},
-        {"diff", Operand::None, false, true, nullptr, nullptr},
+        {"csv-export", Operand::TwoFiles, false, false, nullptr, nullptr},
+        {"csv-import", Operand::ThreeFiles, false, false, nullptr, nullptr},
+        {"diff", Operand::TwoFiles, false, false, nullptr, nullptr},
     };
     return table;
 }
@@ -241,10 +242,14 @@ std::string outputName(const std::string& pattern, const std::string& port) {
 
 void checkInvocation(const Invocation& inv, const CommandRow& row) {
     const std::string name = row.name;
-    const std::size_t wanted = row.operand == Operand::None ? 0 : 1;
+    const std::size_t wanted = row.operand == Operand::None         ? 0
+                               : row.operand == Operand::TwoFiles   ? 2
+                               : row.operand == Operand::ThreeFiles ? 3
+                                                                    : 1;
     if (inv.operands.size() != wanted) {
         throw UsageError(
             wanted == 0 ? ru("Команда " + name + " не принимает аргументов")
+            : wanted > 1 ? fileOperandsUsage(name)
             : row.operand == Operand::Text
                 ? ru("Команде " + name + " нужен один аргумент: текст сообщения (в кавычках)")
                 : ru("Команде " + name + " нужен один аргумент: имя файла конфигурации"));
@@ -262,6 +267,9 @@ void checkInvocation(const Invocation& inv, const CommandRow& row) {
         throw UsageError(
             ru("Команде sms нужен параметр --to: файл получателей или отчёт "
                "рассылки"));
+    }
+    if (inv.skipBadRows && name != "csv-import") {
+        throw UsageError(ru("Параметр --skip-bad-rows относится только к команде csv-import"));
     }
     if (row.onePortOnly && inv.ports.size() > 1) {
         throw UsageError(ru("Команда " + name + " выполняется только на одном порту"));

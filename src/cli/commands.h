@@ -34,7 +34,9 @@ struct PortJob {
 using RunOnPort = void (*)(OperationContext& ctx, const PortJob& job, PortResult& result);
 using Prepare = void (*)(const Invocation& invocation, Prepared& prepared);
 
-enum class Operand { None, InputFile, OutputFile, Text };
+// What follows the command: nothing, one file, the SMS text, or the files of a command that
+// needs no port (csv-export FILE OUT, diff A B: two; csv-import FILE IN OUT: three).
+enum class Operand { None, InputFile, OutputFile, Text, TwoFiles, ThreeFiles };
 
 struct CommandRow {
     const char* name;

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "cli/commands.h"
+#include "cli/file_commands.h"
 #include "cli/progress.h"
 #include "link/link.h"
 #include "link/port_settings.h"
@@ -90,6 +91,14 @@ int listPorts(const Invocation& inv) {
                                   : name + "\t" + device + "\t" + description + "\n");
     }
     return 0;
+}
+
+// A command on files alone: no port, no progress; its result as a port's, without a port.
+int runOnFiles(const Invocation& inv, const CommandRow& row) {
+    checkInvocation(inv, row);
+    const PortResult result = runFileCommand(inv);
+    writeOut(stdout, inv.json ? resultJson(result, inv.label) : resultLines(result));
+    return static_cast<int>(result.status);
 }
 
 // The broadcast's question on the terminal, unless --yes; without a terminal it is refused.
@@ -250,7 +259,7 @@ int runCommandLine(const QStringList& arguments) {
                 ru("Неизвестная команда " + inv.command + ". Справка: orvelin9-cli --help"));
         }
         if (!row->usesPort) {
-            return listPorts(inv);
+            return isFileCommand(inv.command) ? runOnFiles(inv, *row) : listPorts(inv);
         }
         if (!row->run) {
             throw UsageError(notAvailableMessage(inv.command));

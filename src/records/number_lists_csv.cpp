@@ -337,8 +337,8 @@ Text describeRefusals(const std::vector<CsvRefusal>& refused) {
     return text;
 }
 
-Text describeImport(const NumberListsImport& import, const SettingsRecord& base) {
-    Text text = cp1251::fromUtf8("Из файла будут заменены:");
+Text describeImport(const NumberListsImport& import, const SettingsRecord& base, bool taken) {
+    Text text = cp1251::fromUtf8(taken ? "Из файла заменены:" : "Из файла будут заменены:");
     for (int l = 0; l < kNumberListCount; ++l) {
         if (!import.replaced[static_cast<std::size_t>(l)]) {
             continue;
@@ -361,7 +361,7 @@ Text describeImport(const NumberListsImport& import, const SettingsRecord& base)
         text += "\n" + line;
     }
     if (!import.refused.empty()) {
-        text += cp1251::fromUtf8("\n\nНе будут взяты строки (") +
+        text += cp1251::fromUtf8(taken ? "\n\nНе взяты строки (" : "\n\nНе будут взяты строки (") +
                 std::to_string(import.refused.size()) + "):\n" + describeRefusals(import.refused);
     }
     return text;

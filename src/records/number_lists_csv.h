@@ -64,8 +64,9 @@ NumberListsImport importNumberListsFile(const std::string& path, const SettingsR
 
 // What the import will replace (each list with its count of numbers now and from the file),
 // the rows moved up and every refused row by its line and reason: the preview shown before
-// anything changes.
-Text describeImport(const NumberListsImport& import, const SettingsRecord& base);
+// anything changes; `taken`: the same told once the import is done.
+Text describeImport(const NumberListsImport& import, const SettingsRecord& base,
+                    bool taken = false);
 // The refused rows alone, one a line ("Строка 7: …").
 Text describeRefusals(const std::vector<CsvRefusal>& refused);
 

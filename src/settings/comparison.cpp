@@ -130,12 +130,32 @@ WindowWords tableWords() {
     return words;
 }
 
+namespace {
+
+// The side a number was found on alone.
+const char* onlyIn(bool inWindow, ComparedWith other) {
+    switch (other) {
+        case ComparedWith::Device:
+            break;
+        case ComparedWith::File:
+            return inWindow ? ", только в окне: " : ", только в файле: ";
+        case ComparedWith::Files:
+            return inWindow ? ", только в первом файле: " : ", только во втором файле: ";
+    }
+    return inWindow ? ", только в окне: " : ", только в устройстве: ";
+}
+
+}  // namespace
+
 Text describeDifferences(const Differences& differences, const WindowWords& words,
                          ComparedWith other) {
     const bool file = other == ComparedWith::File;
+    const bool files = other == ComparedWith::Files;
     if (differences.none()) {
-        return cp1251::fromUtf8(file ? "Программирование в окне и в файле совпадает."
-                                     : "Программирование в окне и в GSM-Тарк Орвелин-9 совпадает.");
+        return cp1251::fromUtf8(files ? "Программирование в двух файлах совпадает."
+                                : file
+                                    ? "Программирование в окне и в файле совпадает."
+                                    : "Программирование в окне и в GSM-Тарк Орвелин-9 совпадает.");
     }
     auto shown = [](const Text& value) { return value.empty() ? cp1251::fromUtf8("нет") : value; };
     auto item = [&](int choice, int index) {
@@ -143,10 +163,11 @@ Text describeDifferences(const Differences& differences, const WindowWords& word
                                                            [static_cast<std::size_t>(index)]
                                         : cp1251::fromUtf8("не выбрано");
     };
-    Text text =
-        cp1251::fromUtf8(file ? "Программирование в окне и в файле различается (в окне / в файле):"
-                              : "Программирование в окне и в GSM-Тарк Орвелин-9 различается (в "
-                                "окне / в устройстве):");
+    Text text = cp1251::fromUtf8(
+        files  ? "Программирование в двух файлах различается (в первом / во втором):"
+        : file ? "Программирование в окне и в файле различается (в окне / в файле):"
+               : "Программирование в окне и в GSM-Тарк Орвелин-9 различается (в "
+                 "окне / в устройстве):");
     for (const SettingDifference& d : differences.settings) {
         text += "\n";
         if (d.field == Field::Choice) {
@@ -174,10 +195,7 @@ Text describeDifferences(const Differences& differences, const WindowWords& word
             }
             if (!numbers.empty()) {
                 text += "\n" + words.tableCaptions[static_cast<std::size_t>(t)] +
-                        cp1251::fromUtf8(inWindow ? ", только в окне: "
-                                         : file   ? ", только в файле: "
-                                                  : ", только в устройстве: ") +
-                        numbers;
+                        cp1251::fromUtf8(onlyIn(inWindow, other)) + numbers;
             }
         }
     }

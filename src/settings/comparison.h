@@ -92,8 +92,9 @@ WindowWords tableWords();
 // one side only by their table's caption, then the values the window cannot hold and the slots
 // read programming does not read. The password is never shown.
 // What the window is compared with: the device (the check, F8) or a configuration file, whose
-// report names the file where it would name the device.
-enum class ComparedWith { Device, File };
+// report names the file where it would name the device; or two configuration files (the
+// command line's diff), the first standing where the window would.
+enum class ComparedWith { Device, File, Files };
 Text describeDifferences(const Differences& differences, const WindowWords& words,
                          ComparedWith other = ComparedWith::Device);
 

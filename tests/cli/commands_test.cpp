@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "cli/commands.h"
+#include "cli/file_commands.h"
 #include "cli/recipient_source.h"
 #include "device_rig.h"
 #include "link/port_problems.h"
@@ -217,15 +218,18 @@ TEST(Outcomes, EachHasItsExitStatus) {
     }
 }
 
-TEST(CommandTable, EveryCommandHasItsRowAndTheNumberListsAreNotAvailable) {
+TEST(CommandTable, EveryCommandHasItsRowAndTheNumberListsNeedNoPort) {
     for (const char* name : {"ports", "write", "read", "check", "clear-sim", "clir", "data-mode",
                              "sms", "csv-export", "csv-import", "diff"}) {
         ASSERT_NE(findCommand(name), nullptr) << name;
     }
     EXPECT_EQ(findCommand("format"), nullptr);
     for (const char* name : {"csv-export", "csv-import", "diff"}) {
-        EXPECT_EQ(findCommand(name)->run, nullptr);
+        EXPECT_FALSE(findCommand(name)->usesPort) << name;
+        EXPECT_TRUE(isFileCommand(name)) << name;
     }
+    EXPECT_FALSE(isFileCommand("ports"));
+    EXPECT_FALSE(isFileCommand("check"));
     EXPECT_EQ(utf8(notAvailableMessage("diff")),
               "Команда diff пока недоступна в этой версии программы");
 }
@@ -249,6 +253,14 @@ TEST(CommandTable, InvocationsThatCannotRunAreRefusedBeforeAnything) {
         {{"--port", "a", "--port", "b", "read", "site-{port}.cfg"}, nullptr},
         {{"--port", "a", "--port", "b", "write", "in.cfg"}, nullptr},
         {{"--port", "a", "read", "out.cfg"}, nullptr},
+        {{"csv-export", "a.cfg"}, "Команде csv-export нужны аргументы: ФАЙЛ.cfg ВЫХОД.csv"},
+        {{"csv-import", "a.cfg", "in.csv"},
+         "Команде csv-import нужны аргументы: ФАЙЛ.cfg ВХОД.csv ВЫХОД.cfg"},
+        {{"diff", "a.cfg", "b.cfg", "c.cfg"}, "Команде diff нужны аргументы: A.cfg B.cfg"},
+        {{"diff", "a.cfg", "b.cfg", "--skip-bad-rows"},
+         "Параметр --skip-bad-rows относится только к команде csv-import"},
+        {{"csv-import", "a.cfg", "in.csv", "out.cfg", "--skip-bad-rows"}, nullptr},
+        {{"csv-export", "a.cfg", "out.csv"}, nullptr},
     };
     for (const auto& c : cases) {
         const Invocation inv = parseArguments(c.args);

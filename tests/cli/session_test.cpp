@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "cli/session.h"
+#include "sample_record.h"
+#include "settings/config_file.h"
 #include "test_support.h"
 
 namespace orv::cli {
@@ -23,6 +25,9 @@ TEST(Session, EachRunEndsWithItsExitStatus) {
     const QString folder = QString::fromStdString(dir.dir());
     test::writeFile(dir.path("bad.cfg"), "GARBAGE\r\n");
     test::writeFile(dir.path("list.txt"), "+79001111111\r\n");
+    SaveData(dir.path("a.cfg"), test::sampleRecord());
+    SaveData(dir.path("b.cfg"), SettingsRecord());
+    test::writeFile(dir.path("bad.csv"), "allowed;1;8495abc\r\nallowed;2;8495\r\n");
     const QString missingPort = folder + "/no-such-port";
     const struct {
         QStringList args;
@@ -34,6 +39,16 @@ TEST(Session, EachRunEndsWithItsExitStatus) {
         {{"format"}, 1},
         {{"--colour", "clir"}, 1},
         {{"csv-export"}, 1},
+        // The commands on files need no port, nor "Dalvorn Terminal.ini".
+        {{"--data-folder", folder, "csv-export", folder + "/a.cfg", folder + "/a.csv"}, 0},
+        {{"--quiet", "diff", folder + "/a.cfg", folder + "/a.cfg"}, 0},
+        {{"--json", "diff", folder + "/a.cfg", folder + "/b.cfg"}, 4},
+        {{"diff", folder + "/a.cfg", folder + "/missing.cfg"}, 1},
+        {{"csv-import", folder + "/a.cfg", folder + "/bad.csv", folder + "/c.cfg"}, 1},
+        {{"csv-import", folder + "/a.cfg", folder + "/bad.csv", folder + "/c.cfg",
+          "--skip-bad-rows"},
+         0},
+        {{"csv-export", folder + "/a.cfg", folder + "/none/a.csv"}, 8},
         {{"--data-folder", folder, "clir"}, 1},  // no "Dalvorn Terminal.ini": no guess
         {{"--data-folder", folder + "/none", "--port", missingPort, "clir"}, 1},
         {{"--port", missingPort, "write", folder + "/bad.cfg"}, 1},

@@ -112,6 +112,34 @@ TEST(CompareRecords, SaysItInTheWindowsWords) {
     EXPECT_EQ(text.find("1234"), std::string::npos);  // the password is never shown
 }
 
+// The device, a file or two files: each report names its own two sides.
+TEST(CompareRecords, NamesTheSidesItCompares) {
+    Differences d;
+    d.numbers = {{kCallBackTable, "8905", true}, {kCallBackTable, "8906", false}};
+    const struct {
+        ComparedWith other;
+        const char* same;
+        const char* differs;
+    } cases[] = {
+        {ComparedWith::Device, "Программирование в окне и в GSM-Тарк Орвелин-9 совпадает.",
+         "Программирование в окне и в GSM-Тарк Орвелин-9 различается (в окне / в устройстве):\n"
+         "Абоненты включенным Call Back, только в окне: 8905\n"
+         "Абоненты включенным Call Back, только в устройстве: 8906"},
+        {ComparedWith::File, "Программирование в окне и в файле совпадает.",
+         "Программирование в окне и в файле различается (в окне / в файле):\n"
+         "Абоненты включенным Call Back, только в окне: 8905\n"
+         "Абоненты включенным Call Back, только в файле: 8906"},
+        {ComparedWith::Files, "Программирование в двух файлах совпадает.",
+         "Программирование в двух файлах различается (в первом / во втором):\n"
+         "Абоненты включенным Call Back, только в первом файле: 8905\n"
+         "Абоненты включенным Call Back, только во втором файле: 8906"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(describeDifferences(Differences(), words(), c.other), cp(c.same));
+        EXPECT_EQ(describeDifferences(d, words(), c.other), cp(c.differs));
+    }
+}
+
 // What the window cannot hold and the entries read programming does not read come last.
 TEST(CompareRecords, NamesValuesTheWindowCannotHoldAndSlotsReadingPassesOver) {
     Differences d;
