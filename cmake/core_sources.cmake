@@ -34,6 +34,7 @@ set(ORV_CORE_SOURCES
   operations/line_services.cpp
   operations/schedule.cpp
   operations/step.cpp
+  records/transcript.cpp
 )
 
 # The core's few calls on the operating system, one implementation per system.
