@@ -88,7 +88,10 @@ void ReplayModel::receive(std::uint8_t byte, Millis now) {
     if (diverged())
         return;
     line_ += static_cast<char>(byte);
-    if (!endsLine(static_cast<char>(byte)))
+    // A line longer than the recorded one differs already: it is not waited for (nor kept
+    // growing).
+    const std::size_t longest = next_ < exchanges_.size() ? exchanges_[next_].line.size() : 0;
+    if (!endsLine(static_cast<char>(byte)) && line_.size() < longest)
         return;
     std::string got;
     got.swap(line_);

@@ -68,6 +68,12 @@ TEST(ReplayModel, ADifferingLineEndsTheReplayWithBothTexts) {
     EXPECT_FALSE(model.nextOutputTime());  // nothing is answered
     send(model, "B\r", 10);
     EXPECT_EQ(model.linesMatched(), 0u);
+
+    // A line that outgrows the recorded one is told at once, without its end.
+    ReplayModel longer(transcriptOf(kExchange));
+    send(longer, "ATT", 0);
+    EXPECT_EQ(longer.divergence(),
+              "line 1 (transcript line 3) differs:\n  recorded: AT\\r\n  received: ATT");
 }
 
 TEST(ReplayModel, AMaskedDigitMatchesAnyDigitAndIsAnsweredAsZero) {
