@@ -36,6 +36,7 @@ set(ORV_CORE_SOURCES
   operations/schedule.cpp
   operations/step.cpp
   records/file_comparison.cpp
+  records/transcript.cpp
 )
 
 # The core's few calls on the operating system, one implementation per system.

@@ -18,8 +18,10 @@
 
 #include "device_model.h"
 #include "pty_line.h"
+#include "replay.h"
 #include "state_file.h"
 #include "text_codec.h"
+#include "transcript_reader.h"
 
 namespace orv::emulator {
 namespace {
@@ -56,6 +58,10 @@ const char kUsage[] =
     "                     that ignores the line speed sends them)\n"
     "  --vanish-after N   exit, closing the terminal, as soon as N lines have come in, as a\n"
     "                     device pulled out in the middle of a run\n"
+    "  --replay TRANSCRIPT  play the device's side of a transcript the program wrote: each\n"
+    "                     line the program sends as recorded is answered as recorded; a line\n"
+    "                     that differs is told on standard error and ends the emulator with\n"
+    "                     status 1 (the other options but --link do not apply)\n"
     "  --help             this text\n"
     "\n"
     "State file lines: 'register 8001 5A', 'slot 5 \"8900\" 129 \"W8900\"'; '#' starts a\n"
@@ -76,6 +82,7 @@ struct Config {
     std::string dumpFile;
     std::string logFile;
     std::string smsFile;
+    std::string replayFile;
     std::size_t vanishAfter = 0;  // 0: never
     bool flood = false;
     long floodRate = 1'000'000;  // bytes per second of the flood's noise
@@ -121,6 +128,8 @@ Config parseArguments(int argc, char** argv) {
             c.stateFile = value;
         } else if (arg == "--dump") {
             c.dumpFile = value;
+        } else if (arg == "--replay") {
+            c.replayFile = value;
         } else if (arg == "--log") {
             c.logFile = value;
         } else if (arg == "--sms-record") {
@@ -288,7 +297,86 @@ class Flood {
     std::uint32_t state_ = 0x9E3779B9u;
 };
 
+bool loadTranscript(const std::string& path, Transcript& transcript) {
+    std::ifstream in(path, std::ios::binary);
+    std::string error;
+    if (!in) {
+        error = "cannot read it";
+    } else if (in.seekg(0, std::ios::end); in.tellg() > std::streamoff(kMaxTranscriptBytes)) {
+        error = "longer than " + std::to_string(kMaxTranscriptBytes) + " bytes";
+    } else if (in.seekg(0); parseTranscript(in, transcript, error)) {
+        return true;
+    }
+    std::cerr << "orvelin9-emulator: " << path << ": " << error << "\n";
+    return false;
+}
+
+// --replay: the transcript's device answers the program until a line differs or a signal comes.
+int runReplay(const Config& config) {
+    Transcript transcript;
+    if (!loadTranscript(config.replayFile, transcript))
+        return 2;
+    ReplayModel model(transcript);
+    installSignals();
+    PtyLine line;
+    SlaveLink link;
+    std::string error;
+    if (!line.open(error) ||
+        (!config.link.empty() && !link.create(config.link, line.slavePath(), error))) {
+        std::cerr << "orvelin9-emulator: " << error << "\n";
+        return 1;
+    }
+    std::cout << line.slavePath() << std::endl;
+    const auto start = std::chrono::steady_clock::now();
+    const auto now = [&start]() -> Millis {
+        return static_cast<Millis>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       std::chrono::steady_clock::now() - start)
+                                       .count());
+    };
+    Millis quietUntil = 0;
+    while (!stopRequested && !model.diverged()) {
+        int timeout = -1;
+        if (const auto next = model.nextOutputTime())
+            timeout = *next > now() ? static_cast<int>(std::min<Millis>(*next - now(), 60'000)) : 0;
+        const bool watchLine = now() >= quietUntil;
+        if (!watchLine)
+            timeout = timeout < 0 ? 50 : std::min(timeout, 50);
+        pollfd fds[2] = {{signalPipe[0], POLLIN, 0}, {watchLine ? line.fd() : -1, POLLIN, 0}};
+        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
+            std::perror("orvelin9-emulator: poll");
+            return 1;
+        }
+        if (fds[0].revents & POLLIN) {
+            char drain[16];
+            while (::read(signalPipe[0], drain, sizeof drain) > 0) {
+            }
+        }
+        if (fds[1].revents & POLLIN) {
+            std::uint8_t buffer[256];
+            const long n = line.read(buffer, sizeof buffer);
+            const Millis t = now();
+            for (long k = 0; k < n; ++k)
+                model.receive(buffer[k], t);
+            if (n < 0)
+                quietUntil = t + 50;
+        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+            quietUntil = now() + 50;
+        }
+        const std::string out = model.takeOutput(now());
+        if (!out.empty())
+            line.write(out);
+    }
+    if (model.diverged()) {
+        std::cerr << "orvelin9-emulator: the replay of " << config.replayFile << " ends at "
+                  << model.divergence() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 int run(const Config& config) {
+    if (!config.replayFile.empty())
+        return runReplay(config);
     DeviceModel model(config.options);
     if (!config.stateFile.empty()) {
         std::ifstream in(config.stateFile, std::ios::binary);

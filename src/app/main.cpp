@@ -8,12 +8,15 @@ int main(int argc, char** argv) {
     orv::ui::SignalClose::install();
     QApplication app(argc, argv);
     orv::ui::setUpApplication();
-    if (const int status = orv::ui::takeCommandLine(QApplication::arguments()); status >= 0) {
+    QString transcript;
+    if (const int status = orv::ui::takeCommandLine(QApplication::arguments(), &transcript);
+        status >= 0) {
         return status;
     }
     // A signal while the windows are made closes the start-up's message boxes...
     orv::ui::SignalClose closeOnSignal;
     orv::ui::ProgramWindows windows;
+    windows.runner.setTranscriptFile(transcript.toUtf8().toStdString());
     if (closeOnSignal.caughtBeforeTarget()) {
         // ...and then the program, as a signal closes it later.
         windows.form1.closeBySignal();

@@ -10,12 +10,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "app/dialogs/progress_window.h"
 #include "app/messages.h"
 #include "app/text_bridge.h"
 #include "link/link.h"
 #include "link/queued_call.h"
+#include "records/transcript.h"
 
 namespace orv::ui {
 namespace {
@@ -208,12 +210,17 @@ void OperationRunner::runOperation(Operation operation, Done finish) {
     stop_ = stop;
     run(
         [runner = QPointer<OperationRunner>(this), gate = gate_, &link, dir = workDir_, stop,
-         operation = std::move(operation)](LinkContext& ctx) {
+         transcriptFile = transcriptFile_, operation = std::move(operation)](LinkContext& ctx) {
+            std::optional<TranscriptPort> transcript;
+            if (!transcriptFile.empty()) {
+                transcript.emplace(ctx.port(), ctx.clock(), transcriptFile, std::string());
+            }
+            Port& port = transcript ? static_cast<Port&>(*transcript) : ctx.port();
             // Characters the terminal left in the device's line buffer would run into the
             // operation's first command: that line is ended first, its answer discarded.
-            ctx.typedLine().end(ctx.port(), ctx.clock());
+            ctx.typedLine().end(port, ctx.clock());
             User user(runner, gate, link);
-            OperationContext context{ctx.port(), ctx.clock(), ctx, user, dir, stop.get()};
+            OperationContext context{port, ctx.clock(), ctx, user, dir, stop.get()};
             operation(context);
         },
         [this, stop, finish = std::move(finish)](std::exception_ptr error) {

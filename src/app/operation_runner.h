@@ -99,6 +99,10 @@ class OperationRunner : public QObject {
     // The folder of "1.txt" and the other fixed files.
     const std::string& workDir() const { return workDir_; }
     void setWorkDir(const std::string& dir) { workDir_ = dir; }
+    // The file each device operation writes its byte transcript to, replaced by the next one;
+    // none when empty. An operation whose transcript cannot be written runs without it.
+    const std::string& transcriptFile() const { return transcriptFile_; }
+    void setTranscriptFile(const std::string& path) { transcriptFile_ = path; }
 
     // Shows what ended an operation: a Failure in a box of its kind, nothing for a SilentAbort,
     // an error box for anything else.
@@ -135,6 +139,7 @@ class OperationRunner : public QObject {
     QPointer<TForm4> progress_;
     QList<QPointer<QWidget>> programWindows_;
     std::string workDir_;
+    std::string transcriptFile_;
     int running_ = 0;
     bool onStandardError_ = false;
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -39,7 +40,7 @@ QString dataFolder() {
            QStringLiteral("/orvelin9");
 }
 
-int takeCommandLine(const QStringList& arguments) {
+int takeCommandLine(const QStringList& arguments, QString* transcript) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Программирование GSM-Тарк Орвелин-9 через последовательный порт.\n"
@@ -52,7 +53,16 @@ int takeCommandLine(const QStringList& arguments) {
                        "запуске из меню.")
             .arg(QDir::toNativeSeparators(dataFolder())));
     parser.addOption(data);
+    const QCommandLineOption transcriptFile(
+        QStringLiteral("transcript"),
+        QStringLiteral("Записывать обмен каждой операции с устройством (каждый байт со временем) "
+                       "в <файл>; файл заменяется следующей операцией."),
+        QStringLiteral("файл"));
+    parser.addOption(transcriptFile);
     parser.process(arguments);  // --help, --version and errors end the program here
+    if (transcript && parser.isSet(transcriptFile)) {
+        *transcript = QFileInfo(parser.value(transcriptFile)).absoluteFilePath();
+    }
     if (!parser.isSet(data)) {
         return -1;
     }

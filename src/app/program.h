@@ -25,8 +25,9 @@ QString dataFolder();
 // Takes the command line: --help and --version print and end the program, an unknown option is
 // an error; --data-folder makes the data folder (created when it is not there) the working
 // folder, as the desktop menu starts the program. Returns the exit status when the program is
-// to end now, or -1 to go on.
-int takeCommandLine(const QStringList& arguments);
+// to end now, or -1 to go on. --transcript FILE names the file each device operation writes
+// its byte transcript to (`transcript`, made absolute before the folder changes).
+int takeCommandLine(const QStringList& arguments, QString* transcript = nullptr);
 
 // The link thread that owns the serial port and the runner of device commands on it, then the
 // main, about, port settings and progress windows, created in this order and joined up. The

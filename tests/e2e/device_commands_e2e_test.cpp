@@ -254,6 +254,69 @@ TEST_F(DeviceCommandsE2E, WrittenRecordIsInTheDeviceAndReadsBackIntoAFreshWindow
     QDir::setCurrent(oldDir);
 }
 
+// Read programming of a fresh window with its transcript, against the emulator; the emulator
+// replaying that transcript then gives a fresh window the same record, and a transcript with one
+// line changed ends the replay at that line, the read failing.
+TEST_F(DeviceCommandsE2E, ReadProgrammingReplayedFromItsTranscriptGivesTheSameRecord) {
+    {
+        std::ofstream state(QFile::encodeName(path("device.txt")).toStdString());
+        state << "slot 1 \"8900\" 129 \"W8900\"\nslot 101 \"112\" 129 \"112\"\n";
+    }
+    const QString oldDir = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    const std::string transcript = QFile::encodeName(path("t.txt")).toStdString();
+    // F7 in a fresh window: the record it reads, and what "1.txt" holds then.
+    const auto readIntoFreshWindow = [&](const QString& port, bool record, int expectedMessages) {
+        QFile::remove(path("config.bak"));
+        TForm1 form;
+        TForm4 progress(&form);
+        form.setProgressWindow(&progress);
+        if (record) {
+            form.runner().setTranscriptFile(transcript);
+        }
+        EXPECT_TRUE(openPort(form, port));
+        Messages messages(QMessageBox::Ok);
+        form.N2Click();
+        EXPECT_TRUE(finished(form, 120000));
+        EXPECT_EQ(messages.shown.size(), static_cast<std::size_t>(expectedMessages));
+        return std::make_pair(form.record(), readFile(path("1.txt")));
+    };
+    std::pair<orv::SettingsRecord, std::string> recorded;
+    {
+        Emulator emulator(dir_.path(), {"--state", path("device.txt")});
+        ASSERT_TRUE(emulator.started());
+        recorded = readIntoFreshWindow(emulator.port(), true, 0);
+    }
+    EXPECT_FALSE(recorded.first.tables[orv::kSpeedDialTable].empty());
+    const std::string kept = readFile(path("t.txt"));
+    {
+        orv::test::EmulatorProcess replay;
+        ASSERT_TRUE(replay.start(path("replay-port"), {"--replay", path("t.txt")}));
+        QFile::remove(path("1.txt"));
+        const auto replayed = readIntoFreshWindow(replay.link(), false, 0);
+        EXPECT_EQ(replayed.first, recorded.first);
+        EXPECT_EQ(replayed.second, recorded.second);
+        EXPECT_TRUE(replay.running());  // no line differed
+        replay.stop();
+    }
+    {
+        // "ATR8101" becomes "ATR8102" in the transcript: the program's line differs there.
+        std::string changed = kept;
+        const std::size_t at = changed.find(" > 8\n", changed.find(" > 8\n") + 1);
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t one = changed.find(" > 1\n", changed.find(" > 0\n", at));
+        ASSERT_NE(one, std::string::npos);
+        changed.replace(one, 5, " > 2\n");
+        std::ofstream(QFile::encodeName(path("changed.txt")).toStdString()) << changed;
+        orv::test::EmulatorProcess replay;
+        ASSERT_TRUE(replay.start(path("replay-port"), {"--replay", path("changed.txt")}));
+        readIntoFreshWindow(replay.link(), false, 1);  // "Ошибка считывания данных"
+        // It ended by itself at the line (it may have ended before the read failed).
+        EXPECT_TRUE(waitUntil([&] { return !replay.running(); }, 5000));
+    }
+    QDir::setCurrent(oldDir);
+}
+
 // Escape during SIM clearing, answered Yes: the erases stop at the end of the line being sent,
 // "AT+CPAS" closes the run, the user is told the last slot erased, and every slot after it
 // keeps its entry.

@@ -247,4 +247,39 @@ TEST_F(EmulatorProgram, BadStateFileStopsItWithTheLineNamed) {
     EXPECT_NE(emulator.rest().find("state.txt: line 2: slot index '300'"), std::string::npos);
 }
 
+// The presence check as the program recorded it: the line, the purge, the answer.
+const char kPresenceTranscript[] =
+    "orvelin9 transcript 1\n0 open /dev/ttyUSB0\n"
+    "100 > A\n200 > T\n300 > R\n400 > 2\n500 > 3\n600 > 0\n700 > 1\n800 > \\r\n"
+    "800 purge-input\n1310 < \\r01\\x20\n1400 close\n";
+
+TEST_F(EmulatorProgram, ReplaysATranscriptAndEndsAtALineThatDiffers) {
+    std::ofstream(dir_ / "t.txt") << kPresenceTranscript;
+    const fs::path link = dir_ / "port";
+    EmulatorProcess emulator;
+    emulator.start({"--replay", (dir_ / "t.txt").string(), "--link", link.string()});
+    emulator.firstLine();
+    const int fd = openRaw(link);
+    ASSERT_GE(fd, 0);
+    sendLine(fd, "ATR2301");
+    ::tcflush(fd, TCIFLUSH);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(readUntilQuiet(fd, 100, 200), "\r01 ");
+    sendLine(fd, "ATR8001");
+    EXPECT_EQ(emulator.wait(), 1);
+    ::close(fd);
+    EXPECT_NE(emulator.rest().find("recorded: (nothing more)\n  received: ATR8001\\r"),
+              std::string::npos);
+}
+
+TEST_F(EmulatorProgram, ATranscriptThatDoesNotParseIsRefusedWithTheLineNamed) {
+    std::string broken = kPresenceTranscript;
+    broken.replace(broken.find("300 > R"), 7, "300 > RR");
+    std::ofstream(dir_ / "t.txt") << broken;
+    EmulatorProcess emulator;
+    emulator.start({"--replay", (dir_ / "t.txt").string()});
+    EXPECT_EQ(emulator.wait(), 2);
+    EXPECT_NE(emulator.rest().find("t.txt: line 5: "), std::string::npos);
+}
+
 }  // namespace

@@ -30,6 +30,7 @@
 #include "link/link.h"
 #include "operations/programming.h"
 #include "sms/broadcast_report.h"
+#include "test_support.h"
 #include "ui_support.h"
 
 using namespace orv::ui::test;
@@ -309,6 +310,27 @@ TEST_F(OperationRunnerTest, TheJobSeesThePortOfTheLinkAndTheStartFolder) {
     EXPECT_EQ(QString::fromStdString(workDir), QDir::currentPath());
     EXPECT_FALSE(portOpen);
     EXPECT_EQ(busyChanges, 1);
+}
+
+// With a transcript file named, each operation's exchange goes to it, the next one replacing it.
+TEST_F(OperationRunnerTest, EachOperationWritesItsTranscriptWhenOneIsNamed) {
+    const std::string path = QDir::temp().filePath("orv-runner-transcript.txt").toStdString();
+    runner.setTranscriptFile(path);
+    for (const char* line : {"OK\r", "ATR2301\r"}) {
+        runToEnd([line](orv::OperationContext& ctx) {
+            for (const char* c = line; *c; ++c) {
+                ctx.port.writeByte(static_cast<std::uint8_t>(*c));
+            }
+            ctx.port.setDtr();
+        });
+    }
+    const std::string text = orv::test::readFile(path);
+    std::remove(path.c_str());
+    EXPECT_EQ(text.rfind("orvelin9 transcript 1\n", 0), 0u) << text;
+    EXPECT_EQ(text.find(" > K\n"), std::string::npos) << text;  // the first run's is gone
+    EXPECT_NE(text.find(" > 2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" > \\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" dtr\n"), std::string::npos) << text;
 }
 
 // The runner's wait for a link job: how it ended, with the windows busy and events handled

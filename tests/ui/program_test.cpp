@@ -37,6 +37,22 @@ class ScopedEnv {
     QByteArray old_;
 };
 
+// The transcript file is named as it was given, from the folder the program was started in,
+// even when the data folder becomes the working folder.
+TEST(CommandLine, TheTranscriptFileIsTakenFromTheStartFolder) {
+    ScopedWorkDir dir;
+    const QString start = QDir::currentPath();
+    ScopedEnv data("XDG_DATA_HOME", dir.path("data").toUtf8());
+    QString transcript;
+    EXPECT_EQ(orv::ui::takeCommandLine({"orvelin9"}, &transcript), -1);
+    EXPECT_TRUE(transcript.isEmpty());
+    EXPECT_EQ(orv::ui::takeCommandLine({"orvelin9", "--transcript", "run/t.txt", "--data-folder"},
+                                       &transcript),
+              -1);
+    EXPECT_EQ(transcript, QDir(start).absoluteFilePath("run/t.txt"));
+    QDir::setCurrent(start);
+}
+
 TEST(CommandLine, TheDataFolderIsMadeAtTheFirstStartAndBecomesTheWorkingFolder) {
     ScopedWorkDir dir;
     const QString start = QDir::currentPath();
