@@ -89,8 +89,10 @@ void ReplayModel::receive(std::uint8_t byte, Millis now) {
         return;
     line_ += static_cast<char>(byte);
     // A line longer than the recorded one differs already: it is not waited for (nor kept
-    // growing).
-    const std::size_t longest = next_ < exchanges_.size() ? exchanges_[next_].line.size() : 0;
+    // growing). Past the record's end a line is awaited whole, up to a bound.
+    constexpr std::size_t kLongestUnrecorded = 4096;
+    const std::size_t longest =
+        next_ < exchanges_.size() ? exchanges_[next_].line.size() : kLongestUnrecorded;
     if (!endsLine(static_cast<char>(byte)) && line_.size() < longest)
         return;
     std::string got;
