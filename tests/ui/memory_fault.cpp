@@ -24,6 +24,20 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 
+// The no-throw form comes from the same allocator, so that the plain delete above frees what it
+// gave (the library's temporary buffers take it, and a sanitizer checks the pairs).
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return ::operator new(size);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+
 void operator delete(void* p) noexcept {
     std::free(p);
 }
