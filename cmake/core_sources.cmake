@@ -37,6 +37,7 @@ set(ORV_CORE_SOURCES
   operations/step.cpp
   records/file_comparison.cpp
   records/transcript.cpp
+  records/history.cpp
 )
 
 # The core's few calls on the operating system, one implementation per system.

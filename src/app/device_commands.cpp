@@ -52,8 +52,10 @@ void TForm1::N7Click() {
     if (!confirmed(this, orv::writeProgrammingQuestion())) {
         return;
     }
+    auto written = std::make_shared<const orv::SettingsRecord>(settings);
     runner_->runOperation(
-        [settings](orv::OperationContext& ctx) { orv::writeProgramming(ctx, settings); });
+        [written](orv::OperationContext& ctx) { orv::writeProgramming(ctx, *written); }, {},
+        {"write", written, nullptr, true});
 }
 
 void TForm1::N2Click() {
@@ -68,7 +70,8 @@ void TForm1::N2Click() {
             if (!error) {
                 takeReadBack(*readBack);
             }
-        });
+        },
+        {"read", nullptr, readBack, true});
 }
 
 void TForm1::takeReadBack(const orv::SettingsRecord& read) {
@@ -103,22 +106,26 @@ void TForm1::CompareWithDeviceClick() {
             orv::ui::showMessage(
                 this, differences->none() ? QMessageBox::Information : QMessageBox::Warning,
                 toQString(orv::describeDifferences(*differences, windowWords())));
-        });
+        },
+        {"check", std::make_shared<const orv::SettingsRecord>(settings), nullptr, false});
 }
 
 void TForm1::Sim1Click() {
     if (!confirmed(this, orv::clearSimQuestion())) {
         return;
     }
-    runner_->runOperation([](orv::OperationContext& ctx) { orv::clearSim(ctx); });
+    runner_->runOperation([](orv::OperationContext& ctx) { orv::clearSim(ctx); }, {},
+                          {"clear-sim", nullptr, nullptr, false});
 }
 
 void TForm1::Button1Click() {
-    runner_->runOperation([](orv::OperationContext& ctx) { orv::queryClir(ctx); });
+    runner_->runOperation([](orv::OperationContext& ctx) { orv::queryClir(ctx); }, {},
+                          {"clir", nullptr, nullptr, false});
 }
 
 void TForm1::N11Click() {
-    runner_->runOperation([](orv::OperationContext& ctx) { orv::switchToDataMode(ctx); });
+    runner_->runOperation([](orv::OperationContext& ctx) { orv::switchToDataMode(ctx); }, {},
+                          {"data-mode", nullptr, nullptr, false});
 }
 
 void TForm1::Button3Click() {
@@ -208,7 +215,8 @@ void TForm1::broadcast(const std::vector<orv::Text>& lines, const orv::Recipient
                 return;
             }
             showBroadcastReport(lines, ending->report, ending->kind, ending->text);
-        });
+        },
+        {"sms", nullptr, nullptr, false});
 }
 
 void TForm1::showBroadcastReport(const std::vector<orv::Text>& lines,

@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
     orv::ui::SignalClose closeOnSignal;
     orv::ui::ProgramWindows windows;
     windows.runner.setTranscriptFile(transcript.toUtf8().toStdString());
+    windows.runner.setHistoryFolder(windows.runner.workDir(),
+                                    QApplication::applicationVersion().toStdString());
     if (closeOnSignal.caughtBeforeTarget()) {
         // ...and then the program, as a signal closes it later.
         windows.form1.closeBySignal();

@@ -9,6 +9,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <optional>
 
@@ -18,6 +19,7 @@
 #include "link/link.h"
 #include "link/queued_call.h"
 #include "records/transcript.h"
+#include "settings/config_file.h"
 
 namespace orv::ui {
 namespace {
@@ -204,26 +206,90 @@ std::exception_ptr OperationRunner::runAndWait(Job job) {
     return error;
 }
 
-void OperationRunner::runOperation(Operation operation, Done finish) {
+void OperationRunner::setHistoryFolder(const std::string& dataFolder, const std::string& version) {
+    history_ = std::make_shared<History>(
+        dataFolder, [] { return std::time(nullptr); }, version);
+}
+
+namespace {
+
+// How the operation ended, as its record keeps it.
+HistoryOutcome recordedOutcome(std::exception_ptr error) {
+    HistoryOutcome outcome;
+    outcome.status = error ? "failed" : "done";
+    if (error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const Failure& failure) {
+            outcome.message = cp1251::toUtf8(failure.text());
+        } catch (const SilentAbort&) {
+            outcome.status = "interrupted";
+        } catch (...) {
+        }
+    }
+    return outcome;
+}
+
+// The operation on the link thread, behind the transcripts asked for, with what its record
+// keeps as it goes.
+void runRecorded(const OperationRunner::Operation& operation, LinkContext& ctx, OperationUser& user,
+                 const std::string& dir, const StopRequest* stop, const std::string& transcriptFile,
+                 const RecordedAs& recorded, HistoryRecord& record) {
+    std::optional<TranscriptPort> kept;
+    if (record.ok()) {
+        kept.emplace(ctx.port(), ctx.clock(), record.transcriptPath(), std::string());
+    }
+    Port& inner = kept ? static_cast<Port&>(*kept) : ctx.port();
+    std::optional<TranscriptPort> transcript;
+    if (!transcriptFile.empty()) {
+        transcript.emplace(inner, ctx.clock(), transcriptFile, std::string());
+    }
+    Port& port = transcript ? static_cast<Port&>(*transcript) : inner;
+    if (recorded.written) {
+        record.saveConfiguration(*recorded.written);
+    }
+    // Characters the terminal left in the device's line buffer would run into the operation's
+    // first command: that line is ended first, its answer discarded.
+    ctx.typedLine().end(port, ctx.clock());
+    OperationContext context{port, ctx.clock(), ctx, user, dir, stop};
+    const std::string commandList =
+        dir.empty() ? std::string(kCommandListFile) : dir + "/" + kCommandListFile;
+    try {
+        operation(context);
+    } catch (...) {
+        if (recorded.commandList) {
+            record.copyCommandList(commandList);
+        }
+        throw;
+    }
+    if (recorded.commandList) {
+        record.copyCommandList(commandList);
+    }
+    if (recorded.read) {
+        record.saveConfiguration(*recorded.read);
+    }
+}
+
+}  // namespace
+
+void OperationRunner::runOperation(Operation operation, Done finish, RecordedAs recorded) {
     Link& link = link_;
     auto stop = std::make_shared<StopRequest>();
     stop_ = stop;
+    auto record = std::make_shared<HistoryRecord>();
+    if (history_ && !recorded.operation.empty()) {
+        *record = history_->begin(recorded.operation, std::string());
+    }
+    // Both halves hold the history, which the record writes to, until the record is finished.
     run(
         [runner = QPointer<OperationRunner>(this), gate = gate_, &link, dir = workDir_, stop,
-         transcriptFile = transcriptFile_, operation = std::move(operation)](LinkContext& ctx) {
-            std::optional<TranscriptPort> transcript;
-            if (!transcriptFile.empty()) {
-                transcript.emplace(ctx.port(), ctx.clock(), transcriptFile, std::string());
-            }
-            Port& port = transcript ? static_cast<Port&>(*transcript) : ctx.port();
-            // Characters the terminal left in the device's line buffer would run into the
-            // operation's first command: that line is ended first, its answer discarded.
-            ctx.typedLine().end(port, ctx.clock());
+         transcriptFile = transcriptFile_, operation = std::move(operation),
+         recorded = std::move(recorded), record, history = history_](LinkContext& ctx) {
             User user(runner, gate, link);
-            OperationContext context{port, ctx.clock(), ctx, user, dir, stop.get()};
-            operation(context);
+            runRecorded(operation, ctx, user, dir, stop.get(), transcriptFile, recorded, *record);
         },
-        [this, stop, finish = std::move(finish)](std::exception_ptr error) {
+        [this, stop, record, history = history_,
+         finish = std::move(finish)](std::exception_ptr error) {
             if (stop_ == stop) {
                 stop_.reset();
             }
@@ -232,7 +298,13 @@ void OperationRunner::runOperation(Operation operation, Done finish) {
             if (progressWindow()) {
                 progressWindow()->clearStatus();
             }
-            emit operationEnded(outcomeLine(error));
+            record->finish(recordedOutcome(error));
+            QString ended = outcomeLine(error);
+            if (const std::string problem = history ? history->takeProblem() : std::string();
+                !problem.empty()) {
+                ended += QStringLiteral(" (") + QString::fromStdString(problem) + QLatin1Char(')');
+            }
+            emit operationEnded(ended);
             if (finish) {
                 // What the window does with the result fails like a command: told, and the
                 // program goes on.

@@ -27,6 +27,8 @@
 #include <string>
 
 #include "operations/operation.h"
+#include "records/history.h"
+#include "settings/settings_record.h"
 
 class TForm4;
 
@@ -36,6 +38,14 @@ class LinkContext;
 }  // namespace orv
 
 namespace orv::ui {
+
+// What a device operation's history record keeps besides its transcript, "1.txt" and outcome.
+struct RecordedAs {
+    std::string operation;                          // the record's word; none when empty
+    std::shared_ptr<const SettingsRecord> written;  // kept as the operation begins
+    std::shared_ptr<const SettingsRecord> read;     // kept once the operation has succeeded
+    bool commandList = false;                       // the operation writes "1.txt"
+};
 
 class OperationRunner : public QObject {
     Q_OBJECT
@@ -72,7 +82,8 @@ class OperationRunner : public QObject {
     // device's line buffer, if any. Afterwards `finish`, if given, runs with how the
     // operation ended; then a Failure is shown in a box of its kind, a SilentAbort shows
     // nothing, and any other exception is shown as an error.
-    void runOperation(Operation operation, Done finish = {});
+    // With `recorded` named and a history set, the operation leaves its record there.
+    void runOperation(Operation operation, Done finish = {}, RecordedAs recorded = {});
 
     // True while a job runs.
     bool busy() const { return running_ > 0; }
@@ -103,6 +114,9 @@ class OperationRunner : public QObject {
     // none when empty. An operation whose transcript cannot be written runs without it.
     const std::string& transcriptFile() const { return transcriptFile_; }
     void setTranscriptFile(const std::string& path) { transcriptFile_ = path; }
+    // The data folder whose history the device operations write their records to; none until
+    // set. A history that cannot be written is told once, in the line operationEnded gives.
+    void setHistoryFolder(const std::string& dataFolder, const std::string& version);
 
     // Shows what ended an operation: a Failure in a box of its kind, nothing for a SilentAbort,
     // an error box for anything else.
@@ -140,6 +154,7 @@ class OperationRunner : public QObject {
     QList<QPointer<QWidget>> programWindows_;
     std::string workDir_;
     std::string transcriptFile_;
+    std::shared_ptr<History> history_;
     int running_ = 0;
     bool onStandardError_ = false;
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orv::platform {
 
@@ -60,5 +61,33 @@ std::string saveTarget(const std::string& path);
 // target's permissions are kept; a new file gets the usual ones. 0, or the error number; a
 // failed replacement leaves no new file behind.
 int replaceFile(const std::string& target, const std::string& data);
+
+// Makes a folder only its owner may enter (0700 on POSIX). 0, or the error number: EEXIST when
+// the name is taken, which makes the call a test-and-set between programs.
+int makePrivateDirectory(const std::string& path);
+
+// The names in a folder, "." and ".." left out, in no order. 0, or the error number.
+int listDirectory(const std::string& path, std::vector<std::string>& names);
+
+// Removes a file, or an empty folder. 0, or the error number.
+int removeFile(const std::string& path);
+int removeDirectory(const std::string& path);
+
+// An exclusive lock on a file, created when missing, held until the object goes (flock on
+// POSIX, LockFileEx on Windows). Waits for another holder. locked() tells whether it was taken.
+class FileLock {
+  public:
+    explicit FileLock(const std::string& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    bool locked() const { return locked_; }
+
+  private:
+    void* handle_ = nullptr;  // Windows
+    int fd_ = -1;             // POSIX
+    bool locked_ = false;
+};
 
 }  // namespace orv::platform

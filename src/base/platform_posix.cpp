@@ -1,4 +1,6 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,6 +153,50 @@ int replaceFile(const std::string& target, const std::string& data) {
         return error;
     }
     return 0;
+}
+
+int makePrivateDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0700) == 0 ? 0 : errno;
+}
+
+int listDirectory(const std::string& path, std::vector<std::string>& names) {
+    DIR* dir = ::opendir(path.c_str());
+    if (dir == nullptr) {
+        return errno;
+    }
+    while (const struct dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    ::closedir(dir);
+    return 0;
+}
+
+int removeFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+int removeDirectory(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0 ? 0 : errno;
+}
+
+FileLock::FileLock(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600)) {
+    if (fd_ >= 0) {
+        int result = 0;
+        do {
+            result = ::flock(fd_, LOCK_EX);
+        } while (result != 0 && errno == EINTR);
+        locked_ = result == 0;
+    }
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // releases the lock
+    }
 }
 
 }  // namespace orv::platform

@@ -184,4 +184,56 @@ int replaceFile(const std::string& target, const std::string& data) {
     return error;
 }
 
+int makePrivateDirectory(const std::string& path) {
+    // The user's profile folders are the user's alone already; the new folder inherits that.
+    return CreateDirectoryW(wide(path).c_str(), nullptr) ? 0 : errorNumber(GetLastError());
+}
+
+int listDirectory(const std::string& path, std::vector<std::string>& names) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(wide(path + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return errorNumber(GetLastError());
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") {
+            const int n =
+                WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), nullptr,
+                                    0, nullptr, nullptr);
+            std::string utf8(static_cast<std::size_t>(n), '\0');
+            WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), utf8.data(),
+                                n, nullptr, nullptr);
+            names.push_back(utf8);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return 0;
+}
+
+int removeFile(const std::string& path) {
+    return DeleteFileW(wide(path).c_str()) ? 0 : errorNumber(GetLastError());
+}
+
+int removeDirectory(const std::string& path) {
+    return RemoveDirectoryW(wide(path).c_str()) ? 0 : errorNumber(GetLastError());
+}
+
+FileLock::FileLock(const std::string& path) {
+    HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        handle_ = file;
+        OVERLAPPED at{};
+        locked_ = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) != 0;
+    }
+}
+
+FileLock::~FileLock() {
+    if (handle_ != nullptr) {
+        CloseHandle(static_cast<HANDLE>(handle_));  // releases the lock
+    }
+}
+
 }  // namespace orv::platform

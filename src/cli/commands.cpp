@@ -99,6 +99,9 @@ void runWrite(OperationContext& ctx, const PortJob& job, PortResult& result) {
 void runRead(OperationContext& ctx, const PortJob& job, PortResult& result) {
     SettingsRecord record;
     readProgramming(ctx, record);
+    if (job.history) {
+        job.history->saveConfiguration(record);
+    }
     try {
         SaveData(job.outPath, record);
     } catch (const Failure& failure) {

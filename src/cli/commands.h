@@ -9,6 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/results.h"
 #include "operations/operation.h"
+#include "records/history.h"
 #include "settings/settings_record.h"
 #include "sms/recipients.h"
 
@@ -28,6 +29,7 @@ struct PortJob {
     const Prepared& prepared;
     std::string port;     // as given
     std::string outPath;  // the output file, {port} replaced; empty when the command has none
+    HistoryRecord* history = nullptr;  // the run's record, which keeps what a read found
 };
 
 // Runs the operation; sets what the status and message cannot be told from how it ended.

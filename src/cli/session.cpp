@@ -12,8 +12,10 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "cli/commands.h"
 #include "cli/file_commands.h"
@@ -21,6 +23,8 @@
 #include "link/link.h"
 #include "link/port_settings.h"
 #include "link/serial_port.h"
+#include "records/transcript.h"
+#include "settings/config_file.h"
 #include "sms/broadcast.h"
 
 namespace orv::cli {
@@ -127,7 +131,9 @@ void confirmBroadcast(const Invocation& inv, const Prepared& prepared) {
 struct PortRun {
     std::string port;
     std::unique_ptr<Link> link;
-    std::unique_ptr<QTemporaryDir> ownDir;  // "1.txt" of a port among several
+    std::unique_ptr<QTemporaryDir> ownDir;  // "1.txt" of a port among several, without a record
+    HistoryRecord record;
+    std::string stableName;
     StopRequest stop;
     std::unique_ptr<BoardUser> user;
     PortResult result;
@@ -161,6 +167,83 @@ class StopOnSignal {
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+// The port's stable name under /dev/serial/by-id, when the system lists one.
+std::string stableNameOf(const std::string& port) {
+    const std::vector<PortEntry> entries = systemPortList().ports();
+    Text device;
+    for (const PortEntry& entry : entries) {
+        if (cp1251::toUtf8(entry.name) == port) {
+            device = entry.device;
+        }
+    }
+    for (const PortEntry& entry : entries) {
+        const std::string name = cp1251::toUtf8(entry.name);
+        if (!device.empty() && entry.device == device &&
+            name.find("/by-id/") != std::string::npos) {
+            return name == port ? std::string() : name;
+        }
+    }
+    return std::string();
+}
+
+// How the run ended, as its record keeps it.
+HistoryOutcome outcomeOf(const PortResult& result) {
+    HistoryOutcome outcome;
+    outcome.status = std::to_string(static_cast<int>(result.status));
+    outcome.message = cp1251::toUtf8(result.message);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", result.seconds);
+    outcome.figures = {{"seconds", seconds},
+                       {"lines_sent", std::to_string(result.linesSent)},
+                       {"differences", std::to_string(result.differences.size())},
+                       {"refused", std::to_string(result.refused.size())},
+                       {"not_sent", std::to_string(result.notSent.size())}};
+    for (const Text& number : result.unconfirmed) {
+        outcome.unconfirmed.push_back(cp1251::toUtf8(number));
+    }
+    return outcome;
+}
+
+// One port's run on its link thread: the port opened behind its transcript, the operation, and
+// what its record keeps.
+void runPort(PortRun* run, const CommandRow& row, const PortJob& job, const std::string& dir,
+             LinkContext& link) {
+    run->result.port = run->port;
+    run->result.command = row.name;
+    run->result.record = run->record.folder();
+    run->record.setPort(run->port, run->stableName);
+    if (row.name == std::string("write") || row.name == std::string("check")) {
+        run->record.saveConfiguration(job.prepared.record);
+    }
+    try {
+        link.openPort(cp1251::fromUtf8(run->port));
+    } catch (...) {
+        run->result.status =
+            statusOfFailure(std::current_exception(), link.port(), run->result.message);
+        if (run->result.status != Status::Stopped) {
+            run->result.status = Status::PortUnavailable;
+        }
+        run->record.finish(outcomeOf(run->result));
+        return;
+    }
+    {
+        std::optional<TranscriptPort> transcript;
+        if (run->record.ok()) {
+            transcript.emplace(link.port(), link.clock(), run->record.transcriptPath(), run->port);
+        }
+        Port& port = transcript ? static_cast<Port&>(*transcript) : link.port();
+        OperationContext ctx{port, link.clock(), link, *run->user, dir, &run->stop};
+        run->result = runOnPort(row, job, ctx);
+        run->result.record = run->record.folder();
+    }
+    link.closePort();
+    if (dir != run->record.folder() &&
+        (row.name == std::string("write") || row.name == std::string("read"))) {
+        run->record.copyCommandList(dir + "/" + kCommandListFile);
+    }
+    run->record.finish(outcomeOf(run->result));
+}
+
 int runOnPorts(const Invocation& inv, const CommandRow& row, const Prepared& prepared,
                const std::vector<std::string>& ports, const QString& dataFolder) {
     std::vector<std::string> names;
@@ -171,13 +254,17 @@ int runOnPorts(const Invocation& inv, const CommandRow& row, const Prepared& pre
                                      : ::isatty(STDERR_FILENO) ? ProgressBoard::Mode::Terminal
                                                                : ProgressBoard::Mode::Lines;
     ProgressBoard board(stderr, mode, names);
+    History history(
+        dataFolder.toUtf8().toStdString(), [] { return std::time(nullptr); }, ORV_VERSION);
     std::vector<std::unique_ptr<PortRun>> runs;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         auto run = std::make_unique<PortRun>();
         run->port = ports[i];
         run->link = std::make_unique<Link>(std::make_unique<SystemClock>());
         run->user = std::make_unique<BoardUser>(board, i);
-        if (ports.size() > 1) {
+        run->record = history.begin(row.name, inv.label);
+        run->stableName = stableNameOf(run->port);
+        if (ports.size() > 1 && !run->record.ok()) {
             run->ownDir = std::make_unique<QTemporaryDir>();
         }
         runs.push_back(std::move(run));
@@ -194,27 +281,14 @@ int runOnPorts(const Invocation& inv, const CommandRow& row, const Prepared& pre
                                                                       : std::string();
     for (auto& owned : runs) {
         PortRun* run = owned.get();
-        const std::string dir = run->ownDir ? run->ownDir->path().toUtf8().toStdString()
-                                            : dataFolder.toUtf8().toStdString();
-        const PortJob job{inv, prepared, run->port, outputName(outPattern, run->port)};
+        // With several ports, each port's "1.txt" goes into its own record.
+        const std::string dir = run->ownDir        ? run->ownDir->path().toUtf8().toStdString()
+                                : ports.size() > 1 ? run->record.folder()
+                                                   : dataFolder.toUtf8().toStdString();
+        const PortJob job{inv, prepared, run->port, outputName(outPattern, run->port),
+                          &run->record};
         run->link->post(
-            [run, &row, job, dir](LinkContext& link) {
-                run->result.port = run->port;
-                run->result.command = row.name;
-                try {
-                    link.openPort(cp1251::fromUtf8(run->port));
-                } catch (...) {
-                    run->result.status =
-                        statusOfFailure(std::current_exception(), link.port(), run->result.message);
-                    if (run->result.status != Status::Stopped) {
-                        run->result.status = Status::PortUnavailable;
-                    }
-                    return;
-                }
-                OperationContext ctx{link.port(), link.clock(), link, *run->user, dir, &run->stop};
-                run->result = runOnPort(row, job, ctx);
-                link.closePort();
-            },
+            [run, &row, job, dir](LinkContext& link) { runPort(run, row, job, dir, link); },
             [&left, &loop](std::exception_ptr) {
                 if (--left == 0) {
                     loop.quit();
@@ -222,6 +296,9 @@ int runOnPorts(const Invocation& inv, const CommandRow& row, const Prepared& pre
             });
     }
     loop.exec();
+    if (const std::string problem = history.takeProblem(); !problem.empty()) {
+        board.note("orvelin9-cli: " + problem);
+    }
     std::vector<Status> statuses;
     for (auto& run : runs) {
         writeOut(stdout, inv.json ? resultJson(run->result, inv.label) : resultLines(run->result));

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "base/platform.h"
 #include "cli/session.h"
 #include "sample_record.h"
 #include "settings/config_file.h"
@@ -65,6 +69,38 @@ TEST(Session, EachRunEndsWithItsExitStatus) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         EXPECT_EQ(runCommandLine(c.args), c.status);
     }
+}
+
+TEST(Session, EachPortsRunLeavesItsRecord) {
+    int argc = 1;
+    char name[] = "orvelin9-cli";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.dir());
+    const std::string missing = dir.path("no-such-port");
+    EXPECT_EQ(runCommandLine({"--data-folder", folder, "--port", QString::fromStdString(missing),
+                              "--port", QString::fromStdString(missing + "2"), "--label",
+                              "Подстанция 3", "--quiet", "clir"}),
+              2);
+    std::vector<std::string> records;
+    platform::listDirectory(dir.path("history"), records);
+    records.erase(std::remove(records.begin(), records.end(), ".lock"), records.end());
+    std::sort(records.begin(), records.end());
+    ASSERT_EQ(records.size(), 2u);
+    // Both ports began in the same second, or the second one later: either way one "-clir".
+    EXPECT_NE(records[0].find("-clir"), std::string::npos);
+    std::vector<std::string> ports;
+    for (const std::string& record : records) {
+        const std::string folderOf = dir.path("history/" + record);
+        EXPECT_EQ(test::readFile(folderOf + "/label.txt"), "Подстанция 3\n");
+        ports.push_back(test::readFile(folderOf + "/port.txt"));
+        const std::string outcome = test::readFile(folderOf + "/outcome.txt");
+        EXPECT_NE(outcome.find("operation clir\n"), std::string::npos) << outcome;
+        EXPECT_NE(outcome.find("\nstatus 2\n"), std::string::npos) << outcome;
+    }
+    std::sort(ports.begin(), ports.end());
+    EXPECT_EQ(ports, (std::vector<std::string>{missing + "\n", missing + "2\n"}));
 }
 
 }  // namespace

@@ -14,7 +14,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -26,9 +28,11 @@
 #include "app/program.h"
 #include "app/text_bridge.h"
 #include "app/widgets/sms_text_box.h"
+#include "base/platform.h"
 #include "link/clock.h"
 #include "link/link.h"
 #include "operations/programming.h"
+#include "sample_record.h"
 #include "sms/broadcast_report.h"
 #include "test_support.h"
 #include "ui_support.h"
@@ -331,6 +335,89 @@ TEST_F(OperationRunnerTest, EachOperationWritesItsTranscriptWhenOneIsNamed) {
     EXPECT_NE(text.find(" > 2\n"), std::string::npos) << text;
     EXPECT_NE(text.find(" > \\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find(" dtr\n"), std::string::npos) << text;
+}
+
+// With a history set, each recorded operation leaves its folder: the transcript, "1.txt" when
+// it writes one, the configuration and how it ended; one that is not named leaves none.
+TEST_F(OperationRunnerTest, RecordedOperationsLeaveTheirRecords) {
+    orv::test::TempDir data;
+    runner.setHistoryFolder(data.dir(), "1.0.7");
+    const auto settings = std::make_shared<const orv::SettingsRecord>(orv::test::sampleRecord());
+    const struct {
+        orv::ui::RecordedAs recorded;
+        bool fails;
+        std::vector<std::string> files;
+        const char* outcome;
+    } cases[] = {
+        {{"write", settings, nullptr, true},
+         false,
+         {"1.txt", "label.txt", "outcome.txt", "record.cfg", "transcript.txt"},
+         "status done\n"},
+        {{"clir", nullptr, nullptr, false},
+         true,
+         {"label.txt", "outcome.txt", "transcript.txt"},
+         "status interrupted\n"},
+        {{}, false, {}, nullptr},
+    };
+    std::vector<QString> ended;
+    QObject::connect(&runner, &OperationRunner::operationEnded,
+                     [&](const QString& line) { ended.push_back(line); });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.recorded.operation);
+        std::filesystem::remove_all(data.path("history"));
+        const bool fails = c.fails;
+        runner.runOperation(
+            [fails](orv::OperationContext& ctx) {
+                orv::test::writeFile(ctx.file("1.txt"), "ATR8001\r\n");
+                ctx.port.writeByte('A');
+                if (fails) {
+                    throw orv::SilentAbort();  // ends without a box to close
+                }
+            },
+            {}, c.recorded);
+        ASSERT_TRUE(waitUntil([&] { return !runner.busy(); }));
+        std::vector<std::string> records;
+        orv::platform::listDirectory(data.path("history"), records);
+        records.erase(std::remove(records.begin(), records.end(), ".lock"), records.end());
+        if (!c.outcome) {
+            EXPECT_TRUE(records.empty());
+            continue;
+        }
+        ASSERT_EQ(records.size(), 1u);
+        const std::string folder = data.path("history/" + records[0]);
+        std::vector<std::string> files;
+        orv::platform::listDirectory(folder, files);
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(files, c.files);
+        EXPECT_NE(orv::test::readFile(folder + "/transcript.txt").find(" > A\n"),
+                  std::string::npos);
+        EXPECT_NE(orv::test::readFile(folder + "/outcome.txt").find(c.outcome), std::string::npos);
+    }
+    // A history that could be written says nothing in the line that ends the operation.
+    EXPECT_EQ(ended.front(), QStringLiteral("Выполнено"));
+}
+
+// A history that cannot be written is told once, in the line that ends the operation, and the
+// operations run on.
+TEST_F(OperationRunnerTest, AHistoryThatCannotBeWrittenIsToldOnce) {
+    orv::test::TempDir data;
+    orv::test::writeFile(data.path("history"), "not a folder");
+    runner.setHistoryFolder(data.dir(), "1.0.7");
+    std::vector<QString> ended;
+    QObject::connect(&runner, &OperationRunner::operationEnded,
+                     [&](const QString& line) { ended.push_back(line); });
+    int ran = 0;
+    for (int i = 0; i < 2; ++i) {
+        runner.runOperation([&ran](orv::OperationContext&) { ++ran; }, {},
+                            {"clir", nullptr, nullptr, false});
+        ASSERT_TRUE(waitUntil([&] { return !runner.busy(); }));
+    }
+    EXPECT_EQ(ran, 2);
+    ASSERT_EQ(ended.size(), 2u);
+    EXPECT_TRUE(
+        ended[0].startsWith(QStringLiteral("Выполнено (История операций не записывается: ")))
+        << ended[0].toStdString();
+    EXPECT_EQ(ended[1], QStringLiteral("Выполнено"));
 }
 
 // The runner's wait for a link job: how it ended, with the windows busy and events handled
