@@ -312,6 +312,26 @@ bool loadTranscript(const std::string& path, Transcript& transcript) {
 }
 
 // --replay: the transcript's device answers the program until a line differs or a signal comes.
+// One turn of the line: what the master sent goes to the model, and what the model has to say
+// by now goes back. After a hang-up (or a failed read) the master is left alone for 50 ms.
+template <class Line, class Model, class Now>
+void exchange(Line& line, Model& model, short revents, const Now& now, Millis& quietUntil) {
+    if (revents & POLLIN) {
+        std::uint8_t buffer[256];
+        const long n = line.read(buffer, sizeof buffer);
+        const Millis t = now();
+        for (long k = 0; k < n; ++k)
+            model.receive(buffer[k], t);
+        if (n < 0)
+            quietUntil = t + 50;
+    } else if (revents & (POLLHUP | POLLERR)) {
+        quietUntil = now() + 50;
+    }
+    const std::string out = model.takeOutput(now());
+    if (!out.empty())
+        line.write(out);
+}
+
 int runReplay(const Config& config) {
     Transcript transcript;
     if (!loadTranscript(config.replayFile, transcript))
@@ -351,20 +371,7 @@ int runReplay(const Config& config) {
             while (::read(signalPipe[0], drain, sizeof drain) > 0) {
             }
         }
-        if (fds[1].revents & POLLIN) {
-            std::uint8_t buffer[256];
-            const long n = line.read(buffer, sizeof buffer);
-            const Millis t = now();
-            for (long k = 0; k < n; ++k)
-                model.receive(buffer[k], t);
-            if (n < 0)
-                quietUntil = t + 50;
-        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
-            quietUntil = now() + 50;
-        }
-        const std::string out = model.takeOutput(now());
-        if (!out.empty())
-            line.write(out);
+        exchange(line, model, fds[1].revents, now, quietUntil);
     }
     if (model.diverged()) {
         std::cerr << "orvelin9-emulator: the replay of " << config.replayFile << " ends at "
@@ -448,20 +455,7 @@ int run(const Config& config) {
             if (!config.dumpFile.empty())
                 writeDump(config.dumpFile, model);
         }
-        if (fds[1].revents & POLLIN) {
-            std::uint8_t buffer[256];
-            const long n = line.read(buffer, sizeof buffer);
-            const Millis t = now();
-            for (long k = 0; k < n; ++k)
-                model.receive(buffer[k], t);
-            if (n < 0)
-                quietUntil = t + 50;
-        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
-            quietUntil = now() + 50;
-        }
-        const std::string out = model.takeOutput(now());
-        if (!out.empty())
-            line.write(out);
+        exchange(line, model, fds[1].revents, now, quietUntil);
         if (flood)
             flood->pump(line, static_cast<std::uint64_t>(
                                   std::chrono::duration_cast<std::chrono::microseconds>(
