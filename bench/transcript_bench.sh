@@ -65,9 +65,10 @@ printf '\nReal time against the emulator, both writes at once\n'
 printf '%-24s %8s %8s %8s %8s %7s %8s %10s\n' "" "wall s" "least s" "ratio" "process" "CPU s" \
   "peak MiB" "transcript"
 for unit in with without; do
-  read -r process user system peak <"time.$unit"
-  wall=$(jq -r .seconds "out.$unit")
-  status=$(jq -r .status "out.$unit")
+  # The last line: a failed run has "Command exited with non-zero status" before it.
+  read -r process user system peak < <(tail -n 1 "time.$unit")
+  wall=$(sed -n 's/.*"seconds":\([0-9.]*\).*/\1/p' "out.$unit")
+  status=$(sed -n 's/.*"status":\([0-9]*\).*/\1/p' "out.$unit")
   size=$(find "data-$unit/history" -name transcript.txt -exec stat -c %s {} + 2>/dev/null |
     awk '{ s += $1 } END { print s + 0 }')
   printf '%-24s %8.3f %8.3f %8.4f %8.3f %7.2f %8d %10s%s\n' "$unit the transcript" "$wall" \
