@@ -4,6 +4,8 @@
 #   - write programming, read programming and an SMS broadcast to three recipients against the
 #     device emulator in real time (bench/exchange_bench.cpp),
 #   - the same exchanges in virtual time against a scripted device (bench/core_bench.cpp),
+#   - the processor time of a write programming with and without its byte transcript, in
+#     virtual time (bench/transcript_bench.cpp; bench/transcript_bench.sh adds the real time),
 #   - the start-up to the first painted main window (bench/startup_bench.cpp),
 #   - the idle CPU with the port open and the peak memory (bench/idle_cpu.sh),
 #   - a device that floods the line at 1 MB/s with the terminal shown (bench/flood_bench.cpp):
@@ -20,7 +22,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORV_BUILD_TESTS=OFF >/dev/null
 fi
 cmake --build "$build" --target orvelin9 orvelin9-emulator exchange_bench core_bench startup_bench \
-  flood_bench >/dev/null
+  flood_bench transcript_bench >/dev/null
 
 # The windows are drawn offscreen, so the figures do not depend on a display.
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
@@ -42,6 +44,8 @@ rule
 "$build/bin/exchange_bench" "$build/bin/orvelin9-emulator" || status=1
 rule
 "$build/bin/core_bench" || status=1
+rule
+"$build/bin/transcript_bench" || status=1
 rule
 printf 'The program (%s)\n' "$QT_QPA_PLATFORM"
 "$build/bin/startup_bench" 5 "$build/bin/orvelin9-emulator" || status=1

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <memory>
@@ -204,6 +205,14 @@ HistoryOutcome outcomeOf(const PortResult& result) {
     return outcome;
 }
 
+// Whether the runs go without their byte transcript: ORVELIN9_NO_TRANSCRIPT set to anything
+// but empty or "0". Only the benchmark of the transcript's cost sets it
+// (bench/transcript_bench.sh); the record is kept all the same, less its transcript.
+bool withoutTranscript() {
+    const char* value = std::getenv("ORVELIN9_NO_TRANSCRIPT");
+    return value != nullptr && *value != '\0' && std::string(value) != "0";
+}
+
 // One port's run on its link thread: the port opened behind its transcript, the operation, and
 // what its record keeps.
 void runPort(PortRun* run, const CommandRow& row, const PortJob& job, const std::string& dir,
@@ -228,7 +237,7 @@ void runPort(PortRun* run, const CommandRow& row, const PortJob& job, const std:
     }
     {
         std::optional<TranscriptPort> transcript;
-        if (run->record.ok()) {
+        if (run->record.ok() && !withoutTranscript()) {
             transcript.emplace(link.port(), link.clock(), run->record.transcriptPath(), run->port);
         }
         Port& port = transcript ? static_cast<Port&>(*transcript) : link.port();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/arguments.h"
+#include "test_support.h"
 
 namespace orv::cli {
 namespace {
@@ -47,25 +48,24 @@ TEST(Arguments, WhatCannotBeUnderstoodIsRefusedInRussian) {
         {{"--json=yes", "clir"}, "Параметр --json не принимает значения"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
         try {
             parseArguments(c.args);
-            ADD_FAILURE() << "accepted";
+            ADD_FAILURE() << "accepted: " << c.message;
         } catch (const UsageError& e) {
-            EXPECT_EQ(cp1251::toUtf8(e.text()).rfind(c.message, 0), 0u) << cp1251::toUtf8(e.text());
+            EXPECT_PRED2(test::beginsWith, test::utf8(e.text()), c.message);
         }
     }
 }
 
 TEST(Arguments, TheHelpListsEveryCommandAndEveryExitStatus) {
-    const std::string help = cp1251::toUtf8(helpText());
+    const std::string help = test::utf8(helpText());
     for (const char* word : {"ports", "write", "read", "check", "clear-sim", "clir", "data-mode",
                              "sms", "--verify", "--only-unreached", "{port}", "--json", "--quiet",
                              "--label", "--data-folder", "Dalvorn Terminal.ini"}) {
-        EXPECT_NE(help.find(word), std::string::npos) << word;
+        EXPECT_PRED2(test::holds, help, word);
     }
     for (int status = 0; status <= 8; ++status) {
-        EXPECT_NE(help.find("\n  " + std::to_string(status) + "  "), std::string::npos) << status;
+        EXPECT_PRED2(test::holds, help, "\n  " + std::to_string(status) + "  ");
     }
 }
 

@@ -13,27 +13,27 @@
 #include "link/port_problems.h"
 #include "sample_record.h"
 #include "settings/config_file.h"
+#include "test_support.h"
 
 namespace orv::cli {
 namespace {
 
-Text ru(const char* utf8) {
-    return cp1251::fromUtf8(utf8);
-}
-
-std::string utf8(const Text& text) {
-    return cp1251::toUtf8(text);
-}
+using test::beginsWith;
+using test::holds;
+using test::utf8;
 
 // One port's run of a command against the scripted device of the rig.
 class PortRun : public ::testing::Test {
   protected:
     PortResult run(const std::string& command, const std::string& outPath = "") {
+        return run(command, outPath, rig);
+    }
+    PortResult run(const std::string& command, const std::string& outPath, test::DeviceRig& on) {
         const CommandRow* row = findCommand(command);
         EXPECT_NE(row, nullptr);
         inv.command = command;
         const PortJob job{inv, prepared, "/dev/ttyUSB0", outPath};
-        return runOnPort(*row, job, rig.ctx);
+        return runOnPort(*row, job, on.ctx);
     }
 
     test::DeviceRig rig;
@@ -56,11 +56,11 @@ TEST_F(PortRun, ClirTellsTheAnswerAndCountsTheLines) {
 TEST_F(PortRun, TheDevicesTroubleIsStatusThree) {
     const struct {
         const char* name;
-        const char* presence;  // the reply to the presence check; null for none
+        const char* presence;  // the reply to the presence check
         const char* clir;
         const char* message;
     } cases[] = {
-        {"absent", nullptr, "", "GSM-Тарк Орвелин-9 не подключен"},
+        {"absent", "", "", "GSM-Тарк Орвелин-9 не подключен"},
         {"busy", "\r00 ", "", "GSM-Тарк Орвелин-9 в активном состоянии"},
         {"unreadable CLIR reply", "\r01 ", "\r\r\n+CLIR: 0\r\n\r\nOK\r\n",
          "Ответ сети на запрос услуги CLIR не удалось разобрать"},
@@ -68,17 +68,11 @@ TEST_F(PortRun, TheDevicesTroubleIsStatusThree) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::DeviceRig fresh;
-        if (c.presence) {
-            fresh.device.other["ATR2301"] = c.presence;
-        } else {
-            fresh.device.other["ATR2301"] = "";
-        }
+        fresh.device.other["ATR2301"] = c.presence;
         fresh.device.other["AT+CLIR?"] = c.clir;
-        inv.command = "clir";
-        const PortJob job{inv, prepared, "p", ""};
-        const PortResult result = runOnPort(*findCommand("clir"), job, fresh.ctx);
+        const PortResult result = run("clir", "", fresh);
         EXPECT_EQ(result.status, Status::DeviceTrouble);
-        EXPECT_EQ(utf8(result.message).rfind(c.message, 0), 0u) << utf8(result.message);
+        EXPECT_PRED2(beginsWith, utf8(result.message), c.message);
     }
 }
 
@@ -90,14 +84,14 @@ TEST_F(PortRun, ALineLostDuringTheOperationIsStatusSix) {
     });
     const PortResult result = run("clear-sim");
     EXPECT_EQ(result.status, Status::LineLost);
-    EXPECT_NE(utf8(result.message).find("потеряна"), std::string::npos) << utf8(result.message);
+    EXPECT_PRED2(holds, utf8(result.message), "потеряна");
 }
 
 TEST_F(PortRun, AStopEndsAtTheLineBoundaryWithStatusFive) {
     rig.stopDuring("AT+CPBW=");
     const PortResult result = run("clear-sim");
     EXPECT_EQ(result.status, Status::Stopped);
-    EXPECT_EQ(utf8(result.message).rfind("Стирание Sim-карты остановлено", 0), 0u);
+    EXPECT_PRED2(beginsWith, utf8(result.message), "Стирание Sim-карты остановлено");
     // The line being sent when the stop came was sent whole; the status line closed the run.
     const std::vector<std::string> lines = rig.port.lines();
     EXPECT_EQ(lines.back(), "AT+CPAS");
@@ -122,7 +116,7 @@ TEST_F(PortRun, AReadOfValuesTheRecordCannotHoldIsStatusFour) {
     rig.device.registers["8101"] = "FF";
     const PortResult result = run("read", rig.dir.path("x.cfg"));
     EXPECT_EQ(result.status, Status::Differs);
-    EXPECT_NE(utf8(result.message).find("Значность набираемых номеров"), std::string::npos);
+    EXPECT_PRED2(holds, utf8(result.message), "Значность набираемых номеров");
     EXPECT_FALSE(std::filesystem::exists(rig.dir.path("x.cfg")));
 }
 
@@ -131,11 +125,8 @@ TEST_F(PortRun, TheCheckListsEachDifferenceOnARowOfItsOwn) {
     PortResult result = run("check");
     EXPECT_EQ(result.status, Status::Differs);
     ASSERT_FALSE(result.differences.empty());
-    EXPECT_EQ(utf8(result.message)
-                  .rfind("Программирование в окне и в GSM-Тарк Орвелин-9 "
-                         "различается",
-                         0),
-              0u);
+    EXPECT_PRED2(beginsWith, utf8(result.message),
+                 "Программирование в окне и в GSM-Тарк Орвелин-9 различается");
     // Write it, then the check with --verify finds nothing.
     inv.verify = true;
     result = run("write");
@@ -149,12 +140,12 @@ TEST_F(PortRun, AWriteWhoseCommandListCannotBeSavedIsStatusEight) {
     std::filesystem::create_directory(rig.dir.path("1.txt"));
     const PortResult result = run("write");
     EXPECT_EQ(result.status, Status::NotSaved);
-    EXPECT_NE(utf8(result.message).find("Файл 1.txt не сохранен"), std::string::npos);
+    EXPECT_PRED2(holds, utf8(result.message), "Файл 1.txt не сохранен");
 }
 
 TEST_F(PortRun, ABroadcastNotAllConfirmedIsStatusSevenWithItsLists) {
     prepared.recipients = {"+79001111111 Анна", "+79002222222", "без номера"};
-    prepared.smsLines = {ru("Привет")};
+    prepared.smsLines = {test::cp("Привет")};
     inv.report = "r.csv";
     rig.device.beginning["AT+CMSS=1,\"002B0037003900300030003200320032"] = "";
     const std::string report = rig.dir.path("report.csv");
@@ -170,6 +161,10 @@ TEST_F(PortRun, ABroadcastNotAllConfirmedIsStatusSevenWithItsLists) {
 TEST(PortFailures, EachWayOfEndingHasItsStatus) {
     VirtualClock clock;
     test::FakePort port(clock);
+    const auto error = [](Outcome outcome, MessageKind kind = MessageKind::Error,
+                          const Text& text = "x") {
+        return std::make_exception_ptr(Failure(kind, text, outcome));
+    };
     const struct {
         std::exception_ptr error;
         bool open;
@@ -179,21 +174,16 @@ TEST(PortFailures, EachWayOfEndingHasItsStatus) {
          Status::PortUnavailable},
         {std::make_exception_ptr(UsageError("x")), true, Status::Refused},
         {std::make_exception_ptr(Stopped("x")), false, Status::Stopped},
-        {std::make_exception_ptr(Failure(MessageKind::Error, "x")), true, Status::DeviceTrouble},
-        {std::make_exception_ptr(Failure(MessageKind::Error, "x")), false, Status::LineLost},
-        {std::make_exception_ptr(Failure(MessageKind::Error, "x", Outcome::DeviceTrouble)), false,
-         Status::LineLost},
-        {std::make_exception_ptr(Failure(MessageKind::Error, "x", Outcome::LineLost)), true,
-         Status::LineLost},
+        {error(Outcome::Failed), true, Status::DeviceTrouble},
+        {error(Outcome::Failed), false, Status::LineLost},
+        {error(Outcome::DeviceTrouble), false, Status::LineLost},
+        {error(Outcome::LineLost), true, Status::LineLost},
         // The outcome is told, never read from the message.
-        {std::make_exception_ptr(Failure(MessageKind::Error, lineLostMessage())), true,
+        {error(Outcome::Failed, MessageKind::Error, lineLostMessage()), true,
          Status::DeviceTrouble},
-        {std::make_exception_ptr(Failure(MessageKind::Warning, "x", Outcome::NotSaved)), true,
-         Status::NotSaved},
-        {std::make_exception_ptr(Failure(MessageKind::Error, "x", Outcome::HoldsUnrecordable)),
-         true, Status::Differs},
-        {std::make_exception_ptr(Failure(MessageKind::Warning, "x", Outcome::Refused)), false,
-         Status::Refused},
+        {error(Outcome::NotSaved, MessageKind::Warning), true, Status::NotSaved},
+        {error(Outcome::HoldsUnrecordable), true, Status::Differs},
+        {error(Outcome::Refused, MessageKind::Warning), false, Status::Refused},
         {std::make_exception_ptr(SilentAbort()), true, Status::Stopped},
         {std::make_exception_ptr(42), true, Status::DeviceTrouble},
     };
@@ -270,7 +260,7 @@ TEST(CommandTable, InvocationsThatCannotRunAreRefusedBeforeAnything) {
             EXPECT_EQ(c.message, nullptr);
         } catch (const UsageError& e) {
             ASSERT_NE(c.message, nullptr) << utf8(e.text());
-            EXPECT_EQ(utf8(e.text()).rfind(c.message, 0), 0u) << utf8(e.text());
+            EXPECT_PRED2(beginsWith, utf8(e.text()), c.message);
         }
     }
 }

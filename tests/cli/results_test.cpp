@@ -4,13 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "cli/results.h"
+#include "test_support.h"
 
 namespace orv::cli {
 namespace {
-
-Text ru(const char* utf8) {
-    return cp1251::fromUtf8(utf8);
-}
 
 TEST(Results, SeveralPortsEndWithTheFirstStatusOfTheOrder) {
     using S = Status;
@@ -39,9 +36,9 @@ TEST(Results, OneLinePerPortThenOneLinePerDifference) {
     result.port = "/dev/ttyUSB0";
     result.command = "check";
     result.status = Status::Differs;
-    result.message = ru("Различается:\r\nУровень громкости: 82 / 70\nэхо\tподавление");
-    result.differences = {{ru("Уровень громкости"), ru("82"), ru("70")},
-                          {ru("Номера ускоренного набора"), Text(), ru("+7900")}};
+    result.message = test::cp("Различается:\r\nУровень громкости: 82 / 70\nэхо\tподавление");
+    result.differences = {{test::cp("Уровень громкости"), test::cp("82"), test::cp("70")},
+                          {test::cp("Номера ускоренного набора"), Text(), test::cp("+7900")}};
     EXPECT_EQ(resultLines(result),
               "/dev/ttyUSB0\tcheck\t4\tРазличается: Уровень громкости: 82 / 70 эхо подавление\n"
               "/dev/ttyUSB0\t-\tУровень громкости\t82\t70\n"
@@ -53,10 +50,10 @@ TEST(Results, TheJsonObjectHoldsEveryFieldOnOneLine) {
     result.port = "/dev/serial/by-id/usb-\"x\"";
     result.command = "sms";
     result.status = Status::Unconfirmed;
-    result.message = ru("Не подтверждено:\n+7900");
+    result.message = test::cp("Не подтверждено:\n+7900");
     result.seconds = 12.5;
     result.linesSent = 7;
-    result.differences = {{ru("Пароль"), ru("***"), ru("не совпадает")}};
+    result.differences = {{test::cp("Пароль"), test::cp("***"), test::cp("не совпадает")}};
     result.refused = {"+7901"};
     result.unconfirmed = {"+7900", "+7902"};
     result.notSent = {};

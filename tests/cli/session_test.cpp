@@ -18,15 +18,20 @@
 namespace orv::cli {
 namespace {
 
-TEST(Session, EachRunEndsWithItsExitStatus) {
+// The program's application object and a folder of its own for each run.
+class Session : public ::testing::Test {
+  protected:
     int argc = 1;
-    char name[] = "orvelin9-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    // No terminal to answer the broadcast's question, whoever runs the test.
-    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
+    char name[13] = "orvelin9-cli";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
     test::TempDir dir;
     const QString folder = QString::fromStdString(dir.dir());
+};
+
+TEST_F(Session, EachRunEndsWithItsExitStatus) {
+    // No terminal to answer the broadcast's question, whoever runs the test.
+    ASSERT_NE(std::freopen("/dev/null", "r", stdin), nullptr);
     test::writeFile(dir.path("bad.cfg"), "GARBAGE\r\n");
     test::writeFile(dir.path("list.txt"), "+79001111111\r\n");
     SaveData(dir.path("a.cfg"), test::sampleRecord());
@@ -71,13 +76,7 @@ TEST(Session, EachRunEndsWithItsExitStatus) {
     }
 }
 
-TEST(Session, EachPortsRunLeavesItsRecord) {
-    int argc = 1;
-    char name[] = "orvelin9-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    test::TempDir dir;
-    const QString folder = QString::fromStdString(dir.dir());
+TEST_F(Session, EachPortsRunLeavesItsRecord) {
     const std::string missing = dir.path("no-such-port");
     EXPECT_EQ(runCommandLine({"--data-folder", folder, "--port", QString::fromStdString(missing),
                               "--port", QString::fromStdString(missing + "2"), "--label",

@@ -1,7 +1,7 @@
 // orvelin9-cli against the device emulator in real time: a CLIR query on the port named by
-// "Dalvorn Terminal.ini", and a port held by one orvelin9-cli that a second one is refused,
-// by the same name and by the device's other name; SIGINT then stops the first at its line
-// boundary with status 5.
+// "Dalvorn Terminal.ini" (its record with and without the byte transcript), and a port held by one
+// orvelin9-cli that a second one is refused, by the same name and by the device's other name;
+// SIGINT then stops the first at its line boundary with status 5.
 
 #include <gtest/gtest.h>
 
@@ -27,8 +27,10 @@ struct Finished {
     QString err;
 };
 
-Finished runCli(const QStringList& arguments, int ms = 60000) {
+Finished runCli(const QStringList& arguments, int ms = 60000,
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(cliProgram(), arguments);
     Finished finished;
     if (!process.waitForFinished(ms)) {
@@ -51,11 +53,32 @@ TEST(CliE2E, ClirOnThePortOfThePortSettingsFile) {
     ini.write("emulator-port\r\n");
     ini.close();
 
-    const Finished run = runCli({"--data-folder", dir.path(), "--quiet", "clir"});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, dir.filePath("emulator-port") +
-                           "\tclir\t0\tCLIR - предоставляется на постоянной основе\n");
-    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    // The run leaves its record with the transcript; with ORVELIN9_NO_TRANSCRIPT (the
+    // transcript benchmark's switch) the record is kept without it.
+    for (const bool transcript : {true, false}) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!transcript) {
+            environment.insert("ORVELIN9_NO_TRANSCRIPT", "1");
+        }
+        const Finished run =
+            runCli({"--data-folder", dir.path(), "--quiet", "clir"}, 60000, environment);
+        EXPECT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, dir.filePath("emulator-port") +
+                               "\tclir\t0\tCLIR - предоставляется на постоянной основе\n");
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+        // The newest record is this run's.
+        const QStringList records =
+            QDir(dir.filePath("history")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        ASSERT_EQ(records.size(), transcript ? 1 : 2);
+        const QString record = dir.filePath("history/" + records.last());
+        EXPECT_TRUE(QFileInfo::exists(record + "/outcome.txt"));
+        QFile file(record + "/transcript.txt");
+        EXPECT_EQ(file.exists(), transcript) << record.toStdString();
+        if (transcript) {
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(file.readAll().contains(" open "));
+        }
+    }
 }
 
 TEST(CliE2E, AHeldPortIsBusyByEitherNameAndSigintStopsItsHolder) {

@@ -13,6 +13,19 @@ inline Text cp(const std::string& utf8) {
     return cp1251::fromUtf8(utf8);
 }
 
+// And back, to compare a message with UTF-8 text and print it.
+inline std::string utf8(const Text& text) {
+    return cp1251::toUtf8(text);
+}
+
+// For EXPECT_PRED2, which prints both texts when the check fails.
+inline bool beginsWith(const std::string& text, const std::string& part) {
+    return text.rfind(part, 0) == 0;
+}
+inline bool holds(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
 inline PhoneTable table(std::initializer_list<const char*> numbers) {
     PhoneTable t;
     for (const char* n : numbers) {
