@@ -38,6 +38,7 @@ set(ORV_CORE_SOURCES
   records/file_comparison.cpp
   records/transcript.cpp
   records/history.cpp
+  records/run_outcome.cpp
 )
 
 # The core's few calls on the operating system, one implementation per system.

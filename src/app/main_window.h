@@ -57,6 +57,9 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     // LoadFromFile into the window. A file that fails to load changes nothing: the window keeps
     // the settings it had, and the failure goes on to the caller.
     void loadFile(const std::string& path, const orv::Text& shownName);
+    // "Открыть" of the file at `path`: one step of undo, the status bar's source `shownName`. A
+    // file that is refused is told and changes nothing; false then.
+    bool openConfiguration(const QString& path, const QString& shownName);
     // SaveData of the window's settings record.
     void saveFile(const std::string& path);
 
@@ -71,7 +74,8 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     orv::ui::StatusLine& statusLine() { return *status_; }
 
     // What a read programming that went through does with the record it read: the window takes
-    // it as one step of undo, and the status bar says whether the window changed.
+    // it as one step of undo, the status bar says whether the window changed, and it is the
+    // device's last known contents, which the next write's record keeps.
     void takeReadBack(const orv::SettingsRecord& read);
     // "Создать": the defaults, one step of undo.
     void createDefaults();
@@ -230,6 +234,9 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     orv::ui::StatusLine* status_ = nullptr;
     QString source_;                    // where the settings shown came from
     orv::SettingsRecord sourceRecord_;  // and what they were there
+    // What the device held when a read, a check or a write last succeeded in this run; none
+    // before.
+    std::shared_ptr<const orv::SettingsRecord> deviceKnown_;
     bool workingStateLoaded_ = false;
     int fieldEdits_ = 0;  // edits of a field ended so far (by leaving it)
 };

@@ -167,41 +167,18 @@ class StopOnSignal {
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// The port's stable name under /dev/serial/by-id, when the system lists one.
-std::string stableNameOf(const std::string& port) {
-    const std::vector<PortEntry> entries = systemPortList().ports();
-    Text device;
-    for (const PortEntry& entry : entries) {
-        if (cp1251::toUtf8(entry.name) == port) {
-            device = entry.device;
-        }
-    }
-    for (const PortEntry& entry : entries) {
-        const std::string name = cp1251::toUtf8(entry.name);
-        if (!device.empty() && entry.device == device &&
-            name.find("/by-id/") != std::string::npos) {
-            return name == port ? std::string() : name;
-        }
-    }
-    return std::string();
-}
-
 // How the run ended, as its record keeps it.
 HistoryOutcome outcomeOf(const PortResult& result) {
-    HistoryOutcome outcome;
-    outcome.status = std::to_string(static_cast<int>(result.status));
-    outcome.message = cp1251::toUtf8(result.message);
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", result.seconds);
-    outcome.figures = {{"seconds", seconds},
-                       {"lines_sent", std::to_string(result.linesSent)},
-                       {"differences", std::to_string(result.differences.size())},
-                       {"refused", std::to_string(result.refused.size())},
-                       {"not_sent", std::to_string(result.notSent.size())}};
-    for (const Text& number : result.unconfirmed) {
-        outcome.unconfirmed.push_back(cp1251::toUtf8(number));
-    }
-    return outcome;
+    RunSummary summary;
+    summary.status = result.status;
+    summary.message = result.message;
+    summary.seconds = result.seconds;
+    summary.linesSent = result.linesSent;
+    summary.differences = result.differences.size();
+    summary.refused = result.refused;
+    summary.unconfirmed = result.unconfirmed;
+    summary.notSent = result.notSent;
+    return historyOutcome(summary);
 }
 
 // One port's run on its link thread: the port opened behind its transcript, the operation, and
@@ -263,7 +240,8 @@ int runOnPorts(const Invocation& inv, const CommandRow& row, const Prepared& pre
         run->link = std::make_unique<Link>(std::make_unique<SystemClock>());
         run->user = std::make_unique<BoardUser>(board, i);
         run->record = history.begin(row.name, inv.label);
-        run->stableName = stableNameOf(run->port);
+        run->stableName =
+            cp1251::toUtf8(stableNameOf(systemPortList().ports(), cp1251::fromUtf8(run->port)));
         if (ports.size() > 1 && !run->record.ok()) {
             run->ownDir = std::make_unique<QTemporaryDir>();
         }
