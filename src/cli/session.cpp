@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+#include "base/platform.h"
 #include "cli/commands.h"
 #include "cli/file_commands.h"
 #include "cli/progress.h"
@@ -214,9 +215,13 @@ void runPort(PortRun* run, const CommandRow& row, const PortJob& job, const std:
         run->result.record = run->record.folder();
     }
     link.closePort();
-    if (dir != run->record.folder() &&
-        (row.name == std::string("write") || row.name == std::string("read"))) {
-        run->record.copyCommandList(dir + "/" + kCommandListFile);
+    if (row.name == std::string("write") || row.name == std::string("read")) {
+        // Into the record; one the run wrote there itself is written again as the user's alone.
+        const std::string list = dir + "/" + kCommandListFile;
+        platform::FileStatus status;
+        if (dir != run->record.folder() || platform::fileStatus(list, status) == 0) {
+            run->record.copyCommandList(list);
+        }
     }
     run->record.finish(outcomeOf(run->result));
 }
