@@ -28,6 +28,7 @@ class PortList;
 
 namespace orv::ui {
 class ActivationTracker;
+class HistoryWindow;
 class PortKeeper;
 class SettingsHistory;
 class StatusLine;
@@ -72,6 +73,8 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     // The undo and redo of the settings, and the status bar.
     orv::ui::SettingsHistory& history() { return *history_; }
     orv::ui::StatusLine& statusLine() { return *status_; }
+    // The window of "История операций…"; null until it was first shown.
+    orv::ui::HistoryWindow* historyWindow() const { return historyWindow_; }
 
     // What a read programming that went through does with the record it read: the window takes
     // it as one step of undo, the status bar says whether the window changed, and it is the
@@ -167,6 +170,9 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     void ExportNumbersClick();    // "Экспорт номеров в CSV…"
     void ImportNumbersClick();    // "Импорт номеров из CSV…"
     void CompareWithFileClick();  // "Сравнить с файлом…"
+    // "История операций…": the records of the device operations, in a window beside this one
+    // (dialogs/history_window.*), made when first asked for.
+    void OperationHistoryClick();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -232,6 +238,7 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     TForm4* progress_ = nullptr;
     orv::ui::SettingsHistory* history_ = nullptr;
     orv::ui::StatusLine* status_ = nullptr;
+    orv::ui::HistoryWindow* historyWindow_ = nullptr;
     QString source_;                    // where the settings shown came from
     orv::SettingsRecord sourceRecord_;  // and what they were there
     // What the device held when a read, a check or a write last succeeded in this run; none

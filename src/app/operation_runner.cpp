@@ -224,18 +224,6 @@ void OperationRunner::setPortKeeper(PortKeeper* keeper) {
 
 namespace {
 
-// Keeps a configuration in the record under a name of its own.
-void saveConfigurationAs(HistoryRecord& record, const std::string& fileName,
-                         const SettingsRecord& settings) {
-    if (!record.ok()) {
-        return;
-    }
-    try {
-        SaveData(record.folder() + "/" + fileName, settings);
-    } catch (const Failure&) {
-    }
-}
-
 // What a record keeps as the operation begins: the configuration it writes or checks, and
 // beside a write what was there before.
 void recordBeginning(const RecordedAs& recorded, HistoryRecord& record) {
@@ -243,10 +231,10 @@ void recordBeginning(const RecordedAs& recorded, HistoryRecord& record) {
         record.saveConfiguration(*recorded.written);
     }
     if (recorded.windowBefore) {
-        saveConfigurationAs(record, "window-before.cfg", *recorded.windowBefore);
+        record.saveConfigurationAs(kWindowBeforeFile, *recorded.windowBefore);
     }
     if (recorded.deviceBefore) {
-        saveConfigurationAs(record, "device-before.cfg", *recorded.deviceBefore);
+        record.saveConfigurationAs(kDeviceBeforeFile, *recorded.deviceBefore);
     }
 }
 
