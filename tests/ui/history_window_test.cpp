@@ -127,15 +127,18 @@ TEST_F(HistoryWindowTest, TheRecordsAreListedNewestFirstWithTheChosenOnesOutcome
         "clear-sim", [](orv::OperationContext& ctx) { orv::clearSim(ctx); }, nullptr, true);
     window();
     ASSERT_EQ(window().rows(), 3);
+    // The newest is chosen as the window opens.
+    EXPECT_EQ(table()->currentRow(), 0);
+    EXPECT_TRUE(memo("OutcomeMemo").startsWith(QStringLiteral("operation clear-sim")));
     const struct {
         std::string folder;
         const char* time;
         const char* operation;
         const char* outcome;
     } rows[] = {
-        {stopped, "2026-12-09 22:32:00", "clear-sim", "5: "},
-        {read, "2026-12-09 22:31:00", "read", "0"},
-        {write, "2026-12-09 22:30:00", "write", "0"},
+        {stopped, "2026-12-09 22:32:00", "clear-sim", "5 (остановлено): "},
+        {read, "2026-12-09 22:31:00", "read", "0 (выполнено)"},
+        {write, "2026-12-09 22:30:00", "write", "0 (выполнено)"},
     };
     for (int row = 0; row < 3; ++row) {
         const auto& r = rows[row];
@@ -145,7 +148,7 @@ TEST_F(HistoryWindowTest, TheRecordsAreListedNewestFirstWithTheChosenOnesOutcome
         EXPECT_EQ(cell(row, HistoryWindow::OperationColumn), QString::fromLatin1(r.operation));
         EXPECT_EQ(cell(row, HistoryWindow::PortColumn), QString::fromStdString(kPort));
         EXPECT_TRUE(
-            cell(row, HistoryWindow::OutcomeColumn).startsWith(QString::fromLatin1(r.outcome)))
+            cell(row, HistoryWindow::OutcomeColumn).startsWith(QString::fromUtf8(r.outcome)))
             << cell(row, HistoryWindow::OutcomeColumn).toStdString();
         choose(r.folder);
         EXPECT_TRUE(

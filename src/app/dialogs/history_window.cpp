@@ -27,7 +27,21 @@ QString utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// How the record's operation ended, in a line: its status and the first line of its message.
+// What each exit status stands for, as the list says it beside the number.
+QString statusMeaning(const std::string& status) {
+    static const char* const meanings[] = {
+        "выполнено",        "отклонено",   "порт недоступен", "ошибка устройства",
+        "есть расхождения", "остановлено", "связь потеряна",  "не все SMS подтверждены",
+        "файл не сохранён",
+    };
+    if (status.size() == 1 && status[0] >= '0' && status[0] <= '8') {
+        return QString::fromUtf8(meanings[status[0] - '0']);
+    }
+    return QString();
+}
+
+// How the record's operation ended, in a line: its status, what that stands for, and the first
+// line of its message.
 QString outcomeCell(const HistoryEntry& entry) {
     if (entry.unfinished()) {
         return QStringLiteral("не завершена");
@@ -35,9 +49,12 @@ QString outcomeCell(const HistoryEntry& entry) {
     if (entry.status.empty()) {
         return utf8(entry.problem).section(QLatin1Char('\n'), 0, 0);
     }
+    QString cell = utf8(entry.status);
+    if (const QString meaning = statusMeaning(entry.status); !meaning.isEmpty()) {
+        cell += QStringLiteral(" (") + meaning + QLatin1Char(')');
+    }
     const QString message = utf8(entry.message).section(QLatin1Char('\n'), 0, 0);
-    return message.isEmpty() ? utf8(entry.status)
-                             : utf8(entry.status) + QStringLiteral(": ") + message;
+    return message.isEmpty() ? cell : cell + QStringLiteral(": ") + message;
 }
 
 // A file of the record as the window shows it: whole, or its end within `tail` bytes; a file
@@ -131,6 +148,10 @@ HistoryWindow::HistoryWindow(TForm1& main, OperationRunner& runner, QWidget* par
 
 void HistoryWindow::showHistory() {
     refresh();
+    if (!isVisible() && parentWidget()) {
+        // Over the main window, where the user asked for it.
+        move(parentWidget()->geometry().center() - rect().center());
+    }
     show();
     raise();
     activateWindow();
@@ -145,10 +166,14 @@ void HistoryWindow::refresh() {
     const std::string kept = chosen >= 0 ? entry(chosen).folder : std::string();
     runCommand(this, [&] { entries_ = listHistory(runner_.historyDataFolder()); });
     fillTable();
-    for (int row = 0; row < rows(); ++row) {
-        if (!kept.empty() && entry(row).folder == kept) {
-            HistoryTable->selectRow(row);
+    int row = rows() > 0 ? 0 : -1;  // the newest, unless one was chosen
+    for (int r = 0; r < rows(); ++r) {
+        if (!kept.empty() && entry(r).folder == kept) {
+            row = r;
         }
+    }
+    if (row >= 0) {
+        HistoryTable->selectRow(row);
     }
     showChosen();
 }
