@@ -1,5 +1,6 @@
-// How a run ended as both front ends keep it: the exit status of each outcome and failure, the
-// broadcast's recipients not reached, the differences counted, and the outcome a record holds.
+// How a run ended as both front ends keep it: the broadcast's recipients not reached, the
+// differences counted, and the outcome a record holds. (The exit status of each outcome and
+// failure is tried with the command line's results, tests/cli/commands_test.cpp.)
 
 #include "records/run_outcome.h"
 
@@ -8,60 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "fake_port.h"
-#include "link/clock.h"
-#include "operations/operation.h"
-#include "test_support.h"
-
 namespace orv {
 namespace {
-
-TEST(RunOutcome, EveryOutcomeHasItsExitStatus) {
-    const struct {
-        Outcome outcome;
-        int status;
-    } cases[] = {
-        {Outcome::Done, 0},    {Outcome::Refused, 1},       {Outcome::PortUnavailable, 2},
-        {Outcome::Failed, 3},  {Outcome::DeviceTrouble, 3}, {Outcome::HoldsUnrecordable, 4},
-        {Outcome::Stopped, 5}, {Outcome::LineLost, 6},      {Outcome::NotSaved, 8},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(static_cast<int>(statusOf(c.outcome)), c.status) << static_cast<int>(c.outcome);
-    }
-}
-
-TEST(RunOutcome, AFailureOnAPortNoLongerOpenIsTheLineLost) {
-    VirtualClock clock;
-    test::FakePort port(clock);
-    const struct {
-        std::exception_ptr error;
-        bool open;
-        ExitStatus status;
-        const char* message;
-    } cases[] = {
-        {std::make_exception_ptr(Failure(MessageKind::Error, "x")), true, ExitStatus::DeviceTrouble,
-         "x"},
-        {std::make_exception_ptr(Failure(MessageKind::Error, "x")), false, ExitStatus::LineLost,
-         "x"},
-        {std::make_exception_ptr(Failure(MessageKind::Error, "y", Outcome::DeviceTrouble)), false,
-         ExitStatus::LineLost, "y"},
-        // What the failure says of itself stands whether or not the port is open.
-        {std::make_exception_ptr(Failure(MessageKind::Warning, "z", Outcome::NotSaved)), false,
-         ExitStatus::NotSaved, "z"},
-        {std::make_exception_ptr(Stopped("s")), false, ExitStatus::Stopped, "s"},
-        {std::make_exception_ptr(SilentAbort()), true, ExitStatus::Stopped, ""},
-        {std::make_exception_ptr(std::runtime_error("boom")), true, ExitStatus::DeviceTrouble,
-         "boom"},
-        {std::make_exception_ptr(7), true, ExitStatus::DeviceTrouble,
-         "Возникла непредвиденная ошибка"},
-    };
-    for (const auto& c : cases) {
-        port.setOpen(c.open);
-        Text message;
-        EXPECT_EQ(statusOfFailure(c.error, port, message), c.status) << c.message;
-        EXPECT_EQ(cp1251::toUtf8(message), c.message);
-    }
-}
 
 // A report of five recipients, one line without a number, each given its outcome.
 BroadcastReport reportOf(BroadcastEnding ending, const std::vector<SendOutcome>& outcomes) {
