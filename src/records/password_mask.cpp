@@ -115,6 +115,8 @@ class ReceivedBytes {
             (replyNext_ || (afterPurge_ && sent_.lastWasPassword()))) {
             mode_ = Mode::Reply;
             replyStarted_ = false;
+            // After a purge the echo's tail may still come first: only the blank ends it.
+            unaligned_ = !replyNext_;
             return reply(byte);
         }
         replyNext_ = false;
@@ -135,7 +137,15 @@ class ReceivedBytes {
     void unsure() {
         mode_ = Mode::Reply;
         replyStarted_ = true;
+        unaligned_ = false;
         token_.clear();
+    }
+    // The program ended a line: an answer after a purge that never ended is over.
+    void programLineEnded() {
+        if (mode_ == Mode::Reply && unaligned_) {
+            mode_ = Mode::Token;
+            token_.clear();
+        }
     }
 
   private:
@@ -145,7 +155,7 @@ class ReceivedBytes {
     // The answer: its digits masked up to the blank that ends it (or a line end after it).
     char reply(char byte) {
         const bool lineEnd = byte == '\r' || byte == '\n';
-        if (byte == ' ' || (lineEnd && replyStarted_)) {
+        if (byte == ' ' || (lineEnd && replyStarted_ && !unaligned_)) {
             mode_ = Mode::Token;
             token_.clear();
             replyNext_ = false;
@@ -162,6 +172,7 @@ class ReceivedBytes {
     bool replyNext_ = false;
     bool afterPurge_ = false;
     bool replyStarted_ = false;
+    bool unaligned_ = false;
 };
 
 // One event line, "<ms> <word>[ <bytes>]", masked; false when it does not parse.
@@ -190,7 +201,11 @@ bool maskEvent(std::string_view line, SentLines& sent, ReceivedBytes& received, 
         return false;
     }
     for (char& byte : bytes) {
-        byte = word == ">" ? sent.take(byte) : received.take(byte);
+        if (word == "<") {
+            byte = received.take(byte);
+        } else if ((byte = sent.take(byte)) != kMask && endsLine(byte)) {
+            received.programLineEnded();
+        }
     }
     out.append(line.substr(0, wordEnd + 1));
     out += escapeTranscriptBytes(bytes);
