@@ -23,20 +23,6 @@ using test::writeFile;
 constexpr const char kHead[] = "operation write\nversion 1.0.7\nstart 2026-12-09 22:30:00\n";
 constexpr const char kEnd[] = "end 2026-12-09 22:31:15\nstatus 0\nmessage x\n";
 
-TEST(HistoryOutcome, WhatFinishWritesIsReadBack) {
-    HistoryRecords h;
-    HistoryRecord record = h.history.begin("sms", "");
-    h.now += 75;
-    record.finish({"7", "Разослано\nне всем", {{"seconds", "75"}}, {"+79990001122", "+7999"}});
-    const HistoryEntry e = readHistoryEntry(record.folder());
-    EXPECT_EQ(e.problem, "");
-    EXPECT_EQ(e.operation + "|" + e.version + "|" + e.start + "|" + e.end + "|" + e.status,
-              "sms|1.0.7|2026-12-09 22:30:00|2026-12-09 22:31:15|7");
-    EXPECT_EQ(e.message, "Разослано\nне всем");
-    EXPECT_EQ(e.figures, (std::vector<std::pair<std::string, std::string>>{{"seconds", "75"}}));
-    EXPECT_EQ(e.unconfirmed, (std::vector<std::string>{"+79990001122", "+7999"}));
-}
-
 TEST(HistoryOutcome, EveryLineIsJudged) {
     const std::string head = kHead, ended = head + kEnd;
     const struct {
@@ -87,8 +73,12 @@ TEST(HistoryList, NewestFirstBoundedAndOnlyRecords) {
               (std::vector<std::string>{"20261209-223002-check going on", "20261209-223001-read-2",
                                         "20261209-223001-read", "20261209-223000-write"}));
     EXPECT_EQ(all[3].folder, first);
-    EXPECT_EQ(all[3].label + "|" + all[3].port + "|" + all[3].byIdName,
-              "Подстанция 3|/dev/ttyUSB0|/dev/serial/by-id/usb-gw-if00");
+    // As the record wrote them.
+    EXPECT_EQ(all[3].label + "|" + all[3].port + "|" + all[3].byIdName + "|" + all[3].start + "|" +
+                  all[3].end + "|" + all[3].status + "|" + all[3].message + "|" +
+                  all[3].unconfirmed.at(0) + "|" + all[3].figures.at(0).second,
+              "Подстанция 3|/dev/ttyUSB0|/dev/serial/by-id/usb-gw-if00|2026-12-09 22:30:00|"
+              "2026-12-09 22:30:01|0|Программирование\nзавершено|+7900|12");
     EXPECT_EQ(listHistory(h.data.dir(), 2).size(), 2u);
     EXPECT_TRUE(listHistory(h.history.folder()).empty());
 }
