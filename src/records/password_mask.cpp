@@ -56,15 +56,17 @@ class SentLines {
   public:
     char take(char byte) {
         if (endsLine(byte)) {
-            lastWasPassword_ = line_.size() == kHead && isPasswordHead(line_, true);
+            lastWasPassword_ = password_;
             line_.clear();
+            password_ = false;
             unsure_ = false;
             return byte;
         }
-        // Only the head is kept: what follows it is the value.
-        const bool secret = unsure_ || (line_.size() == kHead && isPasswordHead(line_, true));
+        // Only the head is kept, and judged once: what follows it is the value.
+        const bool secret = unsure_ || password_;
         if (line_.size() < kHead) {
             line_ += byte;
+            password_ = line_.size() == kHead && isPasswordHead(line_, true);
         }
         return secret && isDigit(byte) ? kMask : byte;
     }
@@ -72,6 +74,7 @@ class SentLines {
     // digits are masked up to its end.
     void unsure() {
         line_.clear();
+        password_ = false;
         unsure_ = true;
         lastWasPassword_ = true;
     }
@@ -81,6 +84,7 @@ class SentLines {
   private:
     static constexpr std::size_t kHead = device::kRegisterCodeLength + 3;
     std::string line_;
+    bool password_ = false;  // the line in progress writes or reads a password digit
     bool unsure_ = false;
     bool lastWasPassword_ = false;
 };
@@ -121,7 +125,10 @@ class ReceivedBytes {
         }
         replyNext_ = false;
         afterPurge_ = false;
-        token_ += byte;
+        // Only the head is kept: a token longer than it names no register.
+        if (token_.size() <= kHead) {
+            token_ += byte;
+        }
         if (token_.size() == kHead && isPasswordHead(token_, true)) {
             mode_ = Mode::EchoValue;
         }
