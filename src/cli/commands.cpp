@@ -169,6 +169,8 @@ const std::vector<CommandRow>& commandTable() {
         {"csv-export", Operand::TwoFiles, false, false, nullptr, nullptr},
         {"csv-import", Operand::ThreeFiles, false, false, nullptr, nullptr},
         {"diff", Operand::TwoFiles, false, false, nullptr, nullptr},
+        {"history", Operand::None, false, false, nullptr, nullptr},
+        {"bundle", Operand::TwoFiles, false, false, nullptr, nullptr},
     };
     return table;
 }
@@ -232,6 +234,9 @@ void checkInvocation(const Invocation& inv, const CommandRow& row) {
     }
     if (inv.skipBadRows && name != "csv-import") {
         throw UsageError(ru("Параметр --skip-bad-rows относится только к команде csv-import"));
+    }
+    if (inv.includePassword && name != "bundle") {
+        throw UsageError(ru("Параметр --include-password относится только к команде bundle"));
     }
     if (row.onePortOnly && inv.ports.size() > 1) {
         throw UsageError(ru("Команда " + name + " выполняется только на одном порту"));

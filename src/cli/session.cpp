@@ -106,6 +106,20 @@ int runOnFiles(const Invocation& inv, const CommandRow& row) {
     return static_cast<int>(result.status);
 }
 
+// The history's records, newest first; a record with a refused file is told on standard error
+// and listed as far as it reads.
+int listHistoryRecords(const Invocation& inv, const CommandRow& row) {
+    checkInvocation(inv, row);
+    const std::vector<HistoryEntry> entries = historyOf(inv);
+    for (const HistoryEntry& entry : entries) {
+        if (!entry.problem.empty() && !inv.json) {
+            writeOut(stderr, "orvelin9-cli: " + entry.name + ": " + entry.problem + "\n");
+        }
+    }
+    writeOut(stdout, historyLines(entries, inv.json));
+    return 0;
+}
+
 // The broadcast's question on the terminal, unless --yes; without a terminal it is refused.
 void confirmBroadcast(const Invocation& inv, const Prepared& prepared) {
     const BroadcastPlan plan = planBroadcast(prepared.recipients);
@@ -319,6 +333,9 @@ int runCommandLine(const QStringList& arguments) {
                 ru("Неизвестная команда " + inv.command + ". Справка: orvelin9-cli --help"));
         }
         if (!row->usesPort) {
+            if (row->name == std::string("history")) {
+                return listHistoryRecords(inv, *row);
+            }
             return isFileCommand(inv.command) ? runOnFiles(inv, *row) : listPorts(inv);
         }
         if (!row->run) {

@@ -56,15 +56,17 @@ class SentLines {
   public:
     char take(char byte) {
         if (endsLine(byte)) {
-            lastWasPassword_ = line_.size() == kHead && isPasswordHead(line_, true);
+            lastWasPassword_ = password_;
             line_.clear();
+            password_ = false;
             unsure_ = false;
             return byte;
         }
-        // Only the head is kept: what follows it is the value.
-        const bool secret = unsure_ || (line_.size() == kHead && isPasswordHead(line_, true));
+        // Only the head is kept, and judged once: what follows it is the value.
+        const bool secret = unsure_ || password_;
         if (line_.size() < kHead) {
             line_ += byte;
+            password_ = line_.size() == kHead && isPasswordHead(line_, true);
         }
         return secret && isDigit(byte) ? kMask : byte;
     }
@@ -72,6 +74,7 @@ class SentLines {
     // digits are masked up to its end.
     void unsure() {
         line_.clear();
+        password_ = false;
         unsure_ = true;
         lastWasPassword_ = true;
     }
@@ -81,6 +84,7 @@ class SentLines {
   private:
     static constexpr std::size_t kHead = device::kRegisterCodeLength + 3;
     std::string line_;
+    bool password_ = false;  // the line in progress writes or reads a password digit
     bool unsure_ = false;
     bool lastWasPassword_ = false;
 };
@@ -115,11 +119,16 @@ class ReceivedBytes {
             (replyNext_ || (afterPurge_ && sent_.lastWasPassword()))) {
             mode_ = Mode::Reply;
             replyStarted_ = false;
+            // After a purge the echo's tail may still come first: only the blank ends it.
+            unaligned_ = !replyNext_;
             return reply(byte);
         }
         replyNext_ = false;
         afterPurge_ = false;
-        token_ += byte;
+        // Only the head is kept: a token longer than it names no register.
+        if (token_.size() <= kHead) {
+            token_ += byte;
+        }
         if (token_.size() == kHead && isPasswordHead(token_, true)) {
             mode_ = Mode::EchoValue;
         }
@@ -135,7 +144,15 @@ class ReceivedBytes {
     void unsure() {
         mode_ = Mode::Reply;
         replyStarted_ = true;
+        unaligned_ = false;
         token_.clear();
+    }
+    // The program ended a line: an answer after a purge that never ended is over.
+    void programLineEnded() {
+        if (mode_ == Mode::Reply && unaligned_) {
+            mode_ = Mode::Token;
+            token_.clear();
+        }
     }
 
   private:
@@ -145,7 +162,7 @@ class ReceivedBytes {
     // The answer: its digits masked up to the blank that ends it (or a line end after it).
     char reply(char byte) {
         const bool lineEnd = byte == '\r' || byte == '\n';
-        if (byte == ' ' || (lineEnd && replyStarted_)) {
+        if (byte == ' ' || (lineEnd && replyStarted_ && !unaligned_)) {
             mode_ = Mode::Token;
             token_.clear();
             replyNext_ = false;
@@ -162,6 +179,7 @@ class ReceivedBytes {
     bool replyNext_ = false;
     bool afterPurge_ = false;
     bool replyStarted_ = false;
+    bool unaligned_ = false;
 };
 
 // One event line, "<ms> <word>[ <bytes>]", masked; false when it does not parse.
@@ -190,7 +208,11 @@ bool maskEvent(std::string_view line, SentLines& sent, ReceivedBytes& received, 
         return false;
     }
     for (char& byte : bytes) {
-        byte = word == ">" ? sent.take(byte) : received.take(byte);
+        if (word == "<") {
+            byte = received.take(byte);
+        } else if ((byte = sent.take(byte)) != kMask && endsLine(byte)) {
+            received.programLineEnded();
+        }
     }
     out.append(line.substr(0, wordEnd + 1));
     out += escapeTranscriptBytes(bytes);

@@ -87,6 +87,11 @@ TEST(TranscriptPort, NotesEveryByteAndEventWithItsTimeAsItHappens) {
                                         "710 < \\r01\\x20", "712 purge-all", "712 close"}));
     // The device got what the program sent.
     EXPECT_EQ(rig.port.bytes(), "A\r");
+#ifndef _WIN32
+    struct stat st {};  // the exchange holds the password: the file is the user's alone
+    ASSERT_EQ(::stat(rig.dir.path("t.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+#endif
     EXPECT_EQ(rig.port.dtrRaised, 1);
 }
 

@@ -22,7 +22,7 @@ struct HistoryRecords {
         HistoryRecord record = history.begin(operation, label);
         record.setPort("/dev/ttyUSB0", "/dev/serial/by-id/usb-gw-if00");
         ++now;
-        record.finish({"0", "Программирование завершено", {{"seconds", "12"}}, {}});
+        record.finish({"0", "Программирование\nзавершено", {{"seconds", "12"}}, {"+7900"}});
         return record.folder();
     }
 
