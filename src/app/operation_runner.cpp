@@ -245,6 +245,8 @@ void runSummarized(const OperationRunner::Operation& operation, OperationContext
     CountingPort port(outer.port);
     OperationContext ctx{port, outer.clock, outer.reader, outer.user, outer.workDir, outer.stop};
     const Millis start = ctx.clock.now();
+    // Where the command line would have found no port to open.
+    const bool openAtStart = port.isOpen();
     auto figures = [&] {
         summary.seconds = static_cast<double>(ctx.clock.now() - start) / 1000.0;
         summary.linesSent = port.lines();
@@ -257,6 +259,9 @@ void runSummarized(const OperationRunner::Operation& operation, OperationContext
     } catch (...) {
         Text message;
         summary.status = statusOfFailure(std::current_exception(), port, message);
+        if (!openAtStart && summary.status == ExitStatus::LineLost) {
+            summary.status = ExitStatus::PortUnavailable;
+        }
         if (!message.empty() || summary.message.empty()) {
             summary.message = message;
         }

@@ -448,6 +448,14 @@ TEST_F(OperationRunnerTest, ARecordsOutcomeIsTheCommandLinesStatusWithItsFigures
          },
          {"status 8\n", "message not saved\n"},
          {}},
+        // The device seemed absent on a port that was never open: no port, as the command
+        // line says when it cannot open one.
+        {{"clear-sim", nullptr, nullptr, false},
+         [](orv::OperationContext&) {
+             throw orv::Failure(orv::MessageKind::Error, "absent", orv::Outcome::DeviceTrouble);
+         },
+         {"status 2\n", "message absent\n"},
+         {}},
         {write,
          [](orv::OperationContext&) { throw orv::Stopped("stopped"); },
          {"status 5\n", "message stopped\n"},
