@@ -25,6 +25,7 @@
 #include "app/main_window.h"
 #include "app/operation_runner.h"
 #include "app/settings_history.h"
+#include "app/widgets/status_line.h"
 #include "base/platform.h"
 #include "operations/programming.h"
 #include "records/history.h"
@@ -222,6 +223,10 @@ TEST_F(HistoryWindowTest, ARecordOpensIntoTheWindowAsOneStepOfUndo) {
         EXPECT_TRUE(form.record() == (c.opens ? written : before));
         EXPECT_EQ(form.history().stack().count(), c.opens ? 1 : 0);
     }
+    // The status bar names the record's configuration as the settings' source.
+    EXPECT_EQ(
+        form.statusLine().sourceText(),
+        QString::fromStdString(std::filesystem::path(write).filename().string() + "/record.cfg"));
     form.history().stack().undo();
     EXPECT_TRUE(form.record() == before);
 }

@@ -254,7 +254,7 @@ bool HistoryWindow::openChosen() {
                     QStringLiteral("В записи нет конфигурации (record.cfg)."));
         return false;
     }
-    return main_.openConfiguration(path, utf8(e.name));
+    return main_.openConfiguration(path, utf8(e.name + "/" + kHistoryRecordFile));
 }
 
 void HistoryWindow::exportChosen() {
