@@ -38,6 +38,9 @@ set(ORV_CORE_SOURCES
   records/file_comparison.cpp
   records/transcript.cpp
   records/history.cpp
+  records/run_outcome.cpp
+  records/history_list.cpp
+  records/password_mask.cpp
 )
 
 # The core's few calls on the operating system, one implementation per system.
@@ -50,4 +53,10 @@ set(ORV_CORE_CSV_SOURCES
   records/csv_reader.cpp
   records/number_lists_csv.cpp
   records/recipients_csv.cpp
+)
+
+# The support bundle of a history record, a .tar.gz made by libarchive (Debian's
+# libarchive-dev): built where the library is, so not in the Windows build of the core.
+set(ORV_CORE_ARCHIVE_SOURCES
+  records/support_bundle.cpp
 )

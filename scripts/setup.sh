@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl1-mesa-dev
   libgtest-dev googletest
   libcsv-dev                                             # the CSV files of number lists and recipients
+  libarchive-dev                                         # the support bundle of a history record
   qt6-translations-l10n
   xvfb xauth fonts-dejavu-core fonts-liberation          # scripts/run.sh without a display
   clang-format                                           # CI's formatting check

@@ -11,8 +11,9 @@ target_include_directories(orv_test_support PUBLIC ${ORV_TESTS_DIR}/support)
 
 file(GLOB ORV_CORE_TEST_SOURCES CONFIGURE_DEPENDS ${ORV_TESTS_DIR}/core/*.cpp)
 if(WIN32)
-  # The CSV unit is not in the Windows build of the core.
+  # The CSV unit and the support bundle are not in the Windows build of the core.
   list(FILTER ORV_CORE_TEST_SOURCES EXCLUDE REGEX "csv[a-z_]*_test\\.cpp$")
+  list(FILTER ORV_CORE_TEST_SOURCES EXCLUDE REGEX "support_bundle_test\\.cpp$")
 endif()
 add_executable(orv_core_tests ${ORV_CORE_TEST_SOURCES})
 target_link_libraries(orv_core_tests PRIVATE orv_test_support GTest::gtest_main)

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/main_window.h"
@@ -53,9 +54,18 @@ void TForm1::N7Click() {
         return;
     }
     auto written = std::make_shared<const orv::SettingsRecord>(settings);
+    orv::ui::RecordedAs recorded{"write", written, nullptr, true};
+    recorded.windowBefore = std::make_shared<const orv::SettingsRecord>(sourceRecord_);
+    recorded.deviceBefore = deviceKnown_;
     runner_->runOperation(
-        [written](orv::OperationContext& ctx) { orv::writeProgramming(ctx, *written); }, {},
-        {"write", written, nullptr, true});
+        [written](orv::OperationContext& ctx) { orv::writeProgramming(ctx, *written); },
+        [this, written](std::exception_ptr error) {
+            // The device holds exactly what was written.
+            if (!error) {
+                deviceKnown_ = written;
+            }
+        },
+        recorded);
 }
 
 void TForm1::N2Click() {
@@ -75,6 +85,7 @@ void TForm1::N2Click() {
 }
 
 void TForm1::takeReadBack(const orv::SettingsRecord& read) {
+    deviceKnown_ = std::make_shared<const orv::SettingsRecord>(read);
     const bool changed =
         history().replace(QStringLiteral("Чтение программирования"), [&] { setRecord(read); });
     setSource(QStringLiteral("Устройство"));
@@ -95,19 +106,31 @@ void TForm1::CompareWithDeviceClick() {
         return;
     }
     auto differences = std::make_shared<orv::Differences>();
+    auto device = std::make_shared<std::optional<orv::SettingsRecord>>();
+    orv::ui::RecordedAs recorded{"check", std::make_shared<const orv::SettingsRecord>(settings),
+                                 nullptr, false};
+    recorded.summarize = [differences, words = windowWords()](orv::RunSummary& summary,
+                                                              const orv::Port&) {
+        summary.differences = orv::differenceCount(*differences);
+        summary.message = orv::describeDifferences(*differences, words);
+        summary.status = differences->none() ? orv::ExitStatus::Done : orv::ExitStatus::Differs;
+    };
     runner_->runOperation(
-        [settings, differences](orv::OperationContext& ctx) {
-            *differences = orv::compareWithDevice(ctx, settings);
+        [settings, differences, device](orv::OperationContext& ctx) {
+            *differences = orv::compareWithDevice(ctx, settings, device.get());
         },
-        [this, differences](std::exception_ptr error) {
+        [this, differences, device](std::exception_ptr error) {
             if (error) {
                 return;
+            }
+            if (*device) {
+                deviceKnown_ = std::make_shared<const orv::SettingsRecord>(**device);
             }
             orv::ui::showMessage(
                 this, differences->none() ? QMessageBox::Information : QMessageBox::Warning,
                 toQString(orv::describeDifferences(*differences, windowWords())));
         },
-        {"check", std::make_shared<const orv::SettingsRecord>(settings), nullptr, false});
+        recorded);
 }
 
 void TForm1::Sim1Click() {
@@ -119,8 +142,13 @@ void TForm1::Sim1Click() {
 }
 
 void TForm1::Button1Click() {
-    runner_->runOperation([](orv::OperationContext& ctx) { orv::queryClir(ctx); }, {},
-                          {"clir", nullptr, nullptr, false});
+    auto outcome = std::make_shared<orv::Outcome>(orv::Outcome::Done);
+    orv::ui::RecordedAs recorded{"clir", nullptr, nullptr, false};
+    recorded.summarize = [outcome](orv::RunSummary& summary, const orv::Port&) {
+        summary.status = orv::statusOf(*outcome);
+    };
+    runner_->runOperation([outcome](orv::OperationContext& ctx) { *outcome = orv::queryClir(ctx); },
+                          {}, recorded);
 }
 
 void TForm1::N11Click() {
@@ -187,8 +215,18 @@ void TForm1::broadcast(const std::vector<orv::Text>& lines, const orv::Recipient
         orv::BroadcastReport report;
         orv::MessageKind kind = orv::MessageKind::Information;
         orv::Text text;
+        std::exception_ptr failure;  // what ended a run that had begun sending
     };
     auto ending = std::make_shared<Ending>();
+    // Its record keeps the figures and the numbers not reached, as the command line's does.
+    orv::ui::RecordedAs recorded{"sms", nullptr, nullptr, false};
+    recorded.summarize = [ending](orv::RunSummary& summary, const orv::Port& port) {
+        summary.message = ending->text;
+        orv::tallyBroadcast(ending->report, summary);
+        if (ending->failure) {
+            summary.status = orv::statusOfFailure(ending->failure, port, summary.message);
+        }
+    };
     runner_->runOperation(
         [lines, recipients, ending](orv::OperationContext& ctx) {
             try {
@@ -200,6 +238,7 @@ void TForm1::broadcast(const std::vector<orv::Text>& lines, const orv::Recipient
                 }
                 ending->kind = failure.kind();
                 ending->text = failure.text();
+                ending->failure = std::current_exception();
             }
         },
         [this, lines, ending](std::exception_ptr error) {
@@ -216,7 +255,7 @@ void TForm1::broadcast(const std::vector<orv::Text>& lines, const orv::Recipient
             }
             showBroadcastReport(lines, ending->report, ending->kind, ending->text);
         },
-        {"sms", nullptr, nullptr, false});
+        recorded);
 }
 
 void TForm1::showBroadcastReport(const std::vector<orv::Text>& lines,

@@ -81,6 +81,7 @@ TForm1::TForm1(orv::Link* link, orv::ui::OperationRunner* runner, QWidget* paren
 
     portKeeper_ =
         new orv::ui::PortKeeper(*this, portFlags_, *runner_, *link_, orv::ui::defaultPortList());
+    runner_->setPortKeeper(portKeeper_);
     activation_ = new orv::ui::ActivationTracker(this);
     connect(activation_, &orv::ui::ActivationTracker::activated, this, &TForm1::onActivated);
 
@@ -429,17 +430,23 @@ void TForm1::N4Click() {
     if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) {
         return;
     }
-    // Paths go to the core in UTF-8 on every system (base/platform.h).
     const QString path = OpenDialog1->selectedFiles().constFirst();
+    openConfiguration(path, QFileInfo(path).fileName());
+}
+
+bool TForm1::openConfiguration(const QString& path, const QString& shownName) {
+    // Paths go to the core in UTF-8 on every system (base/platform.h).
     // One step of undo; a load that fails changes nothing and keeps none.
-    if (orv::ui::runCommand(this, [&] {
+    if (!orv::ui::runCommand(this, [&] {
             history_->replace(QStringLiteral("Открыть"), [&] {
                 loadFile(path.toUtf8().toStdString(), toText(QDir::toNativeSeparators(path)));
             });
         })) {
-        setSource(QFileInfo(path).fileName());
-        status_->setOutcome(QStringLiteral("Открыт файл %1").arg(QFileInfo(path).fileName()));
+        return false;
     }
+    setSource(shownName);
+    status_->setOutcome(QStringLiteral("Открыт файл %1").arg(shownName));
+    return true;
 }
 
 void TForm1::N5Click() {

@@ -28,6 +28,7 @@ class PortList;
 
 namespace orv::ui {
 class ActivationTracker;
+class HistoryWindow;
 class PortKeeper;
 class SettingsHistory;
 class StatusLine;
@@ -57,6 +58,9 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     // LoadFromFile into the window. A file that fails to load changes nothing: the window keeps
     // the settings it had, and the failure goes on to the caller.
     void loadFile(const std::string& path, const orv::Text& shownName);
+    // "Открыть" of the file at `path`: one step of undo, the status bar's source `shownName`. A
+    // file that is refused is told and changes nothing; false then.
+    bool openConfiguration(const QString& path, const QString& shownName);
     // SaveData of the window's settings record.
     void saveFile(const std::string& path);
 
@@ -69,9 +73,12 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     // The undo and redo of the settings, and the status bar.
     orv::ui::SettingsHistory& history() { return *history_; }
     orv::ui::StatusLine& statusLine() { return *status_; }
+    // The window of "История операций…"; null until it was first shown.
+    orv::ui::HistoryWindow* historyWindow() const { return historyWindow_; }
 
     // What a read programming that went through does with the record it read: the window takes
-    // it as one step of undo, and the status bar says whether the window changed.
+    // it as one step of undo, the status bar says whether the window changed, and it is the
+    // device's last known contents, which the next write's record keeps.
     void takeReadBack(const orv::SettingsRecord& read);
     // "Создать": the defaults, one step of undo.
     void createDefaults();
@@ -163,6 +170,9 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     void ExportNumbersClick();    // "Экспорт номеров в CSV…"
     void ImportNumbersClick();    // "Импорт номеров из CSV…"
     void CompareWithFileClick();  // "Сравнить с файлом…"
+    // "История операций…": the records of the device operations, in a window beside this one
+    // (dialogs/history_window.*), made when first asked for.
+    void OperationHistoryClick();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -228,8 +238,12 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     TForm4* progress_ = nullptr;
     orv::ui::SettingsHistory* history_ = nullptr;
     orv::ui::StatusLine* status_ = nullptr;
+    orv::ui::HistoryWindow* historyWindow_ = nullptr;
     QString source_;                    // where the settings shown came from
     orv::SettingsRecord sourceRecord_;  // and what they were there
+    // What the device held when a read, a check or a write last succeeded in this run; none
+    // before.
+    std::shared_ptr<const orv::SettingsRecord> deviceKnown_;
     bool workingStateLoaded_ = false;
     int fieldEdits_ = 0;  // edits of a field ended so far (by leaving it)
 };

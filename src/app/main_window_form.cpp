@@ -204,6 +204,9 @@ void MainForm::buildMenu(QMainWindow* window) {
     Redo = item(N1, "Redo", QStringLiteral("Повторить"), QKeySequence(Qt::CTRL | Qt::Key_Y));
     Redo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    N1->addSeparator();
+    OperationHistory =
+        item(N1, "OperationHistory", QStringLiteral("История операций…"), QKeySequence());
 
     N3 = menu("N3", QStringLiteral("Программирование"));
     N7 = item(N3, "N7", QStringLiteral("Записать программирование"), QKeySequence(Qt::Key_F5));

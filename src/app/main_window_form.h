@@ -47,13 +47,15 @@ struct MainForm {
     QAction* CompareWithFile = nullptr;  // "Сравнить с файлом…"
     QAction* Undo = nullptr;             // "Отменить", Ctrl+Z
     QAction* Redo = nullptr;             // "Повторить", Ctrl+Y and Ctrl+Shift+Z
-    QMenu* N3 = nullptr;                 // "Программирование"
-    QAction* N7 = nullptr;               // "Записать программирование"
-    QAction* Sim1 = nullptr;             // "Очистка Sim-карты"
-    QAction* N2 = nullptr;               // "Чтение программирования"
-    QAction* N12 = nullptr;              // "Сверить с устройством"
-    QAction* N8 = nullptr;               // "Настройки программирования"
-    QMenu* N9 = nullptr;                 // "Передача данных"
+    // After a separator: the records the device operations left.
+    QAction* OperationHistory = nullptr;  // "История операций…"
+    QMenu* N3 = nullptr;                  // "Программирование"
+    QAction* N7 = nullptr;                // "Записать программирование"
+    QAction* Sim1 = nullptr;              // "Очистка Sim-карты"
+    QAction* N2 = nullptr;                // "Чтение программирования"
+    QAction* N12 = nullptr;               // "Сверить с устройством"
+    QAction* N8 = nullptr;                // "Настройки программирования"
+    QMenu* N9 = nullptr;                  // "Передача данных"
     QAction* N11 = nullptr;  // "Переход в режим передачи данных"
     QAction* N10 = nullptr;  // "О программе..."
 

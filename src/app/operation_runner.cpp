@@ -15,7 +15,9 @@
 
 #include "app/dialogs/progress_window.h"
 #include "app/messages.h"
+#include "app/port_keeper.h"
 #include "app/text_bridge.h"
+#include "link/counting_port.h"
 #include "link/link.h"
 #include "link/queued_call.h"
 #include "records/transcript.h"
@@ -94,6 +96,7 @@ class OperationRunner::User : public OperationUser {
     }
 
     void tell(MessageKind kind, const Text& text, MessageButtons buttons) override {
+        told = text;
         auto closed = std::make_shared<bool>(false);
         {
             std::lock_guard<std::mutex> lock(gate_->mutex);
@@ -122,6 +125,9 @@ class OperationRunner::User : public OperationUser {
             throw SilentAbort();
         }
     }
+
+    // The last message the operation told: the message of a run that ended without a failure.
+    Text told;
 
   private:
     template <typename F>
@@ -207,34 +213,70 @@ std::exception_ptr OperationRunner::runAndWait(Job job) {
 }
 
 void OperationRunner::setHistoryFolder(const std::string& dataFolder, const std::string& version) {
+    historyDataFolder_ = dataFolder;
     history_ = std::make_shared<History>(
         dataFolder, [] { return std::time(nullptr); }, version);
 }
 
+void OperationRunner::setPortKeeper(PortKeeper* keeper) {
+    portKeeper_ = keeper;
+}
+
 namespace {
 
-// How the operation ended, as its record keeps it.
-HistoryOutcome recordedOutcome(std::exception_ptr error) {
-    HistoryOutcome outcome;
-    outcome.status = error ? "failed" : "done";
-    if (error) {
-        try {
-            std::rethrow_exception(error);
-        } catch (const Failure& failure) {
-            outcome.message = cp1251::toUtf8(failure.text());
-        } catch (const SilentAbort&) {
-            outcome.status = "interrupted";
-        } catch (...) {
-        }
+// What a record keeps as the operation begins: the configuration it writes or checks, and
+// beside a write what was there before.
+void recordBeginning(const RecordedAs& recorded, HistoryRecord& record) {
+    if (recorded.written) {
+        record.saveConfiguration(*recorded.written);
     }
-    return outcome;
+    if (recorded.windowBefore) {
+        record.saveConfigurationAs(kWindowBeforeFile, *recorded.windowBefore);
+    }
+    if (recorded.deviceBefore) {
+        record.saveConfigurationAs(kDeviceBeforeFile, *recorded.deviceBefore);
+    }
+}
+
+// The operation over the port that counts its lines; how it ended goes into `summary` as the
+// command line tells it. Its exception goes on.
+void runSummarized(const OperationRunner::Operation& operation, OperationContext& outer,
+                   const RecordedAs& recorded, RunSummary& summary) {
+    CountingPort port(outer.port);
+    OperationContext ctx{port, outer.clock, outer.reader, outer.user, outer.workDir, outer.stop};
+    const Millis start = ctx.clock.now();
+    // Where the command line would have found no port to open.
+    const bool openAtStart = port.isOpen();
+    auto figures = [&] {
+        summary.seconds = static_cast<double>(ctx.clock.now() - start) / 1000.0;
+        summary.linesSent = port.lines();
+    };
+    try {
+        operation(ctx);
+        if (recorded.summarize) {
+            recorded.summarize(summary, port);
+        }
+    } catch (...) {
+        Text message;
+        summary.status = statusOfFailure(std::current_exception(), port, message);
+        if (!openAtStart && summary.status == ExitStatus::LineLost) {
+            summary.status = ExitStatus::PortUnavailable;
+        }
+        if (!message.empty() || summary.message.empty()) {
+            summary.message = message;
+        }
+        figures();
+        throw;
+    }
+    figures();
 }
 
 // The operation on the link thread, behind the transcripts asked for, with what its record
 // keeps as it goes.
 void runRecorded(const OperationRunner::Operation& operation, LinkContext& ctx, OperationUser& user,
-                 const std::string& dir, const StopRequest* stop, const std::string& transcriptFile,
-                 const RecordedAs& recorded, HistoryRecord& record) {
+                 const Text& told, const std::string& dir, const StopRequest* stop,
+                 const std::string& transcriptFile, const RecordedAs& recorded,
+                 HistoryRecord& record, RunSummary& summary) {
     std::optional<TranscriptPort> kept;
     if (record.ok()) {
         kept.emplace(ctx.port(), ctx.clock(), record.transcriptPath(), std::string());
@@ -245,9 +287,7 @@ void runRecorded(const OperationRunner::Operation& operation, LinkContext& ctx, 
         transcript.emplace(inner, ctx.clock(), transcriptFile, std::string());
     }
     Port& port = transcript ? static_cast<Port&>(*transcript) : inner;
-    if (recorded.written) {
-        record.saveConfiguration(*recorded.written);
-    }
+    recordBeginning(recorded, record);
     // Characters the terminal left in the device's line buffer would run into the operation's
     // first command: that line is ended first, its answer discarded.
     ctx.typedLine().end(port, ctx.clock());
@@ -255,12 +295,15 @@ void runRecorded(const OperationRunner::Operation& operation, LinkContext& ctx, 
     const std::string commandList =
         dir.empty() ? std::string(kCommandListFile) : dir + "/" + kCommandListFile;
     try {
-        operation(context);
+        runSummarized(operation, context, recorded, summary);
     } catch (...) {
         if (recorded.commandList) {
             record.copyCommandList(commandList);
         }
         throw;
+    }
+    if (summary.message.empty()) {
+        summary.message = told;
     }
     if (recorded.commandList) {
         record.copyCommandList(commandList);
@@ -279,26 +322,46 @@ void OperationRunner::runOperation(Operation operation, Done finish, RecordedAs 
     auto record = std::make_shared<HistoryRecord>();
     if (history_ && !recorded.operation.empty()) {
         *record = history_->begin(recorded.operation, std::string());
+        if (portKeeper_ && portKeeper_->openName()) {
+            const Text& port = *portKeeper_->openName();
+            record->setPort(cp1251::toUtf8(port),
+                            cp1251::toUtf8(stableNameOf(portKeeper_->portList().ports(), port)));
+        }
     }
+    auto summary = std::make_shared<RunSummary>();
+    runningRecord_ = record->folder();
     // Both halves hold the history, which the record writes to, until the record is finished.
     run(
         [runner = QPointer<OperationRunner>(this), gate = gate_, &link, dir = workDir_, stop,
          transcriptFile = transcriptFile_, operation = std::move(operation),
-         recorded = std::move(recorded), record, history = history_](LinkContext& ctx) {
+         recorded = std::move(recorded), record, summary, history = history_](LinkContext& ctx) {
             User user(runner, gate, link);
-            runRecorded(operation, ctx, user, dir, stop.get(), transcriptFile, recorded, *record);
+            try {
+                runRecorded(operation, ctx, user, user.told, dir, stop.get(), transcriptFile,
+                            recorded, *record, *summary);
+            } catch (...) {
+                // Ended before the operation began (the line the terminal left open).
+                if (summary->status == ExitStatus::Done) {
+                    summary->status =
+                        statusOfFailure(std::current_exception(), ctx.port(), summary->message);
+                }
+                throw;
+            }
         },
-        [this, stop, record, history = history_,
+        [this, stop, record, summary, history = history_,
          finish = std::move(finish)](std::exception_ptr error) {
             if (stop_ == stop) {
                 stop_.reset();
+            }
+            if (runningRecord_ == record->folder()) {
+                runningRecord_.clear();
             }
             closeStopQuestion();
             // A progress window that stays after a failure says nothing more.
             if (progressWindow()) {
                 progressWindow()->clearStatus();
             }
-            record->finish(recordedOutcome(error));
+            record->finish(historyOutcome(*summary));
             QString ended = outcomeLine(error);
             if (const std::string problem = history ? history->takeProblem() : std::string();
                 !problem.empty()) {

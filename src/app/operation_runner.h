@@ -25,9 +25,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "operations/operation.h"
 #include "records/history.h"
+#include "records/run_outcome.h"
 #include "settings/settings_record.h"
 
 class TForm4;
@@ -39,12 +41,29 @@ class LinkContext;
 
 namespace orv::ui {
 
+class PortKeeper;
+
 // What a device operation's history record keeps besides its transcript, "1.txt" and outcome.
 struct RecordedAs {
+    RecordedAs() = default;
+    RecordedAs(std::string operation, std::shared_ptr<const SettingsRecord> written,
+               std::shared_ptr<const SettingsRecord> read, bool commandList)
+        : operation(std::move(operation)),
+          written(std::move(written)),
+          read(std::move(read)),
+          commandList(commandList) {}
+
     std::string operation;                          // the record's word; none when empty
     std::shared_ptr<const SettingsRecord> written;  // kept as the operation begins
     std::shared_ptr<const SettingsRecord> read;     // kept once the operation has succeeded
     bool commandList = false;                       // the operation writes "1.txt"
+    // A write's record also keeps what was there before: the window's record as it stood when
+    // it was last opened, read, created or saved, and the device's last known contents.
+    std::shared_ptr<const SettingsRecord> windowBefore;
+    std::shared_ptr<const SettingsRecord> deviceBefore;
+    // What the operation's own result adds to how it ended (a check's differences, a
+    // broadcast's recipients), on the link thread once it has ended without an exception.
+    std::function<void(RunSummary&, const Port&)> summarize;
 };
 
 class OperationRunner : public QObject {
@@ -117,6 +136,13 @@ class OperationRunner : public QObject {
     // The data folder whose history the device operations write their records to; none until
     // set. A history that cannot be written is told once, in the line operationEnded gives.
     void setHistoryFolder(const std::string& dataFolder, const std::string& version);
+    // That data folder; empty while none is set.
+    const std::string& historyDataFolder() const { return historyDataFolder_; }
+    // The record of the operation that runs now; empty when none runs or it has no record.
+    const std::string& runningRecord() const { return runningRecord_; }
+    // Where the records learn the port: the one open as an operation begins, with its stable
+    // name when the system lists one.
+    void setPortKeeper(PortKeeper* keeper);
 
     // Shows what ended an operation: a Failure in a box of its kind, nothing for a SilentAbort,
     // an error box for anything else.
@@ -155,6 +181,9 @@ class OperationRunner : public QObject {
     std::string workDir_;
     std::string transcriptFile_;
     std::shared_ptr<History> history_;
+    std::string historyDataFolder_;
+    std::string runningRecord_;
+    QPointer<PortKeeper> portKeeper_;
     int running_ = 0;
     bool onStandardError_ = false;
 

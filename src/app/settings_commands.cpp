@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include "app/dialogs/history_window.h"
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/phone_table.h"
@@ -137,6 +138,7 @@ void TForm1::setUpHistory(bool workingStateLoaded) {
     connect(ExportNumbers, &QAction::triggered, this, &TForm1::ExportNumbersClick);
     connect(ImportNumbers, &QAction::triggered, this, &TForm1::ImportNumbersClick);
     connect(CompareWithFile, &QAction::triggered, this, &TForm1::CompareWithFileClick);
+    connect(OperationHistory, &QAction::triggered, this, &TForm1::OperationHistoryClick);
 
     history_->reset();
     setSource(workingStateLoaded ? QString::fromLatin1(orv::kWorkingStateShownName)
@@ -267,4 +269,11 @@ void TForm1::CompareWithFileClick() {
     }
     const QString path = OpenDialog1->selectedFiles().constFirst();
     compareWithFile(path.toUtf8().toStdString(), toText(QDir::toNativeSeparators(path)));
+}
+
+void TForm1::OperationHistoryClick() {
+    if (!historyWindow_) {
+        historyWindow_ = new orv::ui::HistoryWindow(*this, *runner_, this);
+    }
+    historyWindow_->showHistory();
 }

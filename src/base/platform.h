@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ class InputFile {
     int status(FileStatus& status) const;
     // Reads up to `size` bytes: how many, 0 at the end, or -1 with the error number in `error`.
     long long read(char* buffer, std::size_t size, int& error);
+    // Moves to `offset` bytes from the start: 0, or the error number.
+    int seek(std::uint64_t offset);
 
   private:
     int fd_ = -1;  // the C runtime's descriptor, on either system
@@ -56,11 +59,25 @@ bool opensForReadWrite(const std::string& path);
 // it goes, so that the link stays a link. `path` itself where it is no link.
 std::string saveTarget(const std::string& path);
 
+// Who may read a file the program writes: anyone the usual permissions let, or its owner alone
+// (0600 on POSIX; Windows keeps its usual rights, the user's profile being private already).
+enum class FileAccess { Usual, OwnerOnly };
+
 // Writes `data` into a new file beside `target` and puts it in the target's place in one step,
-// so that a crash or a full disk during the write leaves the old file whole. An existing
-// target's permissions are kept; a new file gets the usual ones. 0, or the error number; a
-// failed replacement leaves no new file behind.
-int replaceFile(const std::string& target, const std::string& data);
+// so that a crash or a full disk during the write leaves the old file whole. With Usual an
+// existing target's permissions are kept and a new file gets the usual ones; OwnerOnly makes it
+// the owner's alone whatever it was. 0, or the error number; a failed replacement leaves no new
+// file behind.
+int replaceFile(const std::string& target, const std::string& data,
+                FileAccess access = FileAccess::Usual);
+
+// Opens a file for writing as std::fopen does with "wb" (or "ab" when `append`), created with
+// the given access when missing (OwnerOnly also narrows an existing file). Null with errno set
+// on failure.
+std::FILE* openForWriting(const std::string& path, bool append, FileAccess access);
+
+// Whether the path itself is a symbolic link (never on Windows).
+bool isSymbolicLink(const std::string& path);
 
 // Makes a folder only its owner may enter (0700 on POSIX). 0, or the error number: EEXIST when
 // the name is taken, which makes the call a test-and-set between programs.

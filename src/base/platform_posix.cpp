@@ -88,6 +88,10 @@ long long InputFile::read(char* buffer, std::size_t size, int& error) {
     }
 }
 
+int InputFile::seek(std::uint64_t offset) {
+    return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0 ? errno : 0;
+}
+
 bool mayWrite(const std::string& path) {
     return ::access(path.c_str(), W_OK) == 0;
 }
@@ -124,7 +128,7 @@ std::string saveTarget(const std::string& path) {
     return current;
 }
 
-int replaceFile(const std::string& target, const std::string& data) {
+int replaceFile(const std::string& target, const std::string& data, FileAccess access) {
     std::string temp = target + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {
@@ -133,7 +137,9 @@ int replaceFile(const std::string& target, const std::string& data) {
     // Keep the permissions an existing file had; a new file gets the usual ones.
     struct stat st {};
     mode_t mode = 0666;
-    if (::stat(target.c_str(), &st) == 0) {
+    if (access == FileAccess::OwnerOnly) {
+        mode = 0600;
+    } else if (::stat(target.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
     } else {
         mode_t mask = ::umask(0);
@@ -153,6 +159,30 @@ int replaceFile(const std::string& target, const std::string& data) {
         return error;
     }
     return 0;
+}
+
+std::FILE* openForWriting(const std::string& path, bool append, FileAccess access) {
+    const mode_t mode = access == FileAccess::OwnerOnly ? 0600 : 0666;
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), mode);
+    if (fd < 0) {
+        return nullptr;
+    }
+    if (access == FileAccess::OwnerOnly) {
+        ::fchmod(fd, 0600);
+    }
+    std::FILE* file = ::fdopen(fd, append ? "ab" : "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+bool isSymbolicLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 int makePrivateDirectory(const std::string& path) {

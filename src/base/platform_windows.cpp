@@ -114,6 +114,10 @@ long long InputFile::read(char* buffer, std::size_t size, int& error) {
     return n;
 }
 
+int InputFile::seek(std::uint64_t offset) {
+    return _lseeki64(fd_, static_cast<__int64>(offset), SEEK_SET) < 0 ? errno : 0;
+}
+
 bool mayWrite(const std::string& path) {
     const std::wstring name = wide(path);
     return !readOnlyAttribute(name) && _waccess(name.c_str(), 2) == 0;
@@ -134,7 +138,7 @@ std::string saveTarget(const std::string& path) {
     return path;
 }
 
-int replaceFile(const std::string& target, const std::string& data) {
+int replaceFile(const std::string& target, const std::string& data, FileAccess) {
     const std::wstring name = wide(target);
     std::wstring temp;
     int fd = -1;
@@ -182,6 +186,14 @@ int replaceFile(const std::string& target, const std::string& data) {
         _wunlink(temp.c_str());
     }
     return error;
+}
+
+std::FILE* openForWriting(const std::string& path, bool append, FileAccess) {
+    return _wfopen(wide(path).c_str(), append ? L"ab" : L"wb");
+}
+
+bool isSymbolicLink(const std::string&) {
+    return false;
 }
 
 int makePrivateDirectory(const std::string& path) {

@@ -1,6 +1,7 @@
 #include "base/regular_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "base/platform.h"
@@ -55,11 +56,9 @@ FileRefused tooLarge(const std::string& path, const FileBound& bound) {
                                             ", а " + bound.kind + " не бывает таким большим."));
 }
 
-}  // namespace
-
-std::string readRegularFile(const std::string& path, const FileBound& bound) {
-    // Judged before it is opened: opening a device can act on it, opening a named pipe can wait
-    // for a writer.
+// Judged before it is opened: opening a device can act on it, opening a named pipe can wait
+// for a writer. Returns the size the system tells.
+std::uint64_t checkRegular(const std::string& path) {
     platform::FileStatus st;
     if (const int error = platform::fileStatus(path, st)) {
         throw cannotOpen(path, FileRefused::Reason::CannotOpen, error);
@@ -67,27 +66,31 @@ std::string readRegularFile(const std::string& path, const FileBound& bound) {
     if (st.kind != platform::FileKind::Regular) {
         throw notRegular(path, st.kind);
     }
-    if (st.size > bound.bytes) {
-        throw tooLarge(path, bound);
-    }
-    // The name may have been given to something else meanwhile: what was opened is judged
-    // again, and the opening itself does not wait.
-    platform::InputFile file(path);
+    return st.size;
+}
+
+// The name may have been given to something else meanwhile: what was opened is judged again,
+// and the opening itself does not wait. Returns the size of what was opened.
+std::uint64_t checkOpened(const std::string& path, const platform::InputFile& file) {
     if (file.openError() != 0) {
         throw cannotOpen(path, FileRefused::Reason::CannotOpen, file.openError());
     }
+    platform::FileStatus st;
     if (const int error = file.status(st)) {
         throw cannotOpen(path, FileRefused::Reason::ReadFailed, error);
     }
     if (st.kind != platform::FileKind::Regular) {
         throw notRegular(path, st.kind);
     }
-    // A file that grows while it is read, or whose size the system does not tell (such as the
-    // files of /proc), is still read no further than one byte past the bound.
-    std::string content;
+    return st.size;
+}
+
+// Reads on until the end or until `most` bytes are in `content`.
+void readUpTo(const std::string& path, platform::InputFile& file, std::size_t most,
+              std::string& content) {
     char buffer[16384];
-    while (content.size() <= bound.bytes) {
-        const std::size_t want = std::min(sizeof buffer, bound.bytes + 1 - content.size());
+    while (content.size() < most) {
+        const std::size_t want = std::min(sizeof buffer, most - content.size());
         int error = 0;
         const long long n = file.read(buffer, want, error);
         if (n < 0) {
@@ -97,9 +100,37 @@ std::string readRegularFile(const std::string& path, const FileBound& bound) {
             break;
         content.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+}  // namespace
+
+std::string readRegularFile(const std::string& path, const FileBound& bound) {
+    if (checkRegular(path) > bound.bytes) {
+        throw tooLarge(path, bound);
+    }
+    platform::InputFile file(path);
+    checkOpened(path, file);
+    // A file that grows while it is read, or whose size the system does not tell (such as the
+    // files of /proc), is still read no further than one byte past the bound.
+    std::string content;
+    readUpTo(path, file, bound.bytes + 1, content);
     if (content.size() > bound.bytes) {
         throw tooLarge(path, bound);
     }
+    return content;
+}
+
+std::string readRegularFileTail(const std::string& path, std::size_t maxBytes) {
+    checkRegular(path);
+    platform::InputFile file(path);
+    const std::uint64_t size = checkOpened(path, file);
+    if (size > maxBytes) {
+        if (const int error = file.seek(size - maxBytes)) {
+            throw cannotOpen(path, FileRefused::Reason::ReadFailed, error);
+        }
+    }
+    std::string content;
+    readUpTo(path, file, maxBytes, content);
     return content;
 }
 

@@ -53,6 +53,11 @@ class FileRefused : public Failure {
 // bytes. Never blocks on the file itself and never reads past the bound. Throws FileRefused.
 std::string readRegularFile(const std::string& path, const FileBound& bound);
 
+// The last `maxBytes` bytes of a regular file, all of it when it is shorter, without reading
+// what comes before them (a transcript of 50 MB is shown by its end). Refused as
+// readRegularFile refuses, but never for its size.
+std::string readRegularFileTail(const std::string& path, std::size_t maxBytes);
+
 // True when the path names something that exists but is not a regular file (a link is
 // followed): the start-up reads such a "config.bak" only to tell the user why it is not taken.
 bool isOtherThanRegularFile(const std::string& path);

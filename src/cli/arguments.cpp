@@ -52,6 +52,9 @@ bool* flagOption(Invocation& inv, const std::string& name) {
     if (name == "--skip-bad-rows") {
         return &inv.skipBadRows;
     }
+    if (name == "--include-password") {
+        return &inv.includePassword;
+    }
     return nullptr;
 }
 
@@ -131,7 +134,13 @@ Text helpText() {
         "                               строками, которые нельзя взять, не принимается,\n"
         "                               с --skip-bad-rows берётся без них\n"
         "  diff A.cfg B.cfg             сравнение двух файлов конфигурации\n"
-        "  Команды csv-export, csv-import и diff работают с файлами и порт не используют.\n"
+        "  history                      записи истории операций в папке данных, новые первыми:\n"
+        "                               начало, операция, порт, метка, код, запись\n"
+        "  bundle ЗАПИСЬ ВЫХОД.tar.gz [--include-password]\n"
+        "                               архив записи истории для поддержки; цифры пароля\n"
+        "                               в нём заменены на \"*\", с --include-password нет\n"
+        "  Команды csv-export, csv-import, diff, history и bundle работают с файлами и порт\n"
+        "  не используют.\n"
         "\n"
         "Параметры:\n"
         "  --port ПОРТ          порт устройства; можно указать несколько раз, тогда команда\n"

@@ -22,12 +22,13 @@ struct Invocation {
     std::string command;
     std::vector<std::string> operands;  // what follows the command: a file, the SMS text
 
-    bool verify = false;         // write --verify
-    std::string to;              // sms --to
-    bool yes = false;            // sms --yes
-    std::string report;          // sms --report
-    bool onlyUnreached = false;  // sms --only-unreached
-    bool skipBadRows = false;    // csv-import --skip-bad-rows
+    bool verify = false;           // write --verify
+    std::string to;                // sms --to
+    bool yes = false;              // sms --yes
+    std::string report;            // sms --report
+    bool onlyUnreached = false;    // sms --only-unreached
+    bool skipBadRows = false;      // csv-import --skip-bad-rows
+    bool includePassword = false;  // bundle --include-password
 };
 
 // A command line that cannot be run as it stands: nothing was sent, nothing written.

@@ -1,11 +1,12 @@
 #include "cli/commands.h"
 
 #include <exception>
-#include <new>
+#include <utility>
 
 #include "cli/file_commands.h"
 #include "cli/recipient_source.h"
 #include "cli/window_words.h"
+#include "link/counting_port.h"
 #include "operations/line_services.h"
 #include "operations/programming.h"
 #include "settings/config_file.h"
@@ -17,32 +18,6 @@ namespace {
 Text ru(const std::string& utf8) {
     return cp1251::fromUtf8(utf8);
 }
-
-// The port as the operation sees it, counting the lines sent (each ended by its CR).
-class CountingPort : public Port {
-  public:
-    explicit CountingPort(Port& port) : port_(port) {}
-    int lines() const { return lines_; }
-
-    bool isOpen() const override { return port_.isOpen(); }
-    void writeByte(std::uint8_t byte) override {
-        port_.writeByte(byte);
-        if (byte == '\r') {
-            ++lines_;
-        }
-    }
-    bool read(std::size_t max, std::string& out) override { return port_.read(max, out); }
-    std::size_t available() override { return port_.available(); }
-    void purgeInput() override { port_.purgeInput(); }
-    void purgeAll() override { port_.purgeAll(); }
-    void setDtr() override { port_.setDtr(); }
-    void setRts() override { port_.setRts(); }
-    void close() override { port_.close(); }
-
-  private:
-    Port& port_;
-    int lines_ = 0;
-};
 
 // The user as the operation sees it: the progress goes on to the command line's user, and the
 // last message told is kept as the run's message. Nothing waits for an answer: naming the
@@ -142,29 +117,13 @@ void prepareSms(const Invocation& inv, Prepared& prepared) {
 // What became of each recipient, as the JSON lists them, and the status of a broadcast that
 // went through: 7 when not every send was confirmed.
 void takeReport(const BroadcastReport& report, PortResult& result) {
-    for (const RecipientRow& row : report.rows) {
-        if (row.number.empty()) {
-            continue;
-        }
-        switch (row.outcome) {
-            case SendOutcome::Confirmed:
-                break;
-            case SendOutcome::Unconfirmed:
-                result.unconfirmed.push_back(row.number);
-                break;
-            case SendOutcome::Refused:
-                result.refused.push_back(row.number);
-                break;
-            case SendOutcome::NotSent:
-                result.notSent.push_back(row.number);
-                break;
-        }
-    }
-    const bool allConfirmed =
-        result.unconfirmed.empty() && result.refused.empty() && result.notSent.empty();
-    if (report.ending == BroadcastEnding::Finished && !allConfirmed) {
-        result.status = Status::Unconfirmed;
-    }
+    RunSummary summary;
+    summary.status = result.status;
+    tallyBroadcast(report, summary);
+    result.status = summary.status;
+    result.refused = std::move(summary.refused);
+    result.unconfirmed = std::move(summary.unconfirmed);
+    result.notSent = std::move(summary.notSent);
 }
 
 void runSms(OperationContext& ctx, const PortJob& job, PortResult& result) {
@@ -210,6 +169,8 @@ const std::vector<CommandRow>& commandTable() {
         {"csv-export", Operand::TwoFiles, false, false, nullptr, nullptr},
         {"csv-import", Operand::ThreeFiles, false, false, nullptr, nullptr},
         {"diff", Operand::TwoFiles, false, false, nullptr, nullptr},
+        {"history", Operand::None, false, false, nullptr, nullptr},
+        {"bundle", Operand::TwoFiles, false, false, nullptr, nullptr},
     };
     return table;
 }
@@ -274,6 +235,9 @@ void checkInvocation(const Invocation& inv, const CommandRow& row) {
     if (inv.skipBadRows && name != "csv-import") {
         throw UsageError(ru("Параметр --skip-bad-rows относится только к команде csv-import"));
     }
+    if (inv.includePassword && name != "bundle") {
+        throw UsageError(ru("Параметр --include-password относится только к команде bundle"));
+    }
     if (row.onePortOnly && inv.ports.size() > 1) {
         throw UsageError(ru("Команда " + name + " выполняется только на одном порту"));
     }
@@ -311,53 +275,6 @@ PortResult runOnPort(const CommandRow& row, const PortJob& job, OperationContext
     result.seconds = static_cast<double>(ctx.clock.now() - start) / 1000.0;
     result.linesSent = port.lines();
     return result;
-}
-
-Status statusOf(Outcome outcome) {
-    static const struct {
-        Outcome outcome;
-        Status status;
-    } table[] = {
-        {Outcome::Done, Status::Done},
-        {Outcome::Failed, Status::DeviceTrouble},
-        {Outcome::DeviceTrouble, Status::DeviceTrouble},
-        {Outcome::LineLost, Status::LineLost},
-        {Outcome::HoldsUnrecordable, Status::Differs},
-        {Outcome::NotSaved, Status::NotSaved},
-        {Outcome::PortUnavailable, Status::PortUnavailable},
-        {Outcome::Stopped, Status::Stopped},
-        {Outcome::Refused, Status::Refused},
-    };
-    for (const auto& row : table) {
-        if (row.outcome == outcome) {
-            return row.status;
-        }
-    }
-    return Status::DeviceTrouble;
-}
-
-Status statusOfFailure(std::exception_ptr error, const Port& port, Text& message) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const Failure& failure) {
-        message = failure.text();
-        const Outcome outcome = failure.outcome();
-        // The device that seemed absent or to answer nonsense was a line no longer there.
-        const bool troubled = outcome == Outcome::Failed || outcome == Outcome::DeviceTrouble;
-        return statusOf(troubled && !port.isOpen() ? Outcome::LineLost : outcome);
-    } catch (const SilentAbort&) {
-        // Lines refused once the program had to end.
-        return statusOf(Outcome::Stopped);
-    } catch (const std::bad_alloc&) {
-        message = ru("Недостаточно памяти");
-        return statusOf(Outcome::Failed);
-    } catch (const std::exception& e) {
-        message = ru(e.what());
-        return statusOf(Outcome::Failed);
-    } catch (...) {
-        message = ru("Возникла непредвиденная ошибка");
-        return statusOf(Outcome::Failed);
-    }
 }
 
 }  // namespace orv::cli

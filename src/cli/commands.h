@@ -70,12 +70,8 @@ Text notAvailableMessage(const std::string& command);
 // how it ended: the status, the message the window would show, the lines sent, the time.
 PortResult runOnPort(const CommandRow& row, const PortJob& job, OperationContext& ctx);
 
-// The exit status of each outcome of an operation: the one table the command line's statuses
-// come from.
-Status statusOf(Outcome outcome);
-
-// The status a failure of an operation stands for, by its outcome, with its message; a failure
-// that tells nothing more particular, on a port no longer open, is the line lost.
-Status statusOfFailure(std::exception_ptr error, const Port& port, Text& message);
+// The exit status of an outcome and of a failure: the core's one table (records/run_outcome.h).
+using orv::statusOf;
+using orv::statusOfFailure;
 
 }  // namespace orv::cli

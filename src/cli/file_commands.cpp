@@ -1,8 +1,10 @@
 #include "cli/file_commands.h"
 
+#include "base/platform.h"
 #include "cli/window_words.h"
 #include "records/file_comparison.h"
 #include "records/number_lists_csv.h"
+#include "records/support_bundle.h"
 #include "settings/config_file.h"
 
 namespace orv::cli {
@@ -63,6 +65,48 @@ void runDiff(const Invocation& inv, PortResult& result) {
     result.status = differences.none() ? Status::Done : Status::Differs;
 }
 
+// A UTF-8 field on one line of tab-separated fields: tabs and line breaks as blanks.
+std::string flat(std::string text) {
+    for (char& c : text) {
+        if (c == '\t' || c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+std::string dataFolderOf(const Invocation& inv) {
+    return inv.dataFolder.empty() ? std::string(".") : inv.dataFolder;
+}
+
+bool isFolder(const std::string& path) {
+    platform::FileStatus status;
+    return platform::fileStatus(path, status) == 0 && status.kind == platform::FileKind::Directory;
+}
+
+// The record named by its folder, or by its name in the data folder's history.
+std::string recordFolder(const Invocation& inv, const std::string& record) {
+    if (isFolder(record)) {
+        return record;
+    }
+    const std::string inHistory = dataFolderOf(inv) + "/history/" + record;
+    if (record.find('/') == std::string::npos && isFolder(inHistory)) {
+        return inHistory;
+    }
+    throw UsageError(ru("Записи истории операций нет: " + record));
+}
+
+void runBundle(const Invocation& inv, PortResult& result) {
+    const std::string folder = recordFolder(inv, inv.operands.at(0));
+    const std::string& out = inv.operands.at(1);
+    saveOutput(result, [&] {
+        writeSupportBundle(folder, out, inv.includePassword);
+        result.message = ru("Архив записан в " + shownName(out) +
+                            (inv.includePassword ? "; цифры пароля в нём как есть"
+                                                 : "; цифры пароля в нём заменены на «*»"));
+    });
+}
+
 struct FileCommand {
     const char* name;
     const char* operands;
@@ -73,6 +117,7 @@ constexpr FileCommand kFileCommands[] = {
     {"csv-export", "ФАЙЛ.cfg ВЫХОД.csv", runCsvExport},
     {"csv-import", "ФАЙЛ.cfg ВХОД.csv ВЫХОД.cfg", runCsvImport},
     {"diff", "A.cfg B.cfg", runDiff},
+    {"bundle", "ЗАПИСЬ ВЫХОД.tar.gz", runBundle},
 };
 
 const FileCommand* findFileCommand(const std::string& command) {
@@ -105,6 +150,30 @@ PortResult runFileCommand(const Invocation& inv) {
     result.command = inv.command;
     c->run(inv, result);
     return result;
+}
+
+std::string historyLines(const std::vector<HistoryEntry>& entries, bool json) {
+    std::string out;
+    for (const HistoryEntry& e : entries) {
+        if (json) {
+            out += "{\"record\":" + jsonString(e.name) + ",\"start\":" + jsonString(e.start) +
+                   ",\"end\":" + jsonString(e.end) + ",\"operation\":" + jsonString(e.operation) +
+                   ",\"port\":" + jsonString(e.port) + ",\"by_id\":" + jsonString(e.byIdName) +
+                   ",\"label\":" + jsonString(e.label) + ",\"status\":" + jsonString(e.status) +
+                   ",\"message\":" + jsonString(e.message) +
+                   ",\"problem\":" + jsonString(e.problem) + "}\n";
+            continue;
+        }
+        // A run going on, or a record that was refused, has no status to show.
+        out += flat(e.start) + "\t" + flat(e.operation) + "\t" +
+               flat(e.port.empty() ? "-" : e.port) + "\t" + flat(e.label) + "\t" +
+               flat(e.status.empty() ? "-" : e.status) + "\t" + flat(e.name) + "\n";
+    }
+    return out;
+}
+
+std::vector<HistoryEntry> historyOf(const Invocation& inv) {
+    return listHistory(dataFolderOf(inv));
 }
 
 }  // namespace orv::cli

@@ -7,21 +7,13 @@
 #include <vector>
 
 #include "base/text.h"
+#include "records/run_outcome.h"
 
 namespace orv::cli {
 
-// The exit statuses, as --help, the manual page and the README list them.
-enum class Status : int {
-    Done = 0,
-    Refused = 1,          // usage error, input that cannot be read or sent, the answer No
-    PortUnavailable = 2,  // missing, no access, held by another program
-    DeviceTrouble = 3,    // absent, busy, or answering what cannot be understood
-    Differs = 4,          // the check found differences, or values the record cannot hold
-    Stopped = 5,          // SIGINT or SIGTERM
-    LineLost = 6,         // the serial line went away during the operation
-    Unconfirmed = 7,      // SMS sent but not all confirmed
-    NotSaved = 8,         // done, but a file (OUT, "1.txt") could not be saved
-};
+// The exit statuses, as --help, the manual page and the README list them: the core's, which
+// the window's history records keep too.
+using Status = ExitStatus;
 
 // The status of a run over several ports: the first of 6, 3, 2, 5, 8, 4, 7, 0 that any port
 // has (1 only when every port was refused so).

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include "base/platform.h"
 #include "cli/commands.h"
 #include "cli/file_commands.h"
 #include "cli/progress.h"
@@ -106,6 +107,20 @@ int runOnFiles(const Invocation& inv, const CommandRow& row) {
     return static_cast<int>(result.status);
 }
 
+// The history's records, newest first; a record with a refused file is told on standard error
+// and listed as far as it reads.
+int listHistoryRecords(const Invocation& inv, const CommandRow& row) {
+    checkInvocation(inv, row);
+    const std::vector<HistoryEntry> entries = historyOf(inv);
+    for (const HistoryEntry& entry : entries) {
+        if (!entry.problem.empty() && !inv.json) {
+            writeOut(stderr, "orvelin9-cli: " + entry.name + ": " + entry.problem + "\n");
+        }
+    }
+    writeOut(stdout, historyLines(entries, inv.json));
+    return 0;
+}
+
 // The broadcast's question on the terminal, unless --yes; without a terminal it is refused.
 void confirmBroadcast(const Invocation& inv, const Prepared& prepared) {
     const BroadcastPlan plan = planBroadcast(prepared.recipients);
@@ -168,41 +183,18 @@ class StopOnSignal {
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-// The port's stable name under /dev/serial/by-id, when the system lists one.
-std::string stableNameOf(const std::string& port) {
-    const std::vector<PortEntry> entries = systemPortList().ports();
-    Text device;
-    for (const PortEntry& entry : entries) {
-        if (cp1251::toUtf8(entry.name) == port) {
-            device = entry.device;
-        }
-    }
-    for (const PortEntry& entry : entries) {
-        const std::string name = cp1251::toUtf8(entry.name);
-        if (!device.empty() && entry.device == device &&
-            name.find("/by-id/") != std::string::npos) {
-            return name == port ? std::string() : name;
-        }
-    }
-    return std::string();
-}
-
 // How the run ended, as its record keeps it.
 HistoryOutcome outcomeOf(const PortResult& result) {
-    HistoryOutcome outcome;
-    outcome.status = std::to_string(static_cast<int>(result.status));
-    outcome.message = cp1251::toUtf8(result.message);
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", result.seconds);
-    outcome.figures = {{"seconds", seconds},
-                       {"lines_sent", std::to_string(result.linesSent)},
-                       {"differences", std::to_string(result.differences.size())},
-                       {"refused", std::to_string(result.refused.size())},
-                       {"not_sent", std::to_string(result.notSent.size())}};
-    for (const Text& number : result.unconfirmed) {
-        outcome.unconfirmed.push_back(cp1251::toUtf8(number));
-    }
-    return outcome;
+    RunSummary summary;
+    summary.status = result.status;
+    summary.message = result.message;
+    summary.seconds = result.seconds;
+    summary.linesSent = result.linesSent;
+    summary.differences = result.differences.size();
+    summary.refused = result.refused;
+    summary.unconfirmed = result.unconfirmed;
+    summary.notSent = result.notSent;
+    return historyOutcome(summary);
 }
 
 // Whether the runs go without their byte transcript: ORVELIN9_NO_TRANSCRIPT set to anything
@@ -246,9 +238,13 @@ void runPort(PortRun* run, const CommandRow& row, const PortJob& job, const std:
         run->result.record = run->record.folder();
     }
     link.closePort();
-    if (dir != run->record.folder() &&
-        (row.name == std::string("write") || row.name == std::string("read"))) {
-        run->record.copyCommandList(dir + "/" + kCommandListFile);
+    if (row.name == std::string("write") || row.name == std::string("read")) {
+        // Into the record; one the run wrote there itself is written again as the user's alone.
+        const std::string list = dir + "/" + kCommandListFile;
+        platform::FileStatus status;
+        if (dir != run->record.folder() || platform::fileStatus(list, status) == 0) {
+            run->record.copyCommandList(list);
+        }
     }
     run->record.finish(outcomeOf(run->result));
 }
@@ -272,7 +268,8 @@ int runOnPorts(const Invocation& inv, const CommandRow& row, const Prepared& pre
         run->link = std::make_unique<Link>(std::make_unique<SystemClock>());
         run->user = std::make_unique<BoardUser>(board, i);
         run->record = history.begin(row.name, inv.label);
-        run->stableName = stableNameOf(run->port);
+        run->stableName =
+            cp1251::toUtf8(stableNameOf(systemPortList().ports(), cp1251::fromUtf8(run->port)));
         if (ports.size() > 1 && !run->record.ok()) {
             run->ownDir = std::make_unique<QTemporaryDir>();
         }
@@ -345,6 +342,9 @@ int runCommandLine(const QStringList& arguments) {
                 ru("Неизвестная команда " + inv.command + ". Справка: orvelin9-cli --help"));
         }
         if (!row->usesPort) {
+            if (row->name == std::string("history")) {
+                return listHistoryRecords(inv, *row);
+            }
             return isFileCommand(inv.command) ? runOnFiles(inv, *row) : listPorts(inv);
         }
         if (!row->run) {

@@ -72,4 +72,22 @@ std::vector<PortEntry> arrangePorts(std::vector<SystemPort> ports) {
     return entries;
 }
 
+Text stableNameOf(const std::vector<PortEntry>& ports, const Text& port) {
+    Text device;
+    for (const PortEntry& entry : ports) {
+        if (entry.name == port) {
+            device = entry.device;
+        }
+    }
+    if (device.empty()) {
+        return Text();
+    }
+    for (const PortEntry& entry : ports) {
+        if (entry.device == device && entry.name.find("/by-id/") != Text::npos) {
+            return entry.name == port ? Text() : entry.name;
+        }
+    }
+    return Text();
+}
+
 }  // namespace orv

@@ -29,6 +29,10 @@ struct SystemPort {
 // order of the names (ttyS2 before ttyS10); every device followed by its stable names.
 std::vector<PortEntry> arrangePorts(std::vector<SystemPort> ports);
 
+// The stable name under /dev/serial/by-id of the port named `port` in the list `ports` (the
+// same device), when the system lists one; empty when there is none or `port` is that name.
+Text stableNameOf(const std::vector<PortEntry>& ports, const Text& port);
+
 class PortList {
   public:
     virtual ~PortList() = default;

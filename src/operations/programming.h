@@ -3,6 +3,7 @@
 // book, read it back, erase the SIM phone book. Each runs from its first step after the user's
 // question (the caller asks it) to its end.
 
+#include <optional>
 #include <vector>
 
 #include "operations/operation.h"
@@ -45,8 +46,10 @@ void readProgramming(OperationContext& ctx, SettingsRecord& record);
 // what it read with `window`: besides the settings and numbers that differ, the values the
 // window cannot hold and the entries read programming's scan would not reach. Its time left is
 // exact from the start. Writes no file and sends no write command. A record that cannot be
-// written is refused before anything is sent.
-Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& window);
+// written is refused before anything is sent. With `device` given and every value read one the
+// window can hold, the device's contents are put there as a record.
+Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& window,
+                              std::optional<SettingsRecord>* device = nullptr);
 
 // SIM card clearing (Sim1Click after its question): slots 1 to 150.
 void clearSim(OperationContext& ctx);

@@ -396,7 +396,8 @@ void readProgramming(OperationContext& ctx, SettingsRecord& record) {
     ctx.user.setCaption(restingCaption());
 }
 
-Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& window) {
+Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& window,
+                              std::optional<SettingsRecord>* read) {
     // A record the device could not hold is refused before anything is sent.
     checkEncodable(window);
     CommandList entries;
@@ -429,6 +430,9 @@ Differences compareWithDevice(OperationContext& ctx, const SettingsRecord& windo
                       Outcome::DeviceTrouble);
     }
     Differences differences = compareRecords(window, device);
+    if (read && refused.empty()) {
+        *read = device;
+    }
     differences.refused = std::move(refused);
     differences.unreadSlots = std::move(unread);
     return differences;

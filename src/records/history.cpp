@@ -13,7 +13,6 @@
 namespace orv {
 namespace {
 
-constexpr const char* kTranscriptFile = "transcript.txt";
 constexpr const char* kLockFile = ".lock";
 // A record's name starts with its time: "YYYYMMDD-HHMMSS-".
 constexpr std::size_t kStampLength = 16;
@@ -30,7 +29,9 @@ std::string stamp(std::time_t when, const char* format) {
     return text;
 }
 
-bool isRecordName(const std::string& name) {
+}  // namespace
+
+bool isHistoryRecordName(const std::string& name) {
     if (name.size() <= kStampLength || name[8] != '-' || name[15] != '-') {
         return false;
     }
@@ -41,6 +42,14 @@ bool isRecordName(const std::string& name) {
     }
     return true;
 }
+
+bool historyRecordBefore(const std::string& a, const std::string& b) {
+    return a.size() != b.size() && a.compare(0, kStampLength, b, 0, kStampLength) == 0
+               ? a.size() < b.size()
+               : a < b;
+}
+
+namespace {
 
 struct StoredRecord {
     std::string name;
@@ -123,7 +132,7 @@ void History::prune() {
     std::uint64_t total = 0;
     for (const std::string& name : names) {
         platform::FileStatus status;
-        if (isRecordName(name) && platform::fileStatus(folder_ + "/" + name, status) == 0 &&
+        if (isHistoryRecordName(name) && platform::fileStatus(folder_ + "/" + name, status) == 0 &&
             status.kind == platform::FileKind::Directory) {
             records.push_back({name, recordBytes(folder_ + "/" + name)});
             total += records.back().bytes;
@@ -131,10 +140,7 @@ void History::prune() {
     }
     // Oldest first: the names start with the time; within a second, the counter comes after.
     std::sort(records.begin(), records.end(), [](const StoredRecord& a, const StoredRecord& b) {
-        return a.name.size() != b.name.size() &&
-                       a.name.compare(0, kStampLength, b.name, 0, kStampLength) == 0
-                   ? a.name.size() < b.name.size()
-                   : a.name < b.name;
+        return historyRecordBefore(a.name, b.name);
     });
     std::size_t count = records.size();
     for (const StoredRecord& record : records) {
@@ -177,13 +183,13 @@ HistoryRecord History::begin(const std::string& operation, const std::string& la
     record.history_ = this;
     record.head_ = "operation " + operation + "\nversion " + version_ + "\nstart " +
                    stamp(start, "%Y-%m-%d %H:%M:%S") + "\n";
-    record.writeFile("outcome.txt", record.head_);
+    record.writeFile(kHistoryOutcomeFile, record.head_);
     record.setLabel(label);
     return record;
 }
 
 std::string HistoryRecord::transcriptPath() const {
-    return ok() ? folder_ + "/" + kTranscriptFile : std::string();
+    return ok() ? folder_ + "/" + kHistoryTranscriptFile : std::string();
 }
 
 void HistoryRecord::writeFile(const std::string& name, const std::string& bytes) {
@@ -191,27 +197,33 @@ void HistoryRecord::writeFile(const std::string& name, const std::string& bytes)
         return;
     }
     const std::string path = folder_ + "/" + name;
-    if (const int error = platform::replaceFile(path, bytes); error != 0) {
+    if (const int error = platform::replaceFile(path, bytes, platform::FileAccess::OwnerOnly);
+        error != 0) {
         history_->noteFailure(path, error);
     }
 }
 
 void HistoryRecord::setPort(const std::string& port, const std::string& byIdName) {
-    writeFile("port.txt", byIdName.empty() ? port + "\n" : port + "\n" + byIdName + "\n");
+    writeFile(kHistoryPortFile, byIdName.empty() ? port + "\n" : port + "\n" + byIdName + "\n");
 }
 
 void HistoryRecord::setLabel(const std::string& label) {
-    writeFile("label.txt", label.empty() ? std::string() : label + "\n");
+    writeFile(kHistoryLabelFile, label.empty() ? std::string() : label + "\n");
 }
 
 void HistoryRecord::saveConfiguration(const SettingsRecord& record) {
+    saveConfigurationAs(kHistoryRecordFile, record);
+}
+
+void HistoryRecord::saveConfigurationAs(const std::string& fileName, const SettingsRecord& record) {
     if (!ok()) {
         return;
     }
+    const std::string path = folder_ + "/" + fileName;
     try {
-        SaveData(folder_ + "/record.cfg", record);
+        SaveData(path, record, platform::FileAccess::OwnerOnly);
     } catch (const Failure&) {
-        history_->noteFailure(folder_ + "/record.cfg", EIO);
+        history_->noteFailure(path, EIO);
     }
 }
 
@@ -245,7 +257,7 @@ void HistoryRecord::finish(const HistoryOutcome& outcome) {
     for (const std::string& number : outcome.unconfirmed) {
         text += "unconfirmed " + number + "\n";
     }
-    writeFile("outcome.txt", text);
+    writeFile(kHistoryOutcomeFile, text);
 }
 
 }  // namespace orv

@@ -11,6 +11,10 @@
 //     record.cfg       the configuration written or read
 //     1.txt            the run's command list
 //     transcript.txt   the byte transcript (TranscriptPort writes it)
+//     window-before.cfg, device-before.cfg
+//                      before a write: the window's record, and the device's last known one
+//
+// Every file of a record is the user's alone (0600), as its folder is (0700).
 //
 // The folder is made in one step (a taken name moves on to the next counter), so several
 // programs may write at once. The history keeps at most 1000 records and 200 MB: before a new
@@ -28,6 +32,25 @@
 namespace orv {
 
 struct SettingsRecord;
+
+// The files of a record.
+constexpr const char* kHistoryOutcomeFile = "outcome.txt";
+constexpr const char* kHistoryLabelFile = "label.txt";
+constexpr const char* kHistoryPortFile = "port.txt";
+constexpr const char* kHistoryRecordFile = "record.cfg";
+constexpr const char* kHistoryTranscriptFile = "transcript.txt";
+// A write's record keeps what was there before it: the window's record, and the device's
+// contents when it was read or checked in this run.
+constexpr const char* kWindowBeforeFile = "window-before.cfg";
+constexpr const char* kDeviceBeforeFile = "device-before.cfg";
+
+// Whether a name in the history folder is a record's: "YYYYMMDD-HHMMSS-" and more. Nothing
+// else there is counted, listed or removed.
+bool isHistoryRecordName(const std::string& name);
+
+// Whether record `a` began before record `b`: by their names' times, and within one second by
+// their counters ("-2" after none, "-10" after "-9").
+bool historyRecordBefore(const std::string& a, const std::string& b);
 
 struct HistoryBounds {
     std::size_t records = 1000;
@@ -64,6 +87,8 @@ class HistoryRecord {
     void setPort(const std::string& port, const std::string& byIdName);
     void setLabel(const std::string& label);
     void saveConfiguration(const SettingsRecord& record);
+    // The same under another name of the record (kWindowBeforeFile, kDeviceBeforeFile).
+    void saveConfigurationAs(const std::string& fileName, const SettingsRecord& record);
     // Copies the run's command list ("1.txt") into the record.
     void copyCommandList(const std::string& path);
     void finish(const HistoryOutcome& outcome);

@@ -34,9 +34,55 @@ std::string escapeTranscriptBytes(std::string_view bytes) {
     return out;
 }
 
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+bool unescapeTranscriptBytes(std::string_view text, std::string& bytes) {
+    bytes.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c != '\\') {
+            if (c < 0x20 || c > 0x7E) {
+                return false;
+            }
+            bytes += static_cast<char>(c);
+            continue;
+        }
+        if (++i >= text.size()) {
+            return false;
+        }
+        if (text[i] == 'r') {
+            bytes += '\r';
+        } else if (text[i] == 'n') {
+            bytes += '\n';
+        } else if (text[i] == '\\') {
+            bytes += '\\';
+        } else if (text[i] == 'x' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
+                   hexDigit(text[i + 2]) >= 0) {
+            bytes += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 TranscriptWriter::TranscriptWriter(const std::string& path, Clock& clock, std::uint64_t bound)
     : path_(path), clock_(clock), bound_(bound), last_(clock.now()) {
-    file_ = std::fopen(path.c_str(), "wb");
+    // The exchange holds the device's password: the file is the user's alone.
+    file_ = platform::openForWriting(path, false, platform::FileAccess::OwnerOnly);
     if (!file_) {
         error_ = errno;
         return;
@@ -112,8 +158,9 @@ void TranscriptWriter::dropOldest() {
     cut = cut == std::string::npos ? bytes.size() : cut + 1;
     const std::string kept = std::string(kTranscriptHeader) + "\n# dropped " + std::to_string(cut) +
                              " older bytes here\n" + bytes.substr(cut);
-    const int error = platform::replaceFile(path_, kept);
-    file_ = error == 0 ? std::fopen(path_.c_str(), "ab") : nullptr;
+    const int error = platform::replaceFile(path_, kept, platform::FileAccess::OwnerOnly);
+    file_ = error == 0 ? platform::openForWriting(path_, true, platform::FileAccess::OwnerOnly)
+                       : nullptr;
     if (!file_) {
         errno = error != 0 ? error : errno;
         fail();

@@ -39,6 +39,10 @@ constexpr std::string_view kTranscriptHeader = "orvelin9 transcript 1";
 // The bytes as the transcript writes them (see above).
 std::string escapeTranscriptBytes(std::string_view bytes);
 
+// The bytes an escaped text stands for; false on a bad escape or on a byte that would have
+// been escaped.
+bool unescapeTranscriptBytes(std::string_view text, std::string& bytes);
+
 // Writes the transcript's lines to its file. A file that cannot be written is given up at once
 // (ok() turns false); the exchange goes on without it.
 class TranscriptWriter {

@@ -301,7 +301,7 @@ int replaceRefusal(const std::string& target) {
 
 }  // namespace
 
-void saveLines(const std::string& path, const CommandList& lines) {
+void saveLines(const std::string& path, const CommandList& lines, platform::FileAccess access) {
     std::string data;
     for (const Text& line : lines) {
         data += line;
@@ -313,13 +313,13 @@ void saveLines(const std::string& path, const CommandList& lines) {
     if (const int refusal = replaceRefusal(target)) {
         throw cannotCreate(path, refusal);
     }
-    if (const int error = platform::replaceFile(target, data)) {
+    if (const int error = platform::replaceFile(target, data, access)) {
         throw cannotCreate(path, error);
     }
 }
 
-void SaveData(const std::string& path, const SettingsRecord& record) {
-    saveLines(path, encode(record));
+void SaveData(const std::string& path, const SettingsRecord& record, platform::FileAccess access) {
+    saveLines(path, encode(record), access);
 }
 
 CommandList splitLines(const std::string& bytes) {

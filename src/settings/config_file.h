@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/platform.h"
 #include "settings/encoding.h"
 
 namespace orv {
@@ -19,10 +20,13 @@ constexpr const char* kCommandListFile = "1.txt";
 // Encodes the record and writes it as the named file. The encoding is complete before the file
 // is touched, and the file is replaced atomically, so a failure leaves the old file whole.
 // Throws a Failure ("Cannot create file ..." or the encoding's own message).
-void SaveData(const std::string& path, const SettingsRecord& record);
+// `access` OwnerOnly makes the file its owner's alone (a history record's files).
+void SaveData(const std::string& path, const SettingsRecord& record,
+              platform::FileAccess access = platform::FileAccess::Usual);
 
 // Writes a list of lines as a text file, each ended by CR LF, replacing it atomically.
-void saveLines(const std::string& path, const CommandList& lines);
+void saveLines(const std::string& path, const CommandList& lines,
+               platform::FileAccess access = platform::FileAccess::Usual);
 
 // Splits file text into lines: CR, LF or CR LF end a line, a NUL ends the text, a last line
 // without an ending counts, the final ending makes no extra empty line.

@@ -1,5 +1,6 @@
-// The commands on files alone, without a port: what csv-export, csv-import and diff write and
-// how each ends. Their exit statuses through a whole run are in session_test.
+// The commands on files alone, without a port: what csv-export, csv-import, diff and bundle
+// write and how each ends, and the lines of history. Their exit statuses through a whole run are in
+// session_test.
 
 #include "cli/file_commands.h"
 
@@ -8,6 +9,7 @@
 #include <filesystem>
 
 #include "cli/commands.h"
+#include "history_records.h"
 #include "records/number_lists_csv.h"
 #include "sample_record.h"
 #include "settings/config_file.h"
@@ -96,6 +98,57 @@ TEST_F(FileCommand, DiffTellsTheDifferencesAsTheCheckDoes) {
               "8812\n"
               "-\t-\tУровень громкости\t55\t60\n"
               "-\t-\tРазрешенные номера, направл.\t\t8812\n");
+}
+
+TEST_F(FileCommand, BundleOfARecordByItsNameOrFolder) {
+    test::HistoryRecords h;
+    HistoryRecord record = h.history.begin("write", "");
+    record.saveConfiguration(test::sampleRecord());
+    record.finish({"0", "", {}, {}});
+    const std::string name = std::filesystem::path(record.folder()).filename().string();
+    const std::string data = "--data-folder=" + h.data.dir();
+    const struct {
+        std::vector<std::string> args;
+        Status status;
+        const char* message;
+    } cases[] = {
+        {{"bundle", name, "b.tar.gz", data},
+         Status::Done,
+         "Архив записан в b.tar.gz; цифры пароля в нём заменены на «*»"},
+        {{"bundle", record.folder(), "b.tar.gz", "--include-password"},
+         Status::Done,
+         "Архив записан в b.tar.gz; цифры пароля в нём как есть"},
+        {{"bundle", name, "missing/b.tar.gz", data},
+         Status::NotSaved,
+         "Архив для поддержки не записан: "},
+    };
+    for (const auto& c : cases) {
+        const PortResult result = run(c.args);
+        EXPECT_EQ(result.status, c.status) << c.message;
+        EXPECT_EQ(cp1251::toUtf8(result.message).rfind(c.message, 0), 0u) << c.message;
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir.path("b.tar.gz")));
+    EXPECT_THROW(run({"bundle", name, "b.tar.gz"}), UsageError);  // not in this data folder
+    EXPECT_THROW(run({"diff", "a.cfg", "b.cfg", "--include-password"}), UsageError);
+}
+
+TEST(HistoryLines, OneLineOrObjectPerRecord) {
+    HistoryEntry going;
+    going.name = "20261209-223100-read";
+    going.start = "2026-12-09 22:31:00";
+    going.operation = "read";
+    going.problem = "port.txt, строка 3: лишняя строка";
+    HistoryEntry done = going;
+    done.port = "/dev/ttyUSB0";
+    done.label = "Щит\t2";
+    done.status = "0";
+    EXPECT_EQ(historyLines({done, going}, false),
+              "2026-12-09 22:31:00\tread\t/dev/ttyUSB0\tЩит 2\t0\t20261209-223100-read\n"
+              "2026-12-09 22:31:00\tread\t-\t\t-\t20261209-223100-read\n");
+    EXPECT_NE(historyLines({going}, true)
+                  .find(",\"status\":\"\",\"message\":\"\",\"problem\":"
+                        "\"port.txt, строка 3: лишняя строка\"}\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -92,6 +92,13 @@ TEST_F(HistoryFixture, RecordHoldsWhatTheRunGaveIt) {
     struct stat st {};
     ASSERT_EQ(::stat(record.folder().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // Its files too: the configuration and "1.txt" hold the device's password.
+    record.saveConfigurationAs(kWindowBeforeFile, test::shortRecord());
+    for (const char* name :
+         {"outcome.txt", "label.txt", "port.txt", "record.cfg", "1.txt", "window-before.cfg"}) {
+        ASSERT_EQ(::stat((record.folder() + "/" + name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+    }
 #endif
 }
 

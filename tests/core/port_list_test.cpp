@@ -49,5 +49,34 @@ TEST(PortList, UsbAdaptersFirstInNaturalOrderEachFollowedByItsStableNames) {
     EXPECT_TRUE(arrangePorts({}).empty());
 }
 
+// The stable name of a port, as a record's port.txt keeps it: the first by-id name of the same
+// device, whichever name of it was opened; none for a port without one or not listed.
+TEST(PortList, StableNameOfAPortIsTheFirstByIdNameOfItsDevice) {
+    const std::vector<PortEntry> list = arrangePorts({
+        {"/dev/ttyS0", "", false, {}},
+        {"/dev/ttyUSB0",
+         "FT232R USB UART",
+         true,
+         {"/dev/serial/by-id/usb-FTDI_B-port0", "/dev/serial/by-id/usb-FTDI_A-port0"}},
+        {"/dev/ttyUSB1", "CP2102", true, {"/dev/serial/by-id/usb-CP2102-port0"}},
+    });
+    const struct {
+        const char* port;
+        const char* stable;
+    } cases[] = {
+        {"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_A-port0"},
+        {"/dev/serial/by-id/usb-FTDI_B-port0", "/dev/serial/by-id/usb-FTDI_A-port0"},
+        {"/dev/serial/by-id/usb-FTDI_A-port0", ""},  // the stable name itself
+        {"/dev/ttyUSB1", "/dev/serial/by-id/usb-CP2102-port0"},
+        {"/dev/ttyS0", ""},
+        {"/dev/ttyUSB7", ""},  // not listed
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(stableNameOf(list, c.port), c.stable) << c.port;
+    }
+    EXPECT_EQ(stableNameOf({}, "/dev/ttyUSB0"), "");
+}
+
 }  // namespace
 }  // namespace orv

@@ -4,6 +4,9 @@
 #include "records/transcript.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <sstream>
 #include <string>
@@ -84,6 +87,11 @@ TEST(TranscriptPort, NotesEveryByteAndEventWithItsTimeAsItHappens) {
                                         "710 < \\r01\\x20", "712 purge-all", "712 close"}));
     // The device got what the program sent.
     EXPECT_EQ(rig.port.bytes(), "A\r");
+#ifndef _WIN32
+    struct stat st {};  // the exchange holds the password: the file is the user's alone
+    ASSERT_EQ(::stat(rig.dir.path("t.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+#endif
     EXPECT_EQ(rig.port.dtrRaised, 1);
 }
 
@@ -113,6 +121,12 @@ TEST(TranscriptPort, PastItsBoundKeepsTheNewerHalfBehindAMark) {
     EXPECT_EQ(lines.at(2).find(" > "), lines.at(2).find(' '));  // whole lines are kept
     EXPECT_EQ(lines.back(), "200000 > 9");
     EXPECT_TRUE(rig.transcript.writer().ok());
+#ifndef _WIN32
+    // The file that replaced the old one is the user's alone too.
+    struct stat st {};
+    ASSERT_EQ(::stat(rig.dir.path("t.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+#endif
 }
 
 TEST(TranscriptPort, AFileThatCannotBeWrittenLeavesTheExchangeAlone) {

@@ -456,6 +456,7 @@ TEST_F(DeviceCommandsE2E, RefusedRecipientIsReportedAndResentAlone) {
         << "111 A\r\n222 B\r\n333 C\r\n";
     form.loadRecipients(path("recipients.txt").toStdString());
     form.findChild<QPlainTextEdit*>("Memo2")->setPlainText(QStringLiteral("Hi"));
+    form.runner().setHistoryFolder(dir_.path().toStdString(), "1.0.7");
 
     // Yes to the questions, "Разослать повторно" to the first report, OK to the next.
     std::vector<QString> shown;
@@ -494,6 +495,16 @@ TEST_F(DeviceCommandsE2E, RefusedRecipientIsReportedAndResentAlone) {
     }
     EXPECT_EQ(sends, (std::vector<std::string>{"003100310031", "003200320032", "003300330033",
                                                "003200320032"}));
+    // Each run's record ends as the command line's would: not all confirmed, one refused.
+    const QStringList records =
+        QDir(path("history")).entryList({QStringLiteral("*-sms*")}, QDir::Dirs, QDir::Name);
+    ASSERT_EQ(records.size(), 2);
+    for (const QString& name : records) {
+        const std::string outcome = readFile(path("history/" + name + "/outcome.txt"));
+        EXPECT_NE(outcome.find("\nstatus 7\n"), std::string::npos) << outcome;
+        EXPECT_NE(outcome.find("\nfigure refused 1\nfigure not_sent 0\n"), std::string::npos)
+            << outcome;
+    }
 }
 
 }  // namespace

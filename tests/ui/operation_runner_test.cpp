@@ -18,6 +18,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -33,6 +34,7 @@
 #include "link/link.h"
 #include "operations/programming.h"
 #include "sample_record.h"
+#include "settings/config_file.h"
 #include "sms/broadcast_report.h"
 #include "test_support.h"
 #include "ui_support.h"
@@ -352,11 +354,11 @@ TEST_F(OperationRunnerTest, RecordedOperationsLeaveTheirRecords) {
         {{"write", settings, nullptr, true},
          false,
          {"1.txt", "label.txt", "outcome.txt", "record.cfg", "transcript.txt"},
-         "status done\n"},
+         "status 0\nmessage \nfigure seconds "},
         {{"clir", nullptr, nullptr, false},
          true,
          {"label.txt", "outcome.txt", "transcript.txt"},
-         "status interrupted\n"},
+         "status 5\n"},
         {{}, false, {}, nullptr},
     };
     std::vector<QString> ended;
@@ -395,6 +397,88 @@ TEST_F(OperationRunnerTest, RecordedOperationsLeaveTheirRecords) {
     }
     // A history that could be written says nothing in the line that ends the operation.
     EXPECT_EQ(ended.front(), QStringLiteral("Выполнено"));
+}
+
+// The only record in the data folder's history, its folder; empty when there is none or more.
+std::string onlyRecord(const std::string& dataFolder) {
+    std::vector<std::string> records;
+    orv::platform::listDirectory(dataFolder + "/history", records);
+    records.erase(std::remove(records.begin(), records.end(), ".lock"), records.end());
+    return records.size() == 1 ? dataFolder + "/history/" + records[0] : std::string();
+}
+
+// A record's outcome says how the operation ended as the command line says it: its exit status,
+// the message (a failure's, else the last one told), the lines sent and what the operation's own
+// result adds; a write's record keeps the records from before beside it.
+TEST_F(OperationRunnerTest, ARecordsOutcomeIsTheCommandLinesStatusWithItsFigures) {
+    MessageRecorder messages;
+    const auto before = std::make_shared<const orv::SettingsRecord>(orv::test::sampleRecord());
+    orv::ui::RecordedAs check("check", nullptr, nullptr, false);
+    check.summarize = [](orv::RunSummary& summary, const orv::Port&) {
+        summary.differences = 2;
+        summary.status = orv::ExitStatus::Differs;
+    };
+    orv::ui::RecordedAs write("write", before, nullptr, false);
+    write.windowBefore = before;
+    write.deviceBefore = before;
+    const struct {
+        orv::ui::RecordedAs recorded;
+        std::function<void(orv::OperationContext&)> run;
+        std::vector<const char*> lines;
+        std::vector<const char*> files;
+    } cases[] = {
+        {check,
+         [](orv::OperationContext& ctx) {
+             for (char byte : std::string("AT\rAT\r")) {
+                 ctx.port.writeByte(static_cast<std::uint8_t>(byte));
+             }
+         },
+         {"status 4\n", "figure lines_sent 2\n", "figure differences 2\n"},
+         {}},
+        {{"clir", nullptr, nullptr, false},
+         [](orv::OperationContext& ctx) {
+             ctx.user.tell(orv::MessageKind::Information, orv::cp1251::fromUtf8("Услуга есть"),
+                           orv::MessageButtons::Ok);
+         },
+         {"status 0\n", "message Услуга есть\n", "figure lines_sent 0\n"},
+         {}},
+        {{"read", nullptr, nullptr, false},
+         [](orv::OperationContext&) {
+             throw orv::Failure(orv::MessageKind::Warning, "not saved", orv::Outcome::NotSaved);
+         },
+         {"status 8\n", "message not saved\n"},
+         {}},
+        // The device seemed absent on a port that was never open: no port, as the command
+        // line says when it cannot open one.
+        {{"clear-sim", nullptr, nullptr, false},
+         [](orv::OperationContext&) {
+             throw orv::Failure(orv::MessageKind::Error, "absent", orv::Outcome::DeviceTrouble);
+         },
+         {"status 2\n", "message absent\n"},
+         {}},
+        {write,
+         [](orv::OperationContext&) { throw orv::Stopped("stopped"); },
+         {"status 5\n", "message stopped\n"},
+         {"device-before.cfg", "record.cfg", "window-before.cfg"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.recorded.operation);
+        orv::test::TempDir data;
+        runner.setHistoryFolder(data.dir(), "1.0.7");
+        runner.runOperation(c.run, {}, c.recorded);
+        ASSERT_TRUE(waitUntil([&] { return !runner.busy(); }));
+        const std::string folder = onlyRecord(data.dir());
+        ASSERT_FALSE(folder.empty());
+        const std::string outcome = orv::test::readFile(folder + "/outcome.txt");
+        for (const char* line : c.lines) {
+            EXPECT_NE(outcome.find(line), std::string::npos) << line << " in\n" << outcome;
+        }
+        for (const char* file : c.files) {
+            orv::SettingsRecord kept;
+            orv::LoadFromFile(folder + "/" + file, kept);
+            EXPECT_TRUE(kept == *before) << file;
+        }
+    }
 }
 
 // A history that cannot be written is told once, in the line that ends the operation, and the
@@ -661,6 +745,55 @@ TEST_F(MainWindowCommandsTest, BroadcastReportResendsToThoseNotReachedAlone) {
                              orv::broadcastReportText(report));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].buttons, QMessageBox::Ok | QMessageBox::Save);
+}
+
+// A write's record keeps, beside what it writes, the window's record as it stood when it was
+// last read, created or opened, and the device's contents once a read or a write of this run has
+// gone through; without one there is no device-before.cfg.
+TEST_F(MainWindowCommandsTest, AWritesRecordKeepsTheWindowAndTheDeviceAsTheyWereBefore) {
+    orv::SettingsRecord device = orv::test::sampleRecord();
+    device.password = "4321";
+    orv::SettingsRecord edited = orv::test::shortRecord();
+    const orv::SettingsRecord defaults;
+    const struct {
+        const char* name;
+        std::function<void()> before;
+        orv::SettingsRecord window;                   // window-before.cfg
+        std::optional<orv::SettingsRecord> onDevice;  // device-before.cfg
+    } cases[] = {
+        {"nothing read", [] {}, defaults, std::nullopt},
+        {"read, then the defaults",
+         [&] {
+             form.takeReadBack(device);
+             form.createDefaults();
+         },
+         defaults, device},
+        {"read", [&] { form.takeReadBack(device); }, device, device},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        orv::test::TempDir data;
+        form.runner().setHistoryFolder(data.dir(), "1.0.7");
+        c.before();
+        form.setRecord(edited);
+        MessageRecorder yes(QMessageBox::Yes);
+        form.N7Click();
+        ASSERT_TRUE(waitUntil([&] { return !form.runner().busy(); }));
+        const std::string folder = onlyRecord(data.dir());
+        ASSERT_FALSE(folder.empty());
+        const auto kept = [&](const char* file) {
+            orv::SettingsRecord record;
+            orv::LoadFromFile(folder + "/" + file, record);
+            return record;
+        };
+        EXPECT_TRUE(kept("record.cfg") == edited);
+        EXPECT_TRUE(kept("window-before.cfg") == c.window);
+        EXPECT_EQ(QFile::exists(QString::fromStdString(folder + "/device-before.cfg")),
+                  c.onDevice.has_value());
+        if (c.onDevice) {
+            EXPECT_TRUE(kept("device-before.cfg") == *c.onDevice);
+        }
+    }
 }
 
 TEST_F(MainWindowCommandsTest, RecipientFileFromTheDialogReplacesTheList) {

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "app/dialogs/port_settings_window.h"
@@ -20,9 +21,11 @@
 #include "app/signal_close.h"
 #include "app/text_bridge.h"
 #include "app/widgets/status_line.h"
+#include "base/platform.h"
 #include "fake_port_list.h"
 #include "link/port_problems.h"
 #include "pty_device.h"
+#include "test_support.h"
 #include "ui_support.h"
 
 using namespace orv::ui::test;
@@ -269,6 +272,42 @@ TEST_F(PortWindows, CharactersLeftInTheDevicesLineAreEndedBeforeTheNextOperation
     form->N11Click();
     ASSERT_TRUE(waitFor([&] { return messages.shown.size() == 2; }, 8000));
     EXPECT_EQ(device.received(), "abc\rATR2301\rATK1\rd\rATR2301\rATK1\r");
+}
+
+// An operation's record names the port open as it began and, when the system lists one, the
+// stable name of the same device.
+TEST_F(PortWindows, AnOperationsRecordNamesItsPortAndItsStableName) {
+    orv::test::PtyDevice device(path("adapter"));
+    ASSERT_TRUE(device.start());
+    const orv::Text byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    const struct {
+        bool listed;
+        std::string portFile;
+    } cases[] = {
+        {false, device.link() + "\n"},
+        {true, device.link() + "\n" + byId + "\n"},
+    };
+    choosePort(device.link());
+    startProgram();
+    form->onActivated();
+    ASSERT_TRUE(isOpen());
+    for (const auto& c : cases) {
+        ports.entries.clear();
+        if (c.listed) {
+            ports.entries = {{device.link(), device.link(), "USB"}, {byId, device.link(), "USB"}};
+        }
+        orv::test::TempDir data;
+        form->runner().setHistoryFolder(data.dir(), "1.0.7");
+        form->runner().runOperation([](orv::OperationContext&) {}, {},
+                                    {"clir", nullptr, nullptr, false});
+        ASSERT_TRUE(waitFor([&] { return !form->runner().busy(); }, 3000));
+        std::vector<std::string> records;
+        orv::platform::listDirectory(data.dir() + "/history", records);
+        records.erase(std::remove(records.begin(), records.end(), ".lock"), records.end());
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(orv::test::readFile(data.dir() + "/history/" + records[0] + "/port.txt"),
+                  c.portFile);
+    }
 }
 
 // The signal stops the operation as Escape does: at its next line boundary, with its closing
