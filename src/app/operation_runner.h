@@ -117,6 +117,8 @@ class OperationRunner : public QObject {
     // The data folder whose history the device operations write their records to; none until
     // set. A history that cannot be written is told once, in the line operationEnded gives.
     void setHistoryFolder(const std::string& dataFolder, const std::string& version);
+    // The history the device operations write to; null until set.
+    const std::shared_ptr<History>& history() const { return history_; }
 
     // Shows what ended an operation: a Failure in a box of its kind, nothing for a SilentAbort,
     // an error box for anything else.

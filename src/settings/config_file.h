@@ -23,6 +23,8 @@ void SaveData(const std::string& path, const SettingsRecord& record);
 
 // Writes a list of lines as a text file, each ended by CR LF, replacing it atomically.
 void saveLines(const std::string& path, const CommandList& lines);
+// Saves the bytes as they are, as saveLines saves its lines.
+void saveBytes(const std::string& path, const std::string& data);
 
 // Splits file text into lines: CR, LF or CR LF end a line, a NUL ends the text, a last line
 // without an ending counts, the final ending makes no extra empty line.
