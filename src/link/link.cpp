@@ -96,10 +96,10 @@ class Link::Worker : public QObject, public LinkContext {
     std::unique_ptr<Port> port_;
     NoPort noPort_;
     LineGuard guard_{[this]() -> Port& { return current(); }};
-    // What the reader takes goes to the terminal through the backlog, which the window takes in
-    // batches.
     // The terminal's port, put in front of the guard for the terminal's session.
     std::unique_ptr<Port> terminal_;
+    // What the reader takes goes to the terminal through the backlog, which the window takes in
+    // batches.
     Summa reader_{[this] { return port_ ? &terminalPort() : nullptr; },
                   [this](std::string_view bytes) {
                       if (link_.backlog_.add(bytes)) {
