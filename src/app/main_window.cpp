@@ -28,6 +28,7 @@
 #include "app/phone_table.h"
 #include "app/port_keeper.h"
 #include "app/settings_history.h"
+#include "app/terminal_session.h"
 #include "app/text_bridge.h"
 #include "app/widgets/controls.h"
 #include "app/widgets/phone_grid.h"
@@ -124,7 +125,7 @@ void TForm1::formCreate() {
     // Out of memory, or any other error, while the terminal takes the bytes is told as a
     // command's would be; the program goes on.
     connect(link_, &orv::Link::received, this, [this](const QByteArray& bytes) {
-        orv::ui::runCommand(this, [&] { terminal_->show(bytes); });
+        orv::ui::runCommand(this, [&] { terminal_->receive(bytes); });
     });
     connect(link_, &orv::Link::portLost, this, &TForm1::portLost);
     Memo1->installEventFilter(this);
@@ -385,6 +386,37 @@ bool TForm1::terminalRevealed() const {
 
 void TForm1::revealTerminal() {
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), true);
+    if (terminalSession_) {
+        return;
+    }
+    terminal_->beginSession();
+    terminalSession_ =
+        std::make_unique<orv::ui::TerminalSession>(*link_, *runner_, runner_->history());
+    if (terminalSession_->keeping()) {
+        terminal_->setJournalSave([this] { SaveTerminalJournalClick(); });
+    }
+    // A history that cannot be written is told once in the run, as after an operation.
+    if (!terminalSession_->problem().empty()) {
+        status_->setOutcome(QString::fromStdString(terminalSession_->problem()));
+    }
+}
+
+void TForm1::SaveTerminalJournalClick() {
+    if (!terminalSession_ || !terminalSession_->keeping()) {
+        return;
+    }
+    QFileDialog dialog(this);
+    dialog.setObjectName("SaveJournalDialog");
+    // The platform's own dialog could move the process's current directory.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setNameFilters({QStringLiteral("Журнал (*.txt)"), QStringLiteral("Все файлы (*)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const std::string path = dialog.selectedFiles().constFirst().toUtf8().toStdString();
+    orv::ui::runCommand(this, [&] { terminalSession_->saveTo(path); });
 }
 
 void TForm1::closePortAndWait() {

@@ -33,6 +33,7 @@ class PortKeeper;
 class SettingsHistory;
 class StatusLine;
 class Terminal;
+class TerminalSession;
 }  // namespace orv::ui
 
 // The controls are the form's (main_window_form.h); the window connects them to its handlers.
@@ -136,7 +137,8 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
                              const orv::Text& text);
 
   public slots:
-    // Shows the tab "Дальворн-терминал" for good; the selected page stays.
+    // Shows the tab "Дальворн-терминал" for good; the selected page stays. The terminal's
+    // session, with its journal, begins the first time.
     void revealTerminal();
     // Runs each time the window becomes the program's active window again: ends on the first tab.
     void onActivated();
@@ -173,6 +175,9 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     // "История операций…": the records of the device operations, in a window beside this one
     // (dialogs/history_window.*), made when first asked for.
     void OperationHistoryClick();
+
+    // The terminal's "Сохранить журнал…": asks where, then saves the session's journal there.
+    void SaveTerminalJournalClick();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -233,6 +238,7 @@ class TForm1 : public QMainWindow, private orv::ui::MainForm {
     bool closingBySignal_ = false;  // closeBySignal was asked
     bool inSignalClose_ = false;    // its close runs now
     std::unique_ptr<orv::ui::Terminal> terminal_;
+    std::unique_ptr<orv::ui::TerminalSession> terminalSession_;
     TForm3* portSettings_ = nullptr;
     TForm2* about_ = nullptr;
     TForm4* progress_ = nullptr;

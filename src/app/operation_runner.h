@@ -143,6 +143,8 @@ class OperationRunner : public QObject {
     // Where the records learn the port: the one open as an operation begins, with its stable
     // name when the system lists one.
     void setPortKeeper(PortKeeper* keeper);
+    // The history the device operations write to; null until set.
+    const std::shared_ptr<History>& history() const { return history_; }
 
     // Shows what ended an operation: a Failure in a box of its kind, nothing for a SilentAbort,
     // an error box for anything else.

@@ -35,6 +35,9 @@ class LineGuard : public Port {
     void setDtr() override { target_().setDtr(); }
     void setRts() override { target_().setRts(); }
     void close() override { target_().close(); }
+    void setHandlers(std::function<void()> arrived, std::function<void()> lost) override {
+        target_().setHandlers(std::move(arrived), std::move(lost));
+    }
 
   private:
     std::function<Port&()> target_;

@@ -42,18 +42,27 @@ class Link::Worker : public QObject, public LinkContext {
     Summa& reader() override { return reader_; }
     Clock& clock() override { return *clock_; }
 
+    Port& terminalPort() override { return terminal_ ? *terminal_ : guard_; }
+
+    void setTerminalPort(std::unique_ptr<Port> port) override {
+        terminal_ = std::move(port);
+        if (port_) {
+            setHandlers();
+        }
+    }
+
     void openPort(const Text& name) override {
         closePort();
         port_ = OpenPort(name, kBaudRate);
-        port_->setHandlers([this] { reader_.readArrived(); }, [this] { emit link_.portLost(); });
-        port_->purgeAll();
-        port_->setDtr();
+        setHandlers();
+        terminalPort().purgeAll();
+        terminalPort().setDtr();
     }
 
     void closePort() override {
         if (port_) {
             port_->setHandlers({}, {});
-            port_->close();
+            terminalPort().close();
             port_.reset();
         }
     }
@@ -75,15 +84,23 @@ class Link::Worker : public QObject, public LinkContext {
 
   private:
     Port& current() { return port_ ? *port_ : noPort_; }
+    // The open port tells the reader of arrived bytes and the window of a lost line, through
+    // the terminal's port, which notes the loss.
+    void setHandlers() {
+        terminalPort().setHandlers([this] { reader_.readArrived(); },
+                                   [this] { emit link_.portLost(); });
+    }
 
     Link& link_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<Port> port_;
     NoPort noPort_;
     LineGuard guard_{[this]() -> Port& { return current(); }};
+    // The terminal's port, put in front of the guard for the terminal's session.
+    std::unique_ptr<Port> terminal_;
     // What the reader takes goes to the terminal through the backlog, which the window takes in
     // batches.
-    Summa reader_{[this] { return port_.get(); },
+    Summa reader_{[this] { return port_ ? &terminalPort() : nullptr; },
                   [this](std::string_view bytes) {
                       if (link_.backlog_.add(bytes)) {
                           callQueued(&link_, [link = &link_] { link->deliver(); });
@@ -107,7 +124,7 @@ Link::~Link() {
 }
 
 void Link::type(std::uint8_t byte) {
-    post([byte](LinkContext& link) { link.reader().type(byte, link.port()); });
+    post([byte](LinkContext& link) { link.reader().type(byte, link.terminalPort()); });
 }
 
 void Link::refuseLines() {

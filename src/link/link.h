@@ -39,6 +39,14 @@ class LinkContext : public ReaderControl {
     virtual void closePort() = 0;
     virtual bool portOpen() const = 0;
 
+    // The port the terminal reads and types through: port() itself, or the port put in front
+    // of it for the terminal's session.
+    virtual Port& terminalPort() = 0;
+    // Puts `port`, which passes everything on to port(), between the terminal and the line from
+    // now on: what the reader takes, the bytes typed, the opening's purge and DTR, the closing
+    // and the loss of the line all go through it. Null takes it away.
+    virtual void setTerminalPort(std::unique_ptr<Port> port) = 0;
+
     // The port reader with its reader-stop flag. While the flag is set, nothing that arrives
     // is shown; starting the reader clears the flag, discards what has arrived meanwhile and
     // raises DTR.

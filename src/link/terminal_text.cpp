@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 #include "base/text.h"
 #include "link/thread_handover.h"
@@ -48,6 +49,29 @@ std::vector<TerminalPiece> terminalPieces(std::string_view bytes) {
         i = end;
     }
     return pieces;
+}
+
+std::string terminalBatch(std::string_view bytes, TerminalView view, std::uint64_t sinceStart) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    if (bytes.empty()) {
+        return shown;
+    }
+    if (view.stamps) {
+        shown += '[' + std::to_string(sinceStart) + "] ";
+    }
+    if (!view.hex) {
+        shown.append(bytes.data(), bytes.size());
+        return shown;
+    }
+    shown.reserve(shown.size() + bytes.size() * 3);
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        shown += kHex[b >> 4];
+        shown += kHex[b & 0xF];
+        shown += b == '\r' ? '\r' : ' ';
+    }
+    return shown;
 }
 
 TerminalBacklog::TerminalBacklog(std::size_t lines, std::size_t bytes)

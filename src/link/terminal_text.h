@@ -42,6 +42,18 @@ char16_t terminalCharacter(std::uint8_t byte);
 // CRs one run.
 std::vector<TerminalPiece> terminalPieces(std::string_view bytes);
 
+// How the terminal shows what it receives, as the user chose in its menu.
+struct TerminalView {
+    bool hex = false;     // each byte as two hexadecimal digits and a space; a CR as "0D" and
+                          // a line break after it
+    bool stamps = false;  // each batch begins with "[<ms>] ", the milliseconds since the
+                          // terminal's session began
+};
+
+// The bytes the terminal shows for one batch received `sinceStart` ms into its session: the
+// batch as it came in the plain view, or as the view says.
+std::string terminalBatch(std::string_view bytes, TerminalView view, std::uint64_t sinceStart);
+
 // The bytes that the link's reader took and the window has not shown yet. The reader adds, the
 // window takes all at once; both may do so from their own threads. Only what the terminal
 // would still show after them is kept: of more than `lines` CRs, the bytes from the last

@@ -7,6 +7,7 @@
 
 #include "base/platform.h"
 #include "base/regular_file.h"
+#include "settings/config_file.h"
 
 namespace orv {
 
@@ -35,6 +36,11 @@ std::string escapeTranscriptBytes(std::string_view bytes) {
 }
 
 namespace {
+
+// What a transcript file may hold: its bound, and the lines written before the older half goes.
+FileBound transcriptFileBound(std::uint64_t bound) {
+    return FileBound{static_cast<std::size_t>(bound + bound / 2 + 1024), "transcript"};
+}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -77,6 +83,10 @@ bool unescapeTranscriptBytes(std::string_view text, std::string& bytes) {
         }
     }
     return true;
+}
+
+void copyTranscript(const std::string& from, const std::string& to) {
+    saveBytes(to, readRegularFile(from, transcriptFileBound(kTranscriptBound)));
 }
 
 TranscriptWriter::TranscriptWriter(const std::string& path, Clock& clock, std::uint64_t bound)
@@ -146,8 +156,7 @@ void TranscriptWriter::dropOldest() {
     file_ = nullptr;
     std::string bytes;
     try {
-        bytes = readRegularFile(
-            path_, FileBound{static_cast<std::size_t>(bound_ + bound_ / 2 + 1024), "transcript"});
+        bytes = readRegularFile(path_, transcriptFileBound(bound_));
     } catch (const FileRefused& refused) {
         errno = refused.error() != 0 ? refused.error() : EIO;
         fail();
@@ -210,11 +219,17 @@ bool TranscriptPort::read(std::size_t max, std::string& out) {
 }
 
 void TranscriptPort::purgeInput() {
+    if (inner_.isOpen()) {
+        noteOpen();
+    }
     writer_.event("purge-input");
     inner_.purgeInput();
 }
 
 void TranscriptPort::purgeAll() {
+    if (inner_.isOpen()) {
+        noteOpen();
+    }
     writer_.event("purge-all");
     inner_.purgeAll();
 }
@@ -234,6 +249,9 @@ void TranscriptPort::setRts() {
 void TranscriptPort::close() {
     writer_.event("close");
     inner_.close();
+    // A port opened again later is noted again, and so is its loss.
+    openNoted_ = false;
+    lostNoted_ = false;
 }
 
 void TranscriptPort::setHandlers(std::function<void()> arrived, std::function<void()> lost) {

@@ -43,6 +43,10 @@ std::string escapeTranscriptBytes(std::string_view bytes);
 // been escaped.
 bool unescapeTranscriptBytes(std::string_view text, std::string& bytes);
 
+// Saves a copy of the transcript at `from` as the file `to`, replacing it atomically. Throws the
+// Failure of a file that cannot be read or saved.
+void copyTranscript(const std::string& from, const std::string& to);
+
 // Writes the transcript's lines to its file. A file that cannot be written is given up at once
 // (ok() turns false); the exchange goes on without it.
 class TranscriptWriter {

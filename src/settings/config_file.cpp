@@ -307,6 +307,10 @@ void saveLines(const std::string& path, const CommandList& lines, platform::File
         data += line;
         data += "\r\n";
     }
+    saveBytes(path, data, access);
+}
+
+void saveBytes(const std::string& path, const std::string& data, platform::FileAccess access) {
     // Written beside the target and renamed over it, so that a crash or a full disk during
     // the write leaves the old file whole. A file the user may not write is never replaced.
     const std::string target = platform::saveTarget(path);

@@ -27,6 +27,9 @@ void SaveData(const std::string& path, const SettingsRecord& record,
 // Writes a list of lines as a text file, each ended by CR LF, replacing it atomically.
 void saveLines(const std::string& path, const CommandList& lines,
                platform::FileAccess access = platform::FileAccess::Usual);
+// Saves the bytes as they are, as saveLines saves its lines.
+void saveBytes(const std::string& path, const std::string& data,
+               platform::FileAccess access = platform::FileAccess::Usual);
 
 // Splits file text into lines: CR, LF or CR LF end a line, a NUL ends the text, a last line
 // without an ending counts, the final ending makes no extra empty line.

@@ -37,6 +37,30 @@ TEST(TerminalText, BytesAreCodePage1251Characters) {
               std::vector<TerminalPiece>{run(std::u16string(u"a\0b", 3))});
 }
 
+// A batch as each view shows it, received at a time of the session: the stamp leads the batch
+// whatever it holds, hexadecimal pairs keep the device's lines.
+TEST(TerminalText, ABatchAsEachViewShowsIt) {
+    const struct {
+        std::string bytes;
+        TerminalView view;
+        std::uint64_t at;
+        std::string shown;
+    } cases[] = {
+        {"OK\r\n", {false, false}, 12345, "OK\r\n"},
+        {"OK\r\n", {false, true}, 12345, "[12345] OK\r\n"},
+        {"OK\r\n", {true, false}, 12345, "4F 4B 0D\r0A "},
+        {"OK\r\n", {true, true}, 0, "[0] 4F 4B 0D\r0A "},
+        {"\r\r", {true, false}, 7, "0D\r0D\r"},
+        {std::string("\x00\xFF\xCF ", 4), {true, false}, 7, "00 FF CF 20 "},
+        {"01 ", {false, true}, 4294967296ull, "[4294967296] 01 "},  // past the 32-bit clock
+        {"", {true, true}, 99, ""},                                 // no batch, no stamp
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(terminalBatch(c.bytes, c.view, c.at), c.shown)
+            << c.shown << " hex " << c.view.hex << " stamps " << c.view.stamps;
+    }
+}
+
 TEST(TerminalBacklog, TellsTheWindowOnceUntilItTakes) {
     TerminalBacklog backlog;
     EXPECT_FALSE(backlog.add(""));

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "fake_port.h"
+#include "link/usumma.h"
 #include "test_support.h"
 
 namespace orv {
@@ -140,6 +142,32 @@ TEST(TranscriptPort, AFileThatCannotBeWrittenLeavesTheExchangeAlone) {
     transcript.setDtr();
     EXPECT_EQ(port.bytes(), "A");
     EXPECT_EQ(port.dtrRaised, 1);
+}
+
+// The terminal's session behind a transcript: the typed bytes and the device's, with their times.
+TEST(TranscriptPort, TheTerminalsSessionHoldsTypedAndReceivedBytesWithTheirTimes) {
+    TranscriptRig rig;
+    Summa reader{[&] { return static_cast<Port*>(&rig.transcript); }, [](std::string_view) {}};
+    rig.port.setResponder([](const std::string& line) {
+        return FakePort::Answer{line == "AT" ? "\r\nOK\r\n" : "\r\nERROR\r\n", 30};
+    });
+    // Milliseconds after the step before, and the byte typed (0: what came is read).
+    const std::pair<int, char> steps[] = {{100, 'A'},  {150, 'T'}, {50, '\r'}, {100, 0},
+                                          {1000, 'X'}, {20, '\r'}, {100, 0}};
+    for (const auto& [after, typed] : steps) {
+        rig.clock.advance(after);
+        typed != 0 ? reader.type(static_cast<std::uint8_t>(typed), rig.transcript)
+                   : reader.readArrived();
+    }
+    std::vector<std::string> bytes;
+    for (const std::string& line : rig.lines()) {
+        if (line.find(" > ") != std::string::npos || line.find(" < ") != std::string::npos) {
+            bytes.push_back(line);
+        }
+    }
+    EXPECT_EQ(bytes,
+              (std::vector<std::string>{"100 > A", "250 > T", "300 > \\r", "400 < \\r\\nOK\\r\\n",
+                                        "1400 > X", "1420 > \\r", "1520 < \\r\\nERROR\\r\\n"}));
 }
 
 }  // namespace

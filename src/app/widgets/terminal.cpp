@@ -2,8 +2,10 @@
 // does).
 #include "app/widgets/terminal.h"
 
+#include <QAction>
 #include <QByteArray>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -16,10 +18,79 @@
 namespace orv::ui {
 
 Terminal::Terminal(QPlainTextEdit* memo) : memo_(memo) {
-    if (memo_) {
-        // The text keeps no undo history: what is dropped is gone.
-        memo_->document()->setUndoRedoEnabled(false);
+    session_.start();
+    if (!memo_) {
+        return;
     }
+    // The text keeps no undo history: what is dropped is gone.
+    memo_->document()->setUndoRedoEnabled(false);
+    hexView_ = new QAction(QStringLiteral("Шестнадцатеричный вид"), memo_);
+    hexView_->setObjectName("HexView");
+    hexView_->setCheckable(true);
+    stamps_ = new QAction(QStringLiteral("Время приёма"), memo_);
+    stamps_->setObjectName("ReceiveTime");
+    stamps_->setCheckable(true);
+    saveJournal_ = new QAction(QStringLiteral("Сохранить журнал…"), memo_);
+    saveJournal_->setObjectName("SaveJournal");
+    saveJournal_->setEnabled(false);
+    QObject::connect(saveJournal_, &QAction::triggered, memo_, [this] {
+        if (save_) {
+            save_();
+        }
+    });
+    memo_->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(memo_, &QWidget::customContextMenuRequested, memo_, [this](const QPoint& pos) {
+        QMenu* menu = contextMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(memo_->viewport()->mapToGlobal(pos));
+    });
+}
+
+void Terminal::beginSession() {
+    session_.restart();
+}
+
+TerminalView Terminal::view() const {
+    TerminalView view;
+    view.hex = hexView_ && hexView_->isChecked();
+    view.stamps = stamps_ && stamps_->isChecked();
+    return view;
+}
+
+void Terminal::setView(TerminalView view) {
+    if (hexView_) {
+        hexView_->setChecked(view.hex);
+        stamps_->setChecked(view.stamps);
+    }
+}
+
+void Terminal::setJournalSave(std::function<void()> save) {
+    save_ = std::move(save);
+    if (saveJournal_) {
+        saveJournal_->setEnabled(static_cast<bool>(save_));
+    }
+}
+
+QMenu* Terminal::contextMenu() {
+    QMenu* menu = memo_->createStandardContextMenu();
+    menu->addSeparator();
+    menu->addAction(hexView_);
+    menu->addAction(stamps_);
+    menu->addAction(saveJournal_);
+    return menu;
+}
+
+void Terminal::receive(const QByteArray& bytes) {
+    const TerminalView shown = view();
+    if (!shown.hex && !shown.stamps) {
+        show(bytes);
+        return;
+    }
+    const std::uint64_t at =
+        sessionClock_ ? sessionClock_() : static_cast<std::uint64_t>(session_.elapsed());
+    const std::string batch = terminalBatch(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), shown, at);
+    show(QByteArray(batch.data(), static_cast<qsizetype>(batch.size())));
 }
 
 void Terminal::show(const QByteArray& bytes) {

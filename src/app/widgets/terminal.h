@@ -2,17 +2,25 @@
 // Terminal, the terminal on the tab "Дальворн-терминал": what the device sends is shown as it
 // comes, in the batches the link hands over, in code page 1251, and each character typed goes to
 // the device as one byte. The text is bounded: the last lines, each of a bounded length.
+// Its context menu adds to the text box's own items a hexadecimal view and time stamps of the
+// received batches (both apply from the next batch on; what is shown stays as it is) and
+// "Сохранить журнал…".
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 #include <QTextCursor>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
 #include "link/terminal_text.h"
 
+class QAction;
 class QByteArray;
 class QKeyEvent;
+class QMenu;
 class QPlainTextEdit;
 
 namespace orv::ui {
@@ -26,6 +34,27 @@ class Terminal {
     // Takes over the text box: from now on it keeps the last kTerminalLines lines, the oldest
     // dropped as new ones come, and no undo history.
     explicit Terminal(QPlainTextEdit* memo);
+
+    // The milliseconds since the terminal's session began, for the time stamps.
+    using SessionClock = std::function<std::uint64_t()>;
+    // The session begins now (by default it began when the terminal was made).
+    void beginSession();
+    // The clock of the time stamps instead of the time since beginSession.
+    void setSessionClock(SessionClock clock) { sessionClock_ = std::move(clock); }
+
+    // The view the menu's toggles chose; both apply from the next batch on.
+    TerminalView view() const;
+    void setView(TerminalView view);
+
+    // "Сохранить журнал…" runs `save`; without one (no journal is kept) the item is disabled.
+    void setJournalSave(std::function<void()> save);
+
+    // The menu of a right click: the text box's own items, then under a separator the two
+    // toggles and "Сохранить журнал…". The caller owns it.
+    QMenu* contextMenu();
+
+    // Received bytes as the view shows them (terminalBatch), one batch.
+    void receive(const QByteArray& bytes);
 
     // Shows received bytes, one after the other. A CR appends a line break at the end of the
     // text and puts the caret after it. Any other byte is inserted as one character at the
@@ -52,6 +81,12 @@ class Terminal {
     void lineBreak(QTextCursor& caret);
 
     QPointer<QPlainTextEdit> memo_;
+    QElapsedTimer session_;
+    SessionClock sessionClock_;
+    QAction* hexView_ = nullptr;
+    QAction* stamps_ = nullptr;
+    QAction* saveJournal_ = nullptr;
+    std::function<void()> save_;
     // Where the next byte goes while a selection is kept: after the last byte shown, as long
     // as the selection is still the one it followed. The cursors follow the text's changes,
     // the dropping of the oldest lines included.
