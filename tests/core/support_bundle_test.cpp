@@ -4,8 +4,6 @@
 
 #include "records/support_bundle.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -14,6 +12,7 @@
 
 #include "base/errors.h"
 #include "base/regular_file.h"
+#include "bundle_reader.h"
 #include "device_rig.h"
 #include "history_records.h"
 #include "hostile_file.h"
@@ -25,26 +24,7 @@
 namespace orv {
 namespace {
 
-// The bundle's files by their path in it.
-std::map<std::string, std::string> readBundle(const std::string& path) {
-    const std::string bytes = test::readFile(path);
-    std::map<std::string, std::string> files;
-    archive* a = archive_read_new();
-    archive_read_support_filter_gzip(a);
-    archive_read_support_format_tar(a);
-    EXPECT_EQ(archive_read_open_memory(a, bytes.data(), bytes.size()), ARCHIVE_OK);
-    archive_entry* entry = nullptr;
-    while (archive_read_next_header(a, &entry) == ARCHIVE_OK) {
-        std::string content(static_cast<std::size_t>(archive_entry_size(entry)), '\0');
-        if (!content.empty()) {
-            EXPECT_EQ(archive_read_data(a, content.data(), content.size()),
-                      static_cast<la_ssize_t>(content.size()));
-        }
-        files[archive_entry_pathname(entry)] = content;
-    }
-    archive_read_free(a);
-    return files;
-}
+using test::readBundle;
 
 // The lines the program sent, from a transcript's "> " events.
 CommandList sentLines(const std::string& transcript) {

@@ -34,6 +34,8 @@ void StatusLine::setPort(const QString& port) {
 
 void StatusLine::setOutcome(const QString& outcome) {
     outcome_->setText(outcome);
+    // The bar may cut a long outcome; the whole of it shows under the pointer.
+    outcome_->setToolTip(outcome);
 }
 
 }  // namespace orv::ui
