@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,8 +112,18 @@ class SerialPort : public Port {
         }
     }
 
+    // What the module has read ahead and what still waits in the driver: the reader shows the
+    // echo of a key typed a moment before even when the next key's job comes before its turn.
     std::size_t available() override {
-        return isOpen() ? static_cast<std::size_t>(port_->bytesAvailable()) : 0;
+        if (!isOpen()) {
+            return 0;
+        }
+        int waiting = 0;
+        if (::ioctl(static_cast<int>(port_->handle()), FIONREAD, &waiting) != 0 || waiting < 0) {
+            waiting = 0;
+        }
+        return static_cast<std::size_t>(port_->bytesAvailable()) +
+               static_cast<std::size_t>(waiting);
     }
 
     void purgeInput() override {

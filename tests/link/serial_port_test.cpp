@@ -207,7 +207,8 @@ TEST_F(EchoBeforeTheReader, BytesTakenBeforeTheReadersTurnAreNoLostLine) {
     for (const auto& [what, job] : jobs) {
         SCOPED_TRACE(what);
         port->writeByte('A');
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the echo is there
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(port->available(), 1u);  // the echo, still in the driver
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [&, job = job] { job(*port); }, Qt::QueuedConnection);
         for (int i = 0; i < 5; ++i) {
