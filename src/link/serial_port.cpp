@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,7 +46,13 @@ class SerialPort : public Port {
                              if (isLineFault(e) && port_->isOpen()) {
                                  // Closed from the event loop, not inside the port's own call.
                                  QMetaObject::invokeMethod(
-                                     port_.get(), [this] { lineLost(); }, Qt::QueuedConnection);
+                                     port_.get(),
+                                     [this, e] {
+                                         if (lineGone(e)) {
+                                             lineLost();
+                                         }
+                                     },
+                                     Qt::QueuedConnection);
                              }
                          });
     }
@@ -104,8 +112,18 @@ class SerialPort : public Port {
         }
     }
 
+    // What the module has read ahead and what still waits in the driver: the reader shows the
+    // echo of a key typed a moment before even when the next key's job comes before its turn.
     std::size_t available() override {
-        return isOpen() ? static_cast<std::size_t>(port_->bytesAvailable()) : 0;
+        if (!isOpen()) {
+            return 0;
+        }
+        int waiting = 0;
+        if (::ioctl(static_cast<int>(port_->handle()), FIONREAD, &waiting) != 0 || waiting < 0) {
+            waiting = 0;
+        }
+        return static_cast<std::size_t>(port_->bytesAvailable()) +
+               static_cast<std::size_t>(waiting);
     }
 
     void purgeInput() override {
@@ -151,12 +169,26 @@ class SerialPort : public Port {
     }
 
     bool checkLine() {
-        const bool fault = isLineFault(port_->error());
+        const QSerialPort::SerialPortError error = port_->error();
         port_->clearError();
-        if (fault) {
+        if (isLineFault(error) && lineGone(error)) {
             lineLost();
+            return false;
         }
-        return !fault;
+        return true;
+    }
+
+    // Whether the line behind a fault has gone. The module reports its device gone as such. Any
+    // other fault is asked of the system, for a read that found nothing is one too: the event
+    // loop saw the device's bytes arrive (the echo of a key typed a moment before), but a job
+    // ran before the reader's turn and read or purged them, so the reader's read came back
+    // empty. The line is still there; only a hung-up or failed terminal is a lost one.
+    bool lineGone(QSerialPort::SerialPortError error) const {
+        if (error == QSerialPort::ResourceError) {
+            return true;
+        }
+        pollfd line{static_cast<int>(port_->handle()), 0, 0};
+        return ::poll(&line, 1, 0) < 0 || (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
     }
 
     void lineLost() {

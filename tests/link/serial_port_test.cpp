@@ -7,14 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <set>
+#include <thread>
 
 #include "link/port_problems.h"
 #include "link/serial_port.h"
@@ -164,6 +168,66 @@ TEST_F(OpenPortOverThePty, AFileThatIsNoSerialLineSaysSo) {
     EXPECT_EQ(plain.problem, PortProblem::Unsupported);
     EXPECT_EQ(plain.text,
               cp("COM порт не поддерживает необходимые настройки. Выбирете другой порт"));
+}
+
+// The reader's turn comes after the event loop saw the device's bytes arrive: a job run before
+// it may have read or purged them (a key typed quickly discards the echo of the key before).
+class EchoBeforeTheReader : public OpenPortOverThePty {
+  protected:
+    void SetUp() override {
+        device.setEcho(true);
+        ASSERT_TRUE(device.start());
+        port = OpenPort(device.link(), kBaudRate);
+        port->setHandlers([this] { ++arrivals; }, [this] { lost = true; });
+    }
+
+    // Handles the events until `done` holds, two seconds at most.
+    bool handleUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 200 && !done(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            QCoreApplication::processEvents();
+        }
+        return done();
+    }
+
+    test::PtyDevice device{path("adapter")};
+    std::unique_ptr<Port> port;
+    int arrivals = 0;
+    bool lost = false;
+};
+
+TEST_F(EchoBeforeTheReader, BytesTakenBeforeTheReadersTurnAreNoLostLine) {
+    const std::pair<const char*, std::function<void(Port&)>> jobs[] = {
+        {"input purged", [](Port& p) { p.purgeInput(); }},
+        {"both purged", [](Port& p) { p.purgeAll(); }},
+        {"read by the job", [](Port& p) {
+             std::string bytes;
+             p.read(1, bytes);
+         }}};
+    for (const auto& [what, job] : jobs) {
+        SCOPED_TRACE(what);
+        port->writeByte('A');
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(port->available(), 1u);  // the echo, still in the driver
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&, job = job] { job(*port); }, Qt::QueuedConnection);
+        for (int i = 0; i < 5; ++i) {
+            QCoreApplication::processEvents();
+        }
+        EXPECT_FALSE(lost);
+        ASSERT_TRUE(port->isOpen());
+    }
+    // The reader still hears the device, and a line that has really gone is still lost.
+    arrivals = 0;
+    port->writeByte('T');
+    EXPECT_TRUE(handleUntil([&] { return arrivals > 0; }));
+    std::string echo;
+    EXPECT_TRUE(port->read(1, echo));
+    EXPECT_EQ(echo, "T");
+    EXPECT_EQ(device.received(), "AAAT");
+    device.stop();
+    EXPECT_TRUE(handleUntil([&] { return lost; }));
+    EXPECT_FALSE(port->isOpen());
 }
 
 TEST(SystemPortList, APortIsPresentWhileItsNodeIsThere) {

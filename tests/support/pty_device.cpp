@@ -64,6 +64,10 @@ void PtyDevice::run() {
             std::lock_guard<std::mutex> lock(mutex_);
             received_.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
         }
+        if (echo_) {
+            line_->write(std::string_view(reinterpret_cast<const char*>(buffer),
+                                          static_cast<std::size_t>(n)));
+        }
         for (long i = 0; i < n; ++i) {
             const char c = static_cast<char>(buffer[i]);
             if (c != '\r') {
